@@ -1,0 +1,274 @@
+#include "Shared/GlobalFun.h"
+
+#include "AppInfo.h"
+#include "Shared/FolderBookmark.h"
+#include "Shared/LenientNumber.h"
+#include "Shared/PathText.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QUuid>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+bool somethingExistsAt(const QString &path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+struct FolderIdentity
+{
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FolderIdentity &other) const
+    {
+        return device == other.device && inode == other.inode;
+    }
+};
+
+void listInto(const QString &folder, const QStringList &filter, QStringList &result,
+              std::vector<FolderIdentity> &visiting)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+        return;
+    const FolderIdentity identity{status.st_dev, status.st_ino};
+    // A folder link that points back up the tree would otherwise recurse without end.
+    for (const FolderIdentity &open : visiting) {
+        if (open == identity)
+            return;
+    }
+    visiting.push_back(identity);
+
+    QDirIterator entries(folder,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        entries.next();
+        const QString path = folder + QLatin1Char('/') + entries.fileName();
+        const QFileInfo info(path);
+        if (!info.exists())
+            continue;
+        if (info.isDir()) {
+            listInto(path, filter, result, visiting);
+            continue;
+        }
+        const QString extension = PathText::pathExtension(path);
+        for (const QString &wanted : filter) {
+            if (extension.compare(wanted, Qt::CaseInsensitive) == 0) {
+                result.append(path);
+                break;
+            }
+        }
+    }
+    visiting.pop_back();
+}
+
+QString passwordDatabaseHome()
+{
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 16384);
+    struct passwd entry;
+    struct passwd *found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+        buffer.resize(buffer.size() * 2);
+    if (!found || !found->pw_dir)
+        return QString();
+    return QFile::decodeName(found->pw_dir);
+}
+
+// VERSION_ID of /etc/os-release, such as "12" or "22.04".
+QString osReleaseVersion()
+{
+    QFile file(QStringLiteral("/etc/os-release"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1String("VERSION_ID="))) {
+            QString value = line.mid(11);
+            value.remove(QLatin1Char('"'));
+            value.remove(QLatin1Char('\''));
+            return value;
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+QString GlobalFun::getTimeStringBySecond(double seconds)
+{
+    const qint64 whole = std::isfinite(seconds) ? static_cast<qint64>(seconds) : 0;
+    const qint64 hours = whole / 3600;
+    const qint64 minutes = (whole % 3600) / 60;
+    const qint64 rest = whole % 60;
+    QString text;
+    if (hours >= 0)
+        text += QString::asprintf("%02lld:", static_cast<long long>(hours));
+    text += QString::asprintf("%02lld:", static_cast<long long>(minutes));
+    text += QString::asprintf("%02lld", static_cast<long long>(rest));
+    return text;
+}
+
+double GlobalFun::getSecondsByTimeString(const QString &timeText)
+{
+    if (timeText.isNull())
+        return 0.0;
+    static const double weights[] = {3600.0, 60.0, 1.0};
+    const QList<QStringView> pieces = QStringView(timeText).split(QLatin1Char(':'));
+    double seconds = 0.0;
+    for (qsizetype i = 0; i < pieces.size() && i < 3; ++i)
+        seconds += LenientNumber::toDouble(pieces[i]) * weights[i];
+    return seconds;
+}
+
+bool GlobalFun::MakeSureFolderExsist(const QString &path)
+{
+    if (path.isNull())
+        return false;
+    const QFileInfo info(path);
+    if (info.exists() && info.isDir())
+        return true;
+    return QDir().mkpath(path);
+}
+
+QString GlobalFun::makeSureFullPathIdentical(const QString &path, const QString &extension)
+{
+    QString candidate = path;
+    if (PathText::pathExtension(candidate) != extension)
+        candidate += QLatin1Char('.') + extension;
+    if (!somethingExistsAt(candidate))
+        return candidate;
+
+    int number = 1;
+    for (;;) {
+        const QString existingExtension = PathText::pathExtension(candidate);
+        QString base = PathText::deletingPathExtension(candidate);
+        const QString tag = QStringLiteral("(%1)").arg(number);
+        if (!candidate.contains(tag)) {
+            base += tag;
+        } else {
+            ++number;
+            base.replace(tag, QStringLiteral("(%1)").arg(number));
+        }
+        candidate = base + QLatin1Char('.') + existingExtension;
+        if (!somethingExistsAt(candidate))
+            return candidate;
+    }
+}
+
+QStringList GlobalFun::fileListAtDirenctory(const QString &folder, const QStringList &filter)
+{
+    QStringList result;
+    std::vector<FolderIdentity> visiting;
+    listInto(folder, filter, result, visiting);
+    return result;
+}
+
+QStringList GlobalFun::getSupportedFmts()
+{
+    return {QStringLiteral("flac"), QStringLiteral("ogg")};
+}
+
+QString GlobalFun::getGUID()
+{
+    // Two first calls at once would otherwise each create and store an id of their own.
+    static QMutex creation;
+    QMutexLocker locker(&creation);
+    UserDefaults &store = UserDefaults::standard();
+    const QString stored = store.stringForKey(PrefKeys::Guid);
+    if (!stored.isEmpty())
+        return stored;
+    const QString created = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    store.setValue(PrefKeys::Guid, created);
+    store.synchronize();
+    return created;
+}
+
+void GlobalFun::getMajor(int *major, int *minor, int *bugFix)
+{
+    const QStringList pieces = osReleaseVersion().split(QLatin1Char('.'));
+    int *targets[] = {major, minor, bugFix};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        const int value = i < pieces.size() ? pieces[i].toInt(&ok) : 0;
+        if (!ok)
+            return;
+        if (targets[i])
+            *targets[i] = value;
+    }
+}
+
+QString GlobalFun::getSystemVersionString()
+{
+    int major = 0;
+    int minor = 0;
+    int bugFix = 0;
+    getMajor(&major, &minor, &bugFix);
+    return QString::asprintf("%u.%u.%u", unsigned(major), unsigned(minor), unsigned(bugFix));
+}
+
+QString GlobalFun::threePieceVersion(const QString &version)
+{
+    QStringList pieces = version.split(QLatin1Char('.'));
+    while (pieces.size() < 3)
+        pieces.append(QStringLiteral("0"));
+    while (pieces.size() > 3)
+        pieces.removeLast();
+    return pieces.join(QLatin1Char('.'));
+}
+
+QString GlobalFun::getAppVersion()
+{
+    return threePieceVersion(QLatin1String(AppInfo::kShortVersion));
+}
+
+QString GlobalFun::getAppBuildNumber()
+{
+    return QLatin1String(AppInfo::kBuildNumber);
+}
+
+QString GlobalFun::getAppBuildVersion()
+{
+    return getAppVersion() + QLatin1Char('.') + getAppBuildNumber();
+}
+
+QString GlobalFun::bundleID()
+{
+    return QLatin1String(AppInfo::kBundleIdentifier);
+}
+
+QString GlobalFun::RealHomeDirectory()
+{
+    const QString testHome = qEnvironmentVariable("WAVELARK_TEST_HOME");
+    if (!testHome.isEmpty())
+        return testHome;
+    const QString home = passwordDatabaseHome();
+    return home.isEmpty() ? QDir::homePath() : home;
+}
+
+QString GlobalFun::computerModel()
+{
+    return QStringLiteral("Mac");
+}
+
+QByteArray GlobalFun::BookmarkDataForURL(const QUrl &url)
+{
+    if (url.isEmpty() || !url.isLocalFile())
+        return QByteArray();
+    return FolderBookmark::create(url.toLocalFile());
+}

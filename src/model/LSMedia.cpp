@@ -1,0 +1,60 @@
+#include "model/LSMedia.h"
+
+std::shared_ptr<LSMedia> LSMedia::copy() const
+{
+    auto other = std::make_shared<LSMedia>();
+    static_cast<MVMediaInfoItem &>(*other) = *this;
+    other->setImgThumbnail(imgThumbnail());
+    other->setImgFormat(imgFormat());
+    other->m_eumDestFmtType = m_eumDestFmtType;
+    other->m_bSampeQuality = m_bSampeQuality;
+    other->setStrFmtName(strFmtName());
+    other->m_dVOBitrate = m_dVOBitrate;
+    other->m_vOFps = m_vOFps;
+    other->m_iOWidth = m_iOWidth;
+    other->m_iOHeight = m_iOHeight;
+    other->setStrOResolution(strOResolution());
+    other->setReadableVOCodecName(readableVOCodecName());
+    other->setReadableAOCodecName(readableAOCodecName());
+    other->setVOVCodecName(vOVCodecName());
+    other->setVOACodecName(vOACodecName());
+    other->m_dAOBitrate = m_dAOBitrate;
+    other->m_dAOSamplerate = m_dAOSamplerate;
+    other->setDProgress(dProgress());
+    other->setDLeftTime(dLeftTime());
+    other->setEumCvtState(eumCvtState());
+    other->setStrDescription(strDescription());
+    other->setStrOutFileName(strOutFileName());
+    other->setStrOutFileExt(strOutFileExt());
+    other->m_dTrimStart = m_dTrimStart;
+    other->m_dTrimLength = m_dTrimLength;
+    other->m_dSplitStart = m_dSplitStart;
+    other->m_dSplitLength = m_dSplitLength;
+    other->m_eumCropType = m_eumCropType;
+    other->setRcCroped(rcCroped());
+    return other;
+}
+
+QRectF LSMedia::rcCroped() const
+{
+    QMutexLocker locker(&m_textLock);
+    return m_rcCroped;
+}
+
+void LSMedia::setRcCroped(const QRectF &rect)
+{
+    QMutexLocker locker(&m_textLock);
+    m_rcCroped = rect;
+}
+
+QString LSMedia::readText(const QString &field) const
+{
+    QMutexLocker locker(&m_textLock);
+    return field;
+}
+
+void LSMedia::writeText(QString &field, const QString &value)
+{
+    QMutexLocker locker(&m_textLock);
+    field = value;
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "model/MVMediaInfoItem.h"
+
+#include <QRectF>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+// One input file of the conversion list: its probe record, the chosen output format with its
+// encoder settings, and the live conversion state, progress and remaining time.
+//
+// Thread: the loader fills an item before it is shared. Afterwards the item's conversion
+// operation writes state, progress and remaining time (atomics) on its worker thread while the
+// main thread reads them; text and rectangle fields are read and replaced whole under a lock.
+class LSMedia : public MVMediaInfoItem
+{
+public:
+    enum CvtState : qint32 {
+        CvtStatePending = 0,
+        CvtStateConverting = 1,
+        CvtStateSyncing = 2,
+        CvtStateCanceled = 4,
+        CvtStateFinished = 5,
+        CvtStateFailed = 6,
+    };
+
+    enum DestFmtType : qint32 {
+        DestFmtAudio = 4, // audio only; every other value is a video output
+    };
+
+    enum AspectOption : qint32 {
+        AspectKeepSource = 0,
+        AspectOutputSize = 1,
+        Aspect16x9 = 2,
+        Aspect4x3 = 3,
+    };
+
+    LSMedia() = default;
+    ~LSMedia() override = default;
+    LSMedia(const LSMedia &) = delete;
+    LSMedia &operator=(const LSMedia &) = delete;
+
+    // A new item carrying every field but the profile name, profile type and aspect option.
+    std::shared_ptr<LSMedia> copy() const;
+
+    bool bSampeQuality() const { return m_bSampeQuality; }
+    void setBSampeQuality(bool on) { m_bSampeQuality = on; }
+    float dProgress() const { return m_dProgress.load(std::memory_order_relaxed); }
+    void setDProgress(float percent) { m_dProgress.store(percent, std::memory_order_relaxed); }
+    qint32 eumCvtState() const { return m_eumCvtState.load(std::memory_order_relaxed); }
+    void setEumCvtState(qint32 state) { m_eumCvtState.store(state, std::memory_order_relaxed); }
+    qint32 eumDestFmtType() const { return m_eumDestFmtType; }
+    void setEumDestFmtType(qint32 type) { m_eumDestFmtType = type; }
+    qint32 eumCropType() const { return m_eumCropType; }
+    void setEumCropType(qint32 type) { m_eumCropType = type; }
+    qint32 iOWidth() const { return m_iOWidth; }
+    void setIOWidth(qint32 pixels) { m_iOWidth = pixels; }
+    qint32 iOHeight() const { return m_iOHeight; }
+    void setIOHeight(qint32 pixels) { m_iOHeight = pixels; }
+    qint32 aspectOption() const { return m_aspectOption; }
+    void setAspectOption(qint32 option) { m_aspectOption = option; }
+
+    // Images are kept as the names of image resources; the GUI turns them into pictures.
+    QString imgThumbnail() const { return readText(m_imgThumbnail); }
+    void setImgThumbnail(const QString &image) { writeText(m_imgThumbnail, image); }
+    QString imgFormat() const { return readText(m_imgFormat); }
+    void setImgFormat(const QString &image) { writeText(m_imgFormat, image); }
+
+    QString strFmtName() const { return readText(m_strFmtName); }
+    void setStrFmtName(const QString &text) { writeText(m_strFmtName, text); }
+    QString strOutFileName() const { return readText(m_strOutFileName); }
+    void setStrOutFileName(const QString &text) { writeText(m_strOutFileName, text); }
+    QString strOutFileExt() const { return readText(m_strOutFileExt); }
+    void setStrOutFileExt(const QString &text) { writeText(m_strOutFileExt, text); }
+    QString strDescription() const { return readText(m_strDescription); }
+    void setStrDescription(const QString &text) { writeText(m_strDescription, text); }
+    QString strProfileName() const { return readText(m_strProfileName); }
+    void setStrProfileName(const QString &text) { writeText(m_strProfileName, text); }
+    QString strProfileType() const { return readText(m_strProfileType); }
+    void setStrProfileType(const QString &text) { writeText(m_strProfileType, text); }
+
+    double dLeftTime() const { return m_dLeftTime.load(std::memory_order_relaxed); }
+    void setDLeftTime(double seconds) { m_dLeftTime.store(seconds, std::memory_order_relaxed); }
+    double dTrimStart() const { return m_dTrimStart; }
+    void setDTrimStart(double seconds) { m_dTrimStart = seconds; }
+    double dTrimLength() const { return m_dTrimLength; }
+    void setDTrimLength(double seconds) { m_dTrimLength = seconds; }
+    double dSplitStart() const { return m_dSplitStart; }
+    void setDSplitStart(double seconds) { m_dSplitStart = seconds; }
+    double dSplitLength() const { return m_dSplitLength; }
+    void setDSplitLength(double seconds) { m_dSplitLength = seconds; }
+    double dVOBitrate() const { return m_dVOBitrate; }
+    void setDVOBitrate(double kbits) { m_dVOBitrate = kbits; }
+    double vOFps() const { return m_vOFps; }
+    void setVOFps(double fps) { m_vOFps = fps; }
+    QString strOResolution() const { return readText(m_strOResolution); }
+    void setStrOResolution(const QString &text) { writeText(m_strOResolution, text); }
+    QString vOVCodecName() const { return readText(m_vOVCodecName); }
+    void setVOVCodecName(const QString &text) { writeText(m_vOVCodecName, text); }
+    double dAOBitrate() const { return m_dAOBitrate; }
+    void setDAOBitrate(double kbits) { m_dAOBitrate = kbits; }
+    double dAOSamplerate() const { return m_dAOSamplerate; }
+    void setDAOSamplerate(double hertz) { m_dAOSamplerate = hertz; }
+    QString vOACodecName() const { return readText(m_vOACodecName); }
+    void setVOACodecName(const QString &text) { writeText(m_vOACodecName, text); }
+    QString readableVOCodecName() const { return readText(m_readableVOCodecName); }
+    void setReadableVOCodecName(const QString &text) { writeText(m_readableVOCodecName, text); }
+    QString readableAOCodecName() const { return readText(m_readableAOCodecName); }
+    void setReadableAOCodecName(const QString &text) { writeText(m_readableAOCodecName, text); }
+    QRectF rcCroped() const;
+    void setRcCroped(const QRectF &rect);
+
+private:
+    QString readText(const QString &field) const;
+    void writeText(QString &field, const QString &value);
+
+    bool m_bSampeQuality = false;
+    std::atomic<float> m_dProgress{0.0f};
+    std::atomic<qint32> m_eumCvtState{CvtStatePending};
+    qint32 m_eumDestFmtType = 0;
+    qint32 m_eumCropType = 0;
+    qint32 m_iOWidth = 0;
+    qint32 m_iOHeight = 0;
+    qint32 m_aspectOption = AspectKeepSource;
+    QString m_imgThumbnail;
+    QString m_imgFormat;
+    QString m_strFmtName;
+    QString m_strOutFileName;
+    QString m_strOutFileExt;
+    QString m_strDescription;
+    QString m_strProfileName;
+    QString m_strProfileType;
+    std::atomic<double> m_dLeftTime{0.0};
+    double m_dTrimStart = 0.0;
+    double m_dTrimLength = 0.0;
+    double m_dSplitStart = 0.0;
+    double m_dSplitLength = 0.0;
+    double m_dVOBitrate = 0.0;
+    double m_vOFps = 0.0;
+    QString m_strOResolution;
+    QString m_vOVCodecName;
+    double m_dAOBitrate = 0.0;
+    double m_dAOSamplerate = 0.0;
+    QString m_vOACodecName;
+    QString m_readableVOCodecName;
+    QString m_readableAOCodecName;
+    QRectF m_rcCroped{0.0, 0.0, 0.0, 0.0};
+};
+
+using LSMediaPtr = std::shared_ptr<LSMedia>;

@@ -1,0 +1,39 @@
+#include "model/MVMediaInfoItem.h"
+
+MVMediaInfoItem::MVMediaInfoItem(const MVMediaInfoItem &other)
+{
+    copyProbeFields(other);
+}
+
+MVMediaInfoItem &MVMediaInfoItem::operator=(const MVMediaInfoItem &other)
+{
+    if (this != &other)
+        copyProbeFields(other);
+    return *this;
+}
+
+void MVMediaInfoItem::copyProbeFields(const MVMediaInfoItem &other)
+{
+    setFilePath(other.filePath());
+    m_duration = other.m_duration;
+    m_startTime = other.m_startTime;
+    m_pixWidth = other.m_pixWidth;
+    m_pixHeight = other.m_pixHeight;
+    m_eumMediaType = other.m_eumMediaType;
+    m_videoBitrate = other.m_videoBitrate;
+    m_audioBitrate = other.m_audioBitrate;
+    m_audioSampleRate = other.m_audioSampleRate;
+    m_audioChannels = other.m_audioChannels;
+}
+
+QString MVMediaInfoItem::filePath() const
+{
+    QMutexLocker locker(&m_textLock);
+    return m_filePath;
+}
+
+void MVMediaInfoItem::setFilePath(const QString &path)
+{
+    QMutexLocker locker(&m_textLock);
+    m_filePath = path;
+}

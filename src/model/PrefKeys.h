@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QLatin1String>
+
+// Every key of the preferences store, spelled exactly as stored.
+namespace PrefKeys {
+
+// Registered with a default (see PreferenceDefaults).
+inline constexpr QLatin1String AppMaxConvertNum{"AppMaxConvertNumKey"};
+inline constexpr QLatin1String AppVideoOutputFolder{"AppVideoOutputFolderKey"};
+inline constexpr QLatin1String AppAudioOutputFolder{"AppAudioOutputFolderKey"};
+inline constexpr QLatin1String AppSnapShotFolder{"AppSnapShotFolderKey"};
+inline constexpr QLatin1String AppBSyncToiTunes{"AppBSyncToiTunesKey"};
+inline constexpr QLatin1String AppDefaultAudioCodecName{"AppDefaultAudioCodecNameKey"};
+inline constexpr QLatin1String AppDefaultVideoCodecName{"AppDefaultVideoCodecNameKey"};
+inline constexpr QLatin1String DefaultProfile{"Default_Profile_key"};
+inline constexpr QLatin1String UseIBooksAuthor{"UseIBooksAuthor"};
+inline constexpr QLatin1String PreferedFormatName{"PreferedFormatName"};
+inline constexpr QLatin1String PlaylistName{"PlaylistNameKey"};
+inline constexpr QLatin1String DoubleSamepleRate{"DoubleSamepleRateKey"};
+inline constexpr QLatin1String DoubleBitRate{"DoubleBitRateKey"};
+
+// Not registered: missing until stored.
+inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};
+inline constexpr QLatin1String AppSupportVob{"AppSupportVob"};
+inline constexpr QLatin1String Guid{"guid"};
+inline constexpr QLatin1String Bookmarks{"BookmarksKey"};
+inline constexpr QLatin1String PrefsSelectedIdentifierView{"Prefs Selected Identifier View"};
+inline constexpr QLatin1String PrefsFrameTopLeft{"Prefs Frame Top Left"};
+inline constexpr QLatin1String PrefsFrameFormat{"Prefs %1 Frame"}; // %1: the pane's identifier
+inline constexpr QLatin1String AppRaterFirstUsed{"AppRaterFirstUsed"};
+inline constexpr QLatin1String AppRaterLastReminded{"AppRaterLastReminded"};
+inline constexpr QLatin1String AppRaterUseCount{"AppRaterUseCount"};
+inline constexpr QLatin1String AppRaterEventCount{"AppRaterEventCount"};
+inline constexpr QLatin1String AppRaterDeclinedVersion{"AppRaterDeclinedVersion"};
+inline constexpr QLatin1String AppRaterRatedVersionChecked{"AppRaterRatedVersionChecked"};
+inline constexpr QLatin1String AppRaterLastVersionUsed{"AppRaterLastVersionUsed"};
+inline constexpr QLatin1String UpdateCheckLastChecked{"UpdateCheckLastChecked"};
+inline constexpr QLatin1String UpdateCheckLastReminded{"UpdateCheckLastReminded"};
+inline constexpr QLatin1String UpdateCheckIgnoreVersion{"UpdateCheckIgnoreVersion"};
+inline constexpr QLatin1String UpdateCheckLastVersionChecked{"UpdateCheckLastVersionChecked"};
+inline constexpr QLatin1String AppleLanguages{"AppleLanguages"};
+
+// Where the maker's server and the store's hosts can be pointed elsewhere (tests, mirrors).
+inline constexpr QLatin1String MakerServerOverride{"WavelarkMakerServer"};
+inline constexpr QLatin1String StoreServerOverride{"WavelarkStoreServer"};
+
+} // namespace PrefKeys
+
+// Format titles the queue controller chooses between.
+namespace FormatNames {
+inline constexpr QLatin1String Mp3Audio{"MP3 Audio"};
+inline constexpr QLatin1String AacAudio{"AAC Audio (m4a)"};
+} // namespace FormatNames

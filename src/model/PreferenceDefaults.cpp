@@ -1,0 +1,70 @@
+#include "model/PreferenceDefaults.h"
+
+#include "AppInfo.h"
+#include "Shared/GlobalFun.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QFileInfo>
+
+namespace PreferenceDefaults {
+namespace {
+
+QString folderBelowHome(const QString &pattern)
+{
+    return GlobalFun::RealHomeDirectory() + QLatin1Char('/') +
+           pattern.arg(QLatin1String(AppInfo::kBundleIdentifier));
+}
+
+} // namespace
+
+QString defaultVideoOutputFolder()
+{
+    return folderBelowHome(QStringLiteral("Music/%1/Video Converted"));
+}
+
+QString defaultAudioOutputFolder()
+{
+    return folderBelowHome(QStringLiteral("Music/%1/Audio Converted"));
+}
+
+QString defaultSnapShotFolder()
+{
+    return folderBelowHome(QStringLiteral("Movies/%1/SnapShots"));
+}
+
+QVariantMap registeredDefaults()
+{
+    return {
+        {PrefKeys::AppMaxConvertNum, 3},
+        {PrefKeys::AppVideoOutputFolder, defaultVideoOutputFolder()},
+        {PrefKeys::AppAudioOutputFolder, defaultAudioOutputFolder()},
+        {PrefKeys::AppSnapShotFolder, defaultSnapShotFolder()},
+        {PrefKeys::AppBSyncToiTunes, true},
+        {PrefKeys::AppDefaultAudioCodecName, QStringLiteral("AAC Audio (m4a)")},
+        {PrefKeys::AppDefaultVideoCodecName, QStringLiteral("iPhone4,iPod touch 4")},
+        {PrefKeys::DefaultProfile, QStringLiteral("iPod")},
+        {PrefKeys::UseIBooksAuthor, false},
+        {PrefKeys::PreferedFormatName, QStringLiteral("MP3 Audio")},
+        {PrefKeys::PlaylistName, QStringLiteral("MORVANE Wavelark")},
+        {PrefKeys::DoubleSamepleRate, 44100.0},
+        {PrefKeys::DoubleBitRate, 320.0},
+    };
+}
+
+void registerDefaults(UserDefaults &store)
+{
+    if (store.hasStoredValue(PrefKeys::AppAudioOutputFolder)) {
+        const QString storedAudioFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+        if (storedAudioFolder.isEmpty() || !QFileInfo::exists(storedAudioFolder))
+            store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
+    }
+
+    GlobalFun::MakeSureFolderExsist(defaultVideoOutputFolder());
+    GlobalFun::MakeSureFolderExsist(defaultAudioOutputFolder());
+    GlobalFun::MakeSureFolderExsist(defaultSnapShotFolder());
+
+    store.registerDefaults(registeredDefaults());
+}
+
+} // namespace PreferenceDefaults

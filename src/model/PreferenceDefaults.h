@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+class UserDefaults;
+
+// The start-up registration of the preference defaults.
+// Thread: any, but it runs once while the main window starts.
+namespace PreferenceDefaults {
+
+// The three default folders below the user's home: video, audio, snapshots.
+QString defaultVideoOutputFolder();
+QString defaultAudioOutputFolder();
+QString defaultSnapShotFolder();
+
+// The thirteen registered defaults.
+QVariantMap registeredDefaults();
+
+// Forgets a stored audio output folder that no longer exists, creates the default folders and
+// registers the defaults in `store`. Nothing is written to the store's file.
+void registerDefaults(UserDefaults &store);
+
+} // namespace PreferenceDefaults

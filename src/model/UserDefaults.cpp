@@ -1,0 +1,129 @@
+#include "model/UserDefaults.h"
+
+#include "Shared/LenientNumber.h"
+
+#include <QStandardPaths>
+
+UserDefaults &UserDefaults::standard()
+{
+    static UserDefaults store(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/morvane/wavelark.conf"));
+    return store;
+}
+
+UserDefaults::UserDefaults(const QString &iniFilePath)
+    : m_settings(std::make_unique<QSettings>(iniFilePath, QSettings::IniFormat))
+{}
+
+UserDefaults::~UserDefaults() = default;
+
+QVariant UserDefaults::objectForKey(const QString &key) const
+{
+    QMutexLocker locker(&m_lock);
+    const QVariant stored = m_settings->value(key);
+    if (stored.isValid())
+        return stored;
+    return m_registered.value(key);
+}
+
+QString UserDefaults::stringForKey(const QString &key) const
+{
+    const QVariant value = objectForKey(key);
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return value.toString();
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(value.toByteArray());
+    default:
+        return QString();
+    }
+}
+
+qint64 UserDefaults::integerForKey(const QString &key) const
+{
+    const QVariant value = objectForKey(key);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("yes"))
+            return 1;
+    }
+    return LenientNumber::valueToInteger(value);
+}
+
+bool UserDefaults::boolForKey(const QString &key) const
+{
+    const QVariant value = objectForKey(key);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("yes"))
+            return true;
+        return LenientNumber::toInteger(QStringView(text)) != 0;
+    }
+    return LenientNumber::valueToInteger(value) != 0;
+}
+
+double UserDefaults::doubleForKey(const QString &key) const
+{
+    return LenientNumber::valueToDouble(objectForKey(key));
+}
+
+QVariantList UserDefaults::arrayForKey(const QString &key) const
+{
+    const QVariant value = objectForKey(key);
+    if (value.typeId() == QMetaType::QVariantList)
+        return value.toList();
+    if (value.typeId() == QMetaType::QStringList) {
+        QVariantList list;
+        for (const QString &text : value.toStringList())
+            list.append(text);
+        return list;
+    }
+    return {};
+}
+
+bool UserDefaults::hasStoredValue(const QString &key) const
+{
+    QMutexLocker locker(&m_lock);
+    return m_settings->contains(key);
+}
+
+void UserDefaults::setValue(const QString &key, const QVariant &value)
+{
+    QMutexLocker locker(&m_lock);
+    if (value.isValid())
+        m_settings->setValue(key, value);
+    else
+        m_settings->remove(key);
+}
+
+void UserDefaults::removeObjectForKey(const QString &key)
+{
+    QMutexLocker locker(&m_lock);
+    m_settings->remove(key);
+}
+
+void UserDefaults::registerDefaults(const QVariantMap &defaults)
+{
+    QMutexLocker locker(&m_lock);
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+bool UserDefaults::synchronize()
+{
+    QMutexLocker locker(&m_lock);
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+QString UserDefaults::filePath() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_settings->fileName();
+}

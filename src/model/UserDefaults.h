@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMutex>
+#include <QSettings>
+#include <QVariant>
+
+#include <memory>
+
+// The per-user preferences store: values the program stored (an INI file under the user's
+// configuration folder), over a layer of registered defaults that lives in memory for the
+// process and is never written. A missing key reads as a null object, an empty text, false or 0.
+// Thread: any; every call is serialised by the store's own lock.
+class UserDefaults
+{
+public:
+    // The store of the running user: $XDG_CONFIG_HOME/morvane/wavelark.conf.
+    static UserDefaults &standard();
+
+    explicit UserDefaults(const QString &iniFilePath);
+    ~UserDefaults();
+
+    UserDefaults(const UserDefaults &) = delete;
+    UserDefaults &operator=(const UserDefaults &) = delete;
+
+    // The stored value, else the registered default, else an invalid QVariant.
+    QVariant objectForKey(const QString &key) const;
+    // A text, or a number written as text; null for anything else and for a missing key.
+    QString stringForKey(const QString &key) const;
+    qint64 integerForKey(const QString &key) const;
+    bool boolForKey(const QString &key) const;
+    double doubleForKey(const QString &key) const;
+    QVariantList arrayForKey(const QString &key) const;
+
+    bool hasStoredValue(const QString &key) const;
+
+    // Stores `value`; an invalid QVariant removes the key.
+    void setValue(const QString &key, const QVariant &value);
+    void removeObjectForKey(const QString &key);
+
+    // Adds `defaults` to the registered layer (never written to the file).
+    void registerDefaults(const QVariantMap &defaults);
+
+    // Writes pending changes to disk; false when the file could not be written.
+    bool synchronize();
+
+    QString filePath() const;
+
+private:
+    mutable QMutex m_lock;
+    std::unique_ptr<QSettings> m_settings;
+    QVariantMap m_registered;
+};

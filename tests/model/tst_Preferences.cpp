@@ -1,0 +1,99 @@
+#include "Shared/GlobalFun.h"
+#include "TestEnvironment.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestPreferences : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void typedReadsOfMissingKeys()
+    {
+        QTemporaryDir dir;
+        UserDefaults store(dir.path() + "/store.conf");
+        QVERIFY(!store.objectForKey("absent").isValid());
+        QVERIFY(store.stringForKey("absent").isNull());
+        QCOMPARE(store.integerForKey("absent"), 0);
+        QCOMPARE(store.boolForKey(PrefKeys::BSameQuality), false);
+        QCOMPARE(store.doubleForKey("absent"), 0.0);
+        QVERIFY(store.arrayForKey("absent").isEmpty());
+    }
+
+    void storedValuesSurviveASecondStoreAndKeepTheirTypes()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.path() + "/store.conf";
+        {
+            UserDefaults store(file);
+            store.setValue(PrefKeys::AppMaxConvertNum, 5);
+            store.setValue(PrefKeys::BSameQuality, true);
+            store.setValue(PrefKeys::DoubleBitRate, 192.5);
+            store.setValue(PrefKeys::PrefsSelectedIdentifierView,
+                           QStringLiteral("Trusted Folders"));
+            store.setValue(PrefKeys::Bookmarks, QVariantList{QByteArray("\x01\x02", 2)});
+            QVERIFY(store.synchronize());
+        }
+        UserDefaults reread(file);
+        QCOMPARE(reread.integerForKey(PrefKeys::AppMaxConvertNum), 5);
+        QCOMPARE(reread.boolForKey(PrefKeys::BSameQuality), true);
+        QCOMPARE(reread.doubleForKey(PrefKeys::DoubleBitRate), 192.5);
+        QCOMPARE(reread.stringForKey(PrefKeys::PrefsSelectedIdentifierView),
+                 QString("Trusted Folders"));
+        QCOMPARE(reread.arrayForKey(PrefKeys::Bookmarks).value(0).toByteArray(),
+                 QByteArray("\x01\x02", 2));
+        reread.setValue(PrefKeys::BSameQuality, QVariant());
+        QVERIFY(!reread.hasStoredValue(PrefKeys::BSameQuality));
+    }
+
+    void registrationOnAnEmptyStoreCreatesFoldersAndWritesNothing()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.path() + "/store.conf";
+        UserDefaults store(file);
+        PreferenceDefaults::registerDefaults(store);
+        store.synchronize();
+
+        const QString music = GlobalFun::RealHomeDirectory() + "/Music/com.morvane.wavelark/";
+        QVERIFY(QFileInfo(music + "Video Converted").isDir());
+        QVERIFY(QFileInfo(music + "Audio Converted").isDir());
+        QVERIFY(QFileInfo(GlobalFun::RealHomeDirectory() + "/Movies/com.morvane.wavelark/SnapShots")
+                    .isDir());
+        QVERIFY(!QFileInfo::exists(file) || QFileInfo(file).size() == 0);
+
+        QCOMPARE(store.integerForKey(PrefKeys::AppMaxConvertNum), 3);
+        QCOMPARE(store.boolForKey(PrefKeys::AppBSyncToiTunes), true);
+        QCOMPARE(store.stringForKey(PrefKeys::PreferedFormatName), QString("MP3 Audio"));
+        QCOMPARE(store.stringForKey(PrefKeys::PlaylistName), QString("MORVANE Wavelark"));
+        QCOMPARE(store.doubleForKey(PrefKeys::DoubleSamepleRate), 44100.0);
+        QCOMPARE(store.doubleForKey(PrefKeys::DoubleBitRate), 320.0);
+        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), music + "Audio Converted");
+        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 13);
+    }
+
+    void registrationForgetsOnlyAMissingAudioFolder()
+    {
+        QTemporaryDir dir;
+        UserDefaults store(dir.path() + "/store.conf");
+        store.setValue(PrefKeys::AppAudioOutputFolder, dir.path() + "/gone-audio");
+        store.setValue(PrefKeys::AppVideoOutputFolder, dir.path() + "/gone-video");
+        PreferenceDefaults::registerDefaults(store);
+        QVERIFY(!store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
+        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder),
+                 PreferenceDefaults::defaultAudioOutputFolder());
+        QCOMPARE(store.stringForKey(PrefKeys::AppVideoOutputFolder), dir.path() + "/gone-video");
+
+        store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
+        PreferenceDefaults::registerDefaults(store);
+        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), dir.path());
+    }
+};
+
+WAVELARK_TEST_MAIN(TestPreferences)
+#include "tst_Preferences.moc"
