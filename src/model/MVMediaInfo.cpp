@@ -1,0 +1,173 @@
+#include "model/MVMediaInfo.h"
+
+#include "Shared/Logging.h"
+#include "model/MVMediaInfoItem.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/version.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/error.h>
+}
+
+void FFMpegInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+namespace {
+
+// Closes the demuxer on every way out of a probe.
+struct InputCloser
+{
+    AVFormatContext *context = nullptr;
+    ~InputCloser()
+    {
+        if (context)
+            avformat_close_input(&context);
+    }
+};
+
+QString avErrorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+double secondsOf(int64_t value)
+{
+    return value == AV_NOPTS_VALUE ? 0.0 : double(value) / AV_TIME_BASE;
+}
+
+int channelsOf(const AVCodecParameters *codec)
+{
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(59, 24, 100)
+    return codec->ch_layout.nb_channels;
+#else
+    return codec->channels;
+#endif
+}
+
+// Duration of the longest stream, for containers that give no overall duration.
+double longestStreamDuration(const AVFormatContext *context)
+{
+    double longest = 0.0;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0)
+            continue;
+        longest = qMax(longest, stream->duration * av_q2d(stream->time_base));
+    }
+    return longest;
+}
+
+void resetProbeFields(MVMediaInfoItem *item)
+{
+    item->setDuration(0.0);
+    item->setStartTime(0.0);
+    item->setPixWidth(0);
+    item->setPixHeight(0);
+    item->setEumMediaType(MVMediaInfoItem::MediaTypeUnknown);
+    item->setVideoBitrate(0.0);
+    item->setAudioBitrate(0.0);
+    item->setAudioSampleRate(0);
+    item->setAudioChannels(0);
+}
+
+bool fail(QString *error, const QString &path, const QString &reason)
+{
+    qCDebug(lcModel) << "cannot probe" << path << ":" << reason;
+    if (error)
+        *error = reason;
+    return false;
+}
+
+} // namespace
+
+bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
+{
+    if (!item)
+        return fail(error, QString(), QStringLiteral("no media item"));
+    FFMpegInit();
+    resetProbeFields(item);
+
+    const QString path = item->filePath();
+    if (path.isEmpty())
+        return fail(error, path, QStringLiteral("no file path"));
+    // Only regular files: a directory cannot be read and a named pipe would block the loader.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return fail(error, path,
+                    info.exists() ? QStringLiteral("not a regular file")
+                                  : QStringLiteral("no such file"));
+
+    // The "file:" prefix keeps a name such as "concat:x" or "http:y" from being taken for a
+    // protocol, and the white list keeps playlists inside the file from reaching anything else.
+    const QByteArray url = "file:" + QFile::encodeName(info.absoluteFilePath());
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    InputCloser input;
+    int status = avformat_open_input(&input.context, url.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (status < 0) {
+        input.context = nullptr; // freed by avformat_open_input on failure
+        return fail(error, path, avErrorText(status));
+    }
+    status = avformat_find_stream_info(input.context, nullptr);
+    if (status < 0)
+        return fail(error, path, avErrorText(status));
+
+    const AVFormatContext *context = input.context;
+    const AVCodecParameters *video = nullptr;
+    const AVCodecParameters *audio = nullptr;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        const AVCodecParameters *codec = stream->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && !video &&
+            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            video = codec;
+        else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && !audio)
+            audio = codec;
+    }
+    if (!video && !audio)
+        return fail(error, path, QStringLiteral("no audio or video stream"));
+
+    double duration = context->duration > 0 ? secondsOf(context->duration) : 0.0;
+    if (duration <= 0.0)
+        duration = longestStreamDuration(context);
+    item->setDuration(duration);
+    item->setStartTime(secondsOf(context->start_time));
+
+    const double overallBitrate = context->bit_rate > 0 ? double(context->bit_rate) : 0.0;
+    double audioBitrate = 0.0;
+    if (audio) {
+        audioBitrate = audio->bit_rate > 0 ? double(audio->bit_rate) : 0.0;
+        // FLAC gives no stream bit rate: an audio-only file's own rate is the audio's.
+        if (audioBitrate <= 0.0 && !video)
+            audioBitrate = overallBitrate;
+        item->setAudioBitrate(audioBitrate);
+        item->setAudioSampleRate(audio->sample_rate);
+        item->setAudioChannels(channelsOf(audio));
+    }
+    if (video) {
+        item->setEumMediaType(MVMediaInfoItem::MediaTypeVideo);
+        item->setPixWidth(video->width);
+        item->setPixHeight(video->height);
+        double videoBitrate = video->bit_rate > 0 ? double(video->bit_rate) : 0.0;
+        if (videoBitrate <= 0.0 && overallBitrate > audioBitrate)
+            videoBitrate = overallBitrate - audioBitrate;
+        item->setVideoBitrate(videoBitrate);
+    } else {
+        item->setEumMediaType(MVMediaInfoItem::MediaTypeAudio);
+    }
+    if (error)
+        error->clear();
+    return true;
+}

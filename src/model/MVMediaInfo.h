@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class MVMediaInfoItem;
+
+// Prepares the media library for probing: silences its log output. Safe to call more than once
+// and from any thread; dumpMediaInfo calls it too, so probing works even when nobody did.
+void FFMpegInit();
+
+// The media information provider: opens a file with libavformat and fills a probe record.
+// Thread: any; each call works on its own demuxer context and writes only into the given record.
+class MVMediaInfo
+{
+public:
+    // Probes the file at item->filePath() and fills duration and start time (seconds), frame
+    // size, media type (audio only, video), video bit rate and the first audio stream's bit
+    // rate, sample rate and channel count. Cover art (an attached picture) does not count as
+    // video. Every probe field is reset first, so a file that cannot be probed (missing, not a
+    // regular file, empty, corrupt) leaves zeros; then false is returned with a reason in
+    // `error` when given.
+    static bool dumpMediaInfo(MVMediaInfoItem *item, QString *error = nullptr);
+};
