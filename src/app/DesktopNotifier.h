@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Desktop notifications over D-Bus (org.freedesktop.Notifications). Without a notification
+// service nothing happens and nothing fails.
+// Thread: main thread.
+namespace DesktopNotifier {
+
+// Sends the notification without waiting for the service's answer; false when no service runs.
+bool notify(const QString &summary, const QString &body);
+
+// "3 files converted, 1 failed." and the like, for the end of a run.
+QString runSummary(int finished, int failed);
+
+} // namespace DesktopNotifier
