@@ -1,10 +1,97 @@
 #include "engine/ScriptBridgeHelper.h"
 
+#include "Shared/Logging.h"
+#include "engine/MusicApplication.h"
+#include "engine/PlaylistFolderLibrary.h"
+
+#include <QMutex>
+
+namespace {
+
+QMutex &syncLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+ScriptBridgeHelper::ApplicationFactory &factorySlot()
+{
+    static ScriptBridgeHelper::ApplicationFactory factory;
+    return factory;
+}
+
+std::unique_ptr<MusicApplication> openApplication()
+{
+    if (factorySlot())
+        return factorySlot()();
+    return std::make_unique<PlaylistFolderLibrary>(PlaylistFolderLibrary::defaultMusicFolder());
+}
+
+void fail(QString *error, const QString &text)
+{
+    qCWarning(lcEngine, "%s", qUtf8Printable(text));
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+void ScriptBridgeHelper::setApplicationFactory(ApplicationFactory factory)
+{
+    QMutexLocker locker(&syncLock());
+    factorySlot() = std::move(factory);
+}
+
 void ScriptBridgeHelper::syncItunesLibrary(const QString &playlistName, const QString &filePath,
                                            QString *error)
 {
-    Q_UNUSED(playlistName);
-    Q_UNUSED(filePath);
+    QMutexLocker locker(&syncLock());
     if (error)
         error->clear();
+
+    const std::unique_ptr<MusicApplication> application = openApplication();
+    if (!application) {
+        fail(error, QStringLiteral("could not find iTunes library"));
+        return;
+    }
+    if (!application->isRunning())
+        application->activate();
+
+    MusicSourcePtr library;
+    for (const MusicSourcePtr &source : application->sources()) {
+        if (source && source->kind() == MusicSource::kLibraryKind) {
+            library = source;
+            break;
+        }
+    }
+    if (!library) {
+        fail(error, QStringLiteral("could not find iTunes library"));
+        return;
+    }
+
+    MusicPlaylistPtr playlist;
+    if (!playlistName.isEmpty()) {
+        for (const MusicPlaylistPtr &candidate : library->userPlaylists()) {
+            if (candidate && candidate->name() == playlistName) {
+                playlist = candidate;
+                playlist->setName(playlistName);
+                break;
+            }
+        }
+        if (!playlist) {
+            QString reason;
+            playlist = library->insertPlaylist(0, playlistName, &reason);
+            if (!playlist) {
+                fail(error, QStringLiteral("could not create the playlist \"%1\": %2")
+                                .arg(playlistName, reason));
+                return;
+            }
+            playlist->setName(playlistName);
+        }
+    }
+
+    QString reason;
+    if (!application->add({filePath}, playlist.get(), &reason))
+        fail(error,
+             QStringLiteral("could not add %1 to the music library: %2").arg(filePath, reason));
 }

@@ -1,0 +1,368 @@
+#include "engine/PlaylistFolderLibrary.h"
+
+#include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QUrl>
+
+namespace {
+
+const QLatin1String kPlaylistSuffix(".m3u8");
+const QLatin1String kOrderFileName(".wavelark-playlists.json");
+const QLatin1String kLibraryRecordName(".wavelark-library.m3u8");
+const QLatin1String kLockFileName(".wavelark-library.lock");
+const QLatin1String kOrderKey("playlists");
+constexpr int kNameMaxBytes = 255;
+constexpr int kLockWaitMs = 60000;
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// A playlist file name that the library lists: a plain, visible .m3u8 file name.
+bool isPlaylistFileName(const QString &fileName)
+{
+    return !fileName.isEmpty() && !fileName.startsWith(QLatin1Char('.')) &&
+           !fileName.contains(QLatin1Char('/')) &&
+           fileName.endsWith(kPlaylistSuffix, Qt::CaseInsensitive) &&
+           fileName.size() > kPlaylistSuffix.size();
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        setError(error, QStringLiteral("could not write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// Serialises rewrites of the library's files across processes; threads of one process are
+// already serialised by the sync's own lock.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString &folder)
+        : m_lock(folder + QLatin1Char('/') + kLockFileName)
+    {
+        m_lock.setStaleLockTime(30000);
+        m_locked = m_lock.tryLock(kLockWaitMs);
+    }
+    bool isLocked() const { return m_locked; }
+
+private:
+    QLockFile m_lock;
+    bool m_locked = false;
+};
+
+class FolderPlaylist : public MusicPlaylist
+{
+public:
+    FolderPlaylist(PlaylistFolderLibrary *library, const QString &fileName)
+        : m_library(library)
+        , m_fileName(fileName)
+    {}
+
+    QString name() const override { return PlaylistFolderLibrary::playlistNameForFile(m_fileName); }
+    bool setName(const QString &name) override
+    {
+        if (name == this->name())
+            return true;
+        QString error;
+        if (!m_library->renamePlaylist(m_fileName, name, &error)) {
+            qCWarning(lcEngine, "%s", qUtf8Printable(error));
+            return false;
+        }
+        m_fileName = PlaylistFolderLibrary::fileNameForPlaylist(name);
+        return true;
+    }
+    QString fileName() const { return m_fileName; }
+
+private:
+    PlaylistFolderLibrary *m_library;
+    QString m_fileName;
+};
+
+class FolderSource : public MusicSource
+{
+public:
+    explicit FolderSource(PlaylistFolderLibrary *library)
+        : m_library(library)
+    {}
+    quint32 kind() const override { return kLibraryKind; }
+    QList<MusicPlaylistPtr> userPlaylists() override { return m_library->userPlaylists(); }
+    MusicPlaylistPtr insertPlaylist(int index, const QString &name, QString *error) override
+    {
+        return m_library->insertPlaylist(index, name, error);
+    }
+
+private:
+    PlaylistFolderLibrary *m_library;
+};
+
+} // namespace
+
+PlaylistFolderLibrary::PlaylistFolderLibrary(const QString &musicFolder)
+    : m_folder(QDir::cleanPath(QFileInfo(musicFolder).absoluteFilePath()))
+{}
+
+QString PlaylistFolderLibrary::defaultMusicFolder()
+{
+    return GlobalFun::RealHomeDirectory() + QStringLiteral("/Music");
+}
+
+QString PlaylistFolderLibrary::fileNameForPlaylist(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    QString encoded;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        const bool escape =
+            c == u'%' || c == u'/' || c < 0x20 || c == 0x7F || (i == 0 && c == u'.');
+        if (escape)
+            encoded += QStringLiteral("%%%1").arg(int(c), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            encoded += name.at(i);
+    }
+    encoded += kPlaylistSuffix;
+    if (QFile::encodeName(encoded).size() > kNameMaxBytes)
+        return {};
+    return encoded;
+}
+
+QString PlaylistFolderLibrary::playlistNameForFile(const QString &fileName)
+{
+    const QString base = fileName.left(fileName.size() - kPlaylistSuffix.size());
+    return QUrl::fromPercentEncoding(base.toUtf8());
+}
+
+QString PlaylistFolderLibrary::orderFilePath() const
+{
+    return m_folder + QLatin1Char('/') + kOrderFileName;
+}
+
+QString PlaylistFolderLibrary::libraryRecordPath() const
+{
+    return m_folder + QLatin1Char('/') + kLibraryRecordName;
+}
+
+QString PlaylistFolderLibrary::entryForFile(const QString &filePath) const
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(filePath).absoluteFilePath());
+    const QString relative = QDir(m_folder).relativeFilePath(absolute);
+    if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
+        QDir::isAbsolutePath(relative))
+        return absolute;
+    // A line that starts with '#' would be read as a comment.
+    if (relative.startsWith(QLatin1Char('#')))
+        return QStringLiteral("./") + relative;
+    return relative;
+}
+
+QStringList PlaylistFolderLibrary::playlistFileOrder() const
+{
+    QStringList order;
+    QFile orderFile(orderFilePath());
+    if (orderFile.open(QIODevice::ReadOnly)) {
+        const QJsonArray stored =
+            QJsonDocument::fromJson(orderFile.readAll()).object().value(kOrderKey).toArray();
+        for (const QJsonValue &value : stored) {
+            const QString fileName = value.toString();
+            if (isPlaylistFileName(fileName) && !order.contains(fileName) &&
+                QFileInfo(m_folder + QLatin1Char('/') + fileName).isFile())
+                order.append(fileName);
+        }
+    }
+    const QStringList present =
+        QDir(m_folder).entryList({QStringLiteral("*.m3u8")}, QDir::Files, QDir::Name);
+    for (const QString &fileName : present) {
+        if (isPlaylistFileName(fileName) && !order.contains(fileName))
+            order.append(fileName);
+    }
+    return order;
+}
+
+QStringList PlaylistFolderLibrary::readEntries(const QString &m3uPath)
+{
+    QFile file(m3uPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList entries;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty() && !line.startsWith('#'))
+            entries.append(QString::fromUtf8(line));
+    }
+    return entries;
+}
+
+bool PlaylistFolderLibrary::isRunning() const
+{
+    return QFileInfo(m_folder).isDir();
+}
+
+void PlaylistFolderLibrary::activate()
+{
+    if (!GlobalFun::MakeSureFolderExsist(m_folder))
+        qCWarning(lcEngine, "could not create the music folder %s", qUtf8Printable(m_folder));
+}
+
+QList<MusicSourcePtr> PlaylistFolderLibrary::sources()
+{
+    if (!isRunning())
+        return {};
+    return {std::make_shared<FolderSource>(this)};
+}
+
+QList<MusicPlaylistPtr> PlaylistFolderLibrary::userPlaylists()
+{
+    QList<MusicPlaylistPtr> playlists;
+    for (const QString &fileName : playlistFileOrder())
+        playlists.append(std::make_shared<FolderPlaylist>(this, fileName));
+    return playlists;
+}
+
+MusicPlaylistPtr PlaylistFolderLibrary::insertPlaylist(int index, const QString &name,
+                                                       QString *error)
+{
+    const QString fileName = fileNameForPlaylist(name);
+    if (fileName.isEmpty()) {
+        setError(error, QStringLiteral("unusable playlist name \"%1\"").arg(name));
+        return nullptr;
+    }
+    FolderLock lock(m_folder);
+    if (!lock.isLocked()) {
+        setError(error, QStringLiteral("the music library is locked by another program"));
+        return nullptr;
+    }
+    // Another process may have created it a moment ago: keep its entries.
+    const QString path = m_folder + QLatin1Char('/') + fileName;
+    if (!QFileInfo::exists(path)) {
+        const QByteArray header = "#EXTM3U\n#PLAYLIST:" + name.simplified().toUtf8() + '\n';
+        if (!writeWhole(path, header, error))
+            return nullptr;
+    }
+    QStringList order = playlistFileOrder();
+    order.removeAll(fileName);
+    order.insert(qBound(0, index, int(order.size())), fileName);
+    if (!writeOrder(order, error))
+        return nullptr;
+    return std::make_shared<FolderPlaylist>(this, fileName);
+}
+
+bool PlaylistFolderLibrary::renamePlaylist(const QString &oldFileName, const QString &newName,
+                                           QString *error)
+{
+    const QString newFileName = fileNameForPlaylist(newName);
+    if (newFileName.isEmpty()) {
+        setError(error, QStringLiteral("unusable playlist name \"%1\"").arg(newName));
+        return false;
+    }
+    FolderLock lock(m_folder);
+    if (!lock.isLocked()) {
+        setError(error, QStringLiteral("the music library is locked by another program"));
+        return false;
+    }
+    const QString newPath = m_folder + QLatin1Char('/') + newFileName;
+    if (QFileInfo::exists(newPath)) {
+        setError(error, QStringLiteral("a playlist called \"%1\" exists already").arg(newName));
+        return false;
+    }
+    QStringList order = playlistFileOrder();
+    if (!QFile::rename(m_folder + QLatin1Char('/') + oldFileName, newPath)) {
+        setError(error, QStringLiteral("could not rename the playlist file %1").arg(oldFileName));
+        return false;
+    }
+    const qsizetype position = order.indexOf(oldFileName);
+    if (position >= 0)
+        order[position] = newFileName;
+    return writeOrder(order, error);
+}
+
+bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlist, QString *error)
+{
+    QStringList entries;
+    for (const QString &file : files) {
+        if (file.isEmpty() || file.contains(QLatin1Char('\n')) ||
+            file.contains(QLatin1Char('\r'))) {
+            setError(error, QStringLiteral("a playlist cannot hold the path \"%1\"").arg(file));
+            return false;
+        }
+        entries.append(entryForFile(file));
+    }
+    QString playlistPath;
+    QString title;
+    if (playlist) {
+        const auto *ours = dynamic_cast<FolderPlaylist *>(playlist);
+        if (!ours) {
+            setError(error, QStringLiteral("the playlist does not belong to this library"));
+            return false;
+        }
+        playlistPath = m_folder + QLatin1Char('/') + ours->fileName();
+        title = ours->name();
+    }
+
+    FolderLock lock(m_folder);
+    if (!lock.isLocked()) {
+        setError(error, QStringLiteral("the music library is locked by another program"));
+        return false;
+    }
+    // Like a music application, adding to a playlist adds to the library too.
+    if (!appendEntries(libraryRecordPath(), QStringLiteral("Library"), entries, true, error))
+        return false;
+    return playlistPath.isEmpty() || appendEntries(playlistPath, title, entries, false, error);
+}
+
+bool PlaylistFolderLibrary::writeOrder(const QStringList &fileNames, QString *error)
+{
+    QJsonObject root;
+    root.insert(kOrderKey, QJsonArray::fromStringList(fileNames));
+    return writeWhole(orderFilePath(), QJsonDocument(root).toJson(), error);
+}
+
+bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString &title,
+                                          const QStringList &entries, bool skipKnown,
+                                          QString *error)
+{
+    QByteArray bytes;
+    QFile existing(m3uPath);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            setError(error,
+                     QStringLiteral("could not read %1: %2").arg(m3uPath, existing.errorString()));
+            return false;
+        }
+        bytes = existing.readAll();
+        existing.close();
+    }
+    if (bytes.isEmpty())
+        bytes = "#EXTM3U\n#PLAYLIST:" + title.simplified().toUtf8() + '\n';
+    else if (!bytes.endsWith('\n'))
+        bytes += '\n';
+
+    const QStringList known = skipKnown ? readEntries(m3uPath) : QStringList();
+    bool changed = false;
+    for (const QString &entry : entries) {
+        if (skipKnown && known.contains(entry))
+            continue;
+        bytes += entry.toUtf8() + '\n';
+        changed = true;
+    }
+    if (!changed && existing.exists())
+        return true;
+    return writeWhole(m3uPath, bytes, error);
+}

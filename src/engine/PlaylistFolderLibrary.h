@@ -1,0 +1,65 @@
+#pragma once
+
+#include "engine/MusicApplication.h"
+
+#include <QString>
+#include <QStringList>
+
+// The default music library: the user's Music folder, which every Linux music player and MPD
+// read. Each user playlist is an extended M3U file in UTF-8, "<Music>/<name>.m3u8", whose entries
+// are paths relative to the Music folder (absolute for files outside it).
+//
+// Beside the playlists the folder holds three hidden files of the converter:
+// - ".wavelark-playlists.json": the order of the user playlists (their file names), so that a
+//   new playlist can be put first; playlist files it does not name follow in name order;
+// - ".wavelark-library.m3u8": every file added to the library, with or without a playlist,
+//   each once;
+// - ".wavelark-library.lock": held while a file of the library is rewritten, so that two
+//   processes (the window and the command-line converter) never lose each other's entries.
+// Every file is replaced atomically. Playlist names become file names by percent-encoding "%",
+// "/", control characters and a leading ".", so no name reaches outside the folder or hides a
+// playlist, and two different names never share a file.
+//
+// Thread: one object per sync, used by one thread; the library's files may be shared with other
+// threads and processes (see the lock above).
+class PlaylistFolderLibrary : public MusicApplication
+{
+public:
+    explicit PlaylistFolderLibrary(const QString &musicFolder);
+
+    // GlobalFun::RealHomeDirectory() + "/Music".
+    static QString defaultMusicFolder();
+
+    // "<encoded name>.m3u8", or an empty text when the name is empty or too long for a file name.
+    static QString fileNameForPlaylist(const QString &name);
+    // The playlist name a playlist file stands for (the inverse of fileNameForPlaylist).
+    static QString playlistNameForFile(const QString &fileName);
+
+    QString musicFolder() const { return m_folder; }
+    QString orderFilePath() const;
+    QString libraryRecordPath() const;
+    // The entry a playlist file holds for `filePath`: relative inside the Music folder.
+    QString entryForFile(const QString &filePath) const;
+
+    // Playlist file names in the order of the user playlists.
+    QStringList playlistFileOrder() const;
+    // The entries of an M3U file (comment and blank lines left out).
+    static QStringList readEntries(const QString &m3uPath);
+
+    bool isRunning() const override;
+    void activate() override;
+    QList<MusicSourcePtr> sources() override;
+    bool add(const QStringList &files, MusicPlaylist *playlist, QString *error) override;
+
+    // Used by the library's own source and playlist objects.
+    MusicPlaylistPtr insertPlaylist(int index, const QString &name, QString *error);
+    bool renamePlaylist(const QString &oldFileName, const QString &newName, QString *error);
+    QList<MusicPlaylistPtr> userPlaylists();
+
+private:
+    bool writeOrder(const QStringList &fileNames, QString *error);
+    bool appendEntries(const QString &m3uPath, const QString &title, const QStringList &entries,
+                       bool skipKnown, QString *error);
+
+    QString m_folder;
+};
