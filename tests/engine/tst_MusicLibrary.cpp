@@ -1,0 +1,197 @@
+#include "Shared/GlobalFun.h"
+#include "TestEnvironment.h"
+#include "engine/PlaylistFolderLibrary.h"
+#include "engine/ScriptBridgeHelper.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QThread>
+#include <QtTest>
+
+class TestMusicLibrary : public QObject
+{
+    Q_OBJECT
+
+    QString music() const { return GlobalFun::RealHomeDirectory() + "/Music"; }
+    PlaylistFolderLibrary library() const { return PlaylistFolderLibrary(music()); }
+
+    QStringList playlistNames()
+    {
+        PlaylistFolderLibrary lib = library();
+        QStringList names;
+        for (const MusicPlaylistPtr &playlist : lib.userPlaylists())
+            names.append(playlist->name());
+        return names;
+    }
+
+    QStringList entriesOf(const QString &name)
+    {
+        return PlaylistFolderLibrary::readEntries(music() + "/" +
+                                                  PlaylistFolderLibrary::fileNameForPlaylist(name));
+    }
+
+    QString sync(const QString &playlist, const QString &file)
+    {
+        QString error = "untouched";
+        ScriptBridgeHelper::syncItunesLibrary(playlist, file, &error);
+        return error;
+    }
+
+private slots:
+    void init()
+    {
+        ScriptBridgeHelper::setApplicationFactory({});
+        QDir(music()).removeRecursively();
+    }
+
+    void createsTheMusicFolderAndAPlaylistWithRelativeEntries()
+    {
+        QCOMPARE(sync("Road Trip", music() + "/Converted/a.mp3"), QString());
+        QCOMPARE(sync("Road Trip", "/elsewhere/b.m4a"), QString());
+        QCOMPARE(sync("Road Trip", music() + "/#1 hit.mp3"), QString());
+
+        QFile file(music() + "/Road Trip.m3u8");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("#EXTM3U\n#PLAYLIST:Road Trip\n"));
+        QCOMPARE(entriesOf("Road Trip"),
+                 QStringList({"Converted/a.mp3", "/elsewhere/b.m4a", "./#1 hit.mp3"}));
+        // Every synced file is in the library too.
+        QCOMPARE(PlaylistFolderLibrary::readEntries(library().libraryRecordPath()),
+                 entriesOf("Road Trip"));
+    }
+
+    void matchesNamesExactlyAndPutsNewPlaylistsFirst()
+    {
+        QVERIFY(QDir().mkpath(music()));
+        // Playlists made by another player, one with lines the sync must keep.
+        QFile foreign(music() + "/Alpha.m3u8");
+        QVERIFY(foreign.open(QIODevice::WriteOnly));
+        foreign.write("#EXTM3U\n#EXTINF:12,Someone - Song\nsong.ogg");
+        foreign.close();
+        QFile other(music() + "/Zulu.m3u8");
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        QCOMPARE(playlistNames(), QStringList({"Alpha", "Zulu"}));
+
+        QCOMPARE(sync("Zulu", music() + "/z.mp3"), QString());
+        QCOMPARE(playlistNames(), QStringList({"Alpha", "Zulu"}));
+        QCOMPARE(sync("alpha", music() + "/a.mp3"), QString());
+        QCOMPARE(playlistNames(), QStringList({"alpha", "Alpha", "Zulu"}));
+        QCOMPARE(sync("Mix", music() + "/m.mp3"), QString());
+        QCOMPARE(playlistNames(), QStringList({"Mix", "alpha", "Alpha", "Zulu"}));
+        QCOMPARE(sync("Alpha", music() + "/b.mp3"), QString());
+        QCOMPARE(playlistNames(), QStringList({"Mix", "alpha", "Alpha", "Zulu"}));
+
+        QCOMPARE(entriesOf("Alpha"), QStringList({"song.ogg", "b.mp3"}));
+        QFile kept(music() + "/Alpha.m3u8");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().contains("#EXTINF:12,Someone - Song\nsong.ogg\n"));
+        QCOMPARE(entriesOf("alpha"), QStringList({"a.mp3"}));
+        QCOMPARE(entriesOf("Zulu"), QStringList({"z.mp3"}));
+    }
+
+    void emptyNameAddsToTheLibraryOnly()
+    {
+        QCOMPARE(sync("", music() + "/solo.mp3"), QString());
+        QCOMPARE(sync("", music() + "/solo.mp3"), QString());
+        QVERIFY(playlistNames().isEmpty());
+        QCOMPARE(PlaylistFolderLibrary::readEntries(library().libraryRecordPath()),
+                 QStringList({"solo.mp3"}));
+    }
+
+    void hostileNamesStayInsideTheMusicFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent") << "../x";
+        QTest::newRow("slash") << "a/b";
+        QTest::newRow("hidden") << ".hidden";
+        QTest::newRow("dot-dot") << "..";
+        QTest::newRow("absolute") << "/tmp/evil";
+        QTest::newRow("encoded look-alike") << "a%2Fb";
+        QTest::newRow("line break") << "two\nlines";
+    }
+
+    void hostileNamesStayInsideTheMusicFolder()
+    {
+        QFETCH(QString, name);
+        const QString home = GlobalFun::RealHomeDirectory();
+        QCOMPARE(sync(name, music() + "/one.mp3"), QString());
+        QCOMPARE(sync(name, music() + "/two.mp3"), QString());
+
+        // One visible playlist file directly in the Music folder, found again by its name.
+        const QStringList files = QDir(music()).entryList({"*.m3u8"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(!files.first().startsWith('.'));
+        QCOMPARE(playlistNames(), QStringList({name}));
+        QCOMPARE(entriesOf(name), QStringList({"one.mp3", "two.mp3"}));
+        QVERIFY(QDir(home).entryList({"*.m3u8"}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(!QFile::exists("/tmp/evil.m3u8"));
+    }
+
+    void differentNamesNeverShareAFile()
+    {
+        QCOMPARE(sync("a/b", music() + "/1.mp3"), QString());
+        QCOMPARE(sync("a%2Fb", music() + "/2.mp3"), QString());
+        QCOMPARE(entriesOf("a/b"), QStringList({"1.mp3"}));
+        QCOMPARE(entriesOf("a%2Fb"), QStringList({"2.mp3"}));
+    }
+
+    void unusableNameOrPathIsReported()
+    {
+        QVERIFY(!sync(QString(300, 'x'), music() + "/a.mp3").isEmpty());
+        QVERIFY(!sync("List", music() + "/bad\nname.mp3").isEmpty());
+        QVERIFY(playlistNames().isEmpty());
+    }
+
+    void missingLibrarySourceIsLogged()
+    {
+        // A plain file where the Music folder should be: the library cannot be opened.
+        const QString blocked = GlobalFun::RealHomeDirectory() + "/blocked";
+        QFile blocker(blocked);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ScriptBridgeHelper::setApplicationFactory(
+            [blocked] { return std::make_unique<PlaylistFolderLibrary>(blocked + "/Music"); });
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not create the music"));
+        QTest::ignoreMessage(QtWarningMsg, "could not find iTunes library");
+        QCOMPARE(sync("List", blocked + "/a.mp3"), QString("could not find iTunes library"));
+        QFile::remove(blocked);
+    }
+
+    void concurrentSyncsKeepEveryEntry()
+    {
+        constexpr int kThreads = 6;
+        constexpr int kFilesEach = 12;
+        QList<QThread *> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.append(QThread::create([this, t] {
+                for (int i = 0; i < kFilesEach; ++i) {
+                    const QString file = music() + QString("/t%1/f%2.mp3").arg(t).arg(i);
+                    ScriptBridgeHelper::syncItunesLibrary(i % 3 ? "Shared" : "", file);
+                }
+            }));
+        }
+        for (QThread *thread : threads)
+            thread->start();
+        for (QThread *thread : threads) {
+            QVERIFY(thread->wait(120000));
+            delete thread;
+        }
+
+        QCOMPARE(playlistNames(), QStringList({"Shared"}));
+        QStringList inPlaylist = entriesOf("Shared");
+        QStringList inLibrary = PlaylistFolderLibrary::readEntries(library().libraryRecordPath());
+        QCOMPARE(inLibrary.size(), kThreads * kFilesEach);
+        QCOMPARE(inPlaylist.size(), kThreads * (kFilesEach - kFilesEach / 3));
+        inPlaylist.removeDuplicates();
+        inLibrary.removeDuplicates();
+        QCOMPARE(inPlaylist.size(), kThreads * (kFilesEach - kFilesEach / 3));
+        QCOMPARE(inLibrary.size(), kThreads * kFilesEach);
+    }
+};
+
+WAVELARK_TEST_MAIN(TestMusicLibrary)
+#include "tst_MusicLibrary.moc"
