@@ -132,7 +132,7 @@ QString PlaylistFolderLibrary::fileNameForPlaylist(const QString &name)
         const bool escape =
             c == u'%' || c == u'/' || c < 0x20 || c == 0x7F || (i == 0 && c == u'.');
         if (escape)
-            encoded += QStringLiteral("%%%1").arg(int(c), 2, 16, QLatin1Char('0')).toUpper();
+            encoded += QLatin1Char('%') + QString::number(c, 16).rightJustified(2, u'0').toUpper();
         else
             encoded += name.at(i);
     }
