@@ -21,6 +21,9 @@ UserDefaults::~UserDefaults() = default;
 QVariant UserDefaults::objectForKey(const QString &key) const
 {
     QMutexLocker locker(&m_lock);
+    const auto overridden = m_volatile.constFind(key);
+    if (overridden != m_volatile.cend())
+        return overridden.value();
     const QVariant stored = m_settings->value(key);
     if (stored.isValid())
         return stored;
@@ -113,6 +116,15 @@ void UserDefaults::registerDefaults(const QVariantMap &defaults)
     QMutexLocker locker(&m_lock);
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
         m_registered.insert(it.key(), it.value());
+}
+
+void UserDefaults::setVolatileValue(const QString &key, const QVariant &value)
+{
+    QMutexLocker locker(&m_lock);
+    if (value.isValid())
+        m_volatile.insert(key, value);
+    else
+        m_volatile.remove(key);
 }
 
 bool UserDefaults::synchronize()

@@ -22,7 +22,8 @@ public:
     UserDefaults(const UserDefaults &) = delete;
     UserDefaults &operator=(const UserDefaults &) = delete;
 
-    // The stored value, else the registered default, else an invalid QVariant.
+    // The volatile value, else the stored value, else the registered default, else an invalid
+    // QVariant.
     QVariant objectForKey(const QString &key) const;
     // A text, or a number written as text; null for anything else and for a missing key.
     QString stringForKey(const QString &key) const;
@@ -39,6 +40,9 @@ public:
 
     // Adds `defaults` to the registered layer (never written to the file).
     void registerDefaults(const QVariantMap &defaults);
+    // Values that win over the stored ones for the rest of this process and are never written
+    // (options given to one run of the command-line converter). An invalid QVariant drops one.
+    void setVolatileValue(const QString &key, const QVariant &value);
 
     // Writes pending changes to disk; false when the file could not be written.
     bool synchronize();
@@ -49,4 +53,5 @@ private:
     mutable QMutex m_lock;
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_registered;
+    QVariantMap m_volatile;
 };
