@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/OperationQueue.h"
+#include "engine/TaskWrapper.h"
+#include "model/LSMedia.h"
+
+#include <QMutex>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class QEventLoop;
+
+// One queued conversion of one media item: builds the output path and the encoder's command
+// line, runs the encoder, follows its progress, maps its exit status to the item's state and adds
+// a qualifying output to the music library.
+//
+// The item's state goes 0 (at construction) -> 1 (encoder running) -> 4 (non-zero exit status,
+// or cancelled) or 2 (music library sync) -> 5 (finished).
+//
+// Thread: main() and the runner callbacks run on the queue's worker thread. mediaToConvert(),
+// outputPath(), lastErrorLine(), exitCode() and cancel() may be called from any thread.
+class ConvertOperation : public Operation, public TaskWrapperController
+{
+public:
+    explicit ConvertOperation(LSMediaPtr media);
+    ~ConvertOperation() override;
+
+    void main() override;
+    // Stops the encoder if it runs (the run then ends in state 4); an operation that has not
+    // started yet never starts it.
+    void cancel() override;
+
+    LSMediaPtr mediaToConvert() const { return m_mediaToConvert; }
+
+    // The reserved output file once the run has chosen it; empty before.
+    QString outputPath() const;
+    // The encoder's last diagnostic line that is not a progress line (or why it could not be
+    // started); empty when there was none.
+    QString lastErrorLine() const;
+    int exitCode() const { return m_iExitCode; }
+
+    // Runs this program instead of the encoder beside the executable (tests, other installs).
+    void setEncoderPathOverride(const QString &path);
+
+    // TaskWrapperController
+    void processStarted() override;
+    void appendOutput(const QString &output) override;
+    void processFinished() override;
+    void launcherDidTerminatedWithCode(int status) override;
+
+private:
+    void noteDiagnostics(const QString &output);
+    void syncToLibraryIfWanted(const QString &outputPath);
+
+    std::unique_ptr<TaskWrapper> m_wraperTask;
+    LSMediaPtr m_mediaToConvert;
+    std::atomic<bool> m_bIsConverting{false};
+    double m_dLastTime = 0.0;
+    double m_dLastPrg = 0.0;
+    double m_dLastLeftTime = 1000.0;
+    std::atomic<int> m_iExitCode{0};
+
+    QEventLoop *m_waitLoop = nullptr; // the wait slice in progress, on the worker thread
+
+    mutable QMutex m_lock; // guards the fields below and the runner pointer seen by cancel()
+    TaskWrapper *m_runningTask = nullptr;
+    QString m_outputPath;
+    QString m_lastErrorLine;
+    QString m_pendingLine; // unfinished diagnostic line carried to the next chunk
+    QString m_encoderOverride;
+};

@@ -1,0 +1,167 @@
+#include "engine/EncoderCommandLine.h"
+
+#include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Serialises choosing and creating output files among the conversions of this process; the
+// exclusive create guards against other processes.
+QMutex g_reserveLock;
+
+QString rectText(const QRectF &rect)
+{
+    return QStringLiteral("{{%1, %2}, {%3, %4}}")
+        .arg(rect.x())
+        .arg(rect.y())
+        .arg(rect.width())
+        .arg(rect.height());
+}
+
+QString listText(const QStringList &list)
+{
+    return QStringLiteral("(\n    ") + list.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)");
+}
+
+} // namespace
+
+QString EncoderCommandLine::encoderPath(const QString &executablePath)
+{
+    return QDir::cleanPath(executablePath + QStringLiteral("/../ffmpeg"));
+}
+
+QString EncoderCommandLine::plannedOutputPath(const LSMedia &item, const QString &audioFolder,
+                                              const QString &videoFolder)
+{
+    const QString fileName = item.strOutFileName() + QLatin1Char('.') + item.strOutFileExt();
+    const QString folder =
+        item.eumDestFmtType() == LSMedia::DestFmtAudio ? audioFolder : videoFolder;
+    return folder + QLatin1Char('/') + fileName;
+}
+
+QString EncoderCommandLine::reserveOutputPath(const QString &path, const QString &extension)
+{
+    QMutexLocker locker(&g_reserveLock);
+    for (;;) {
+        const QString candidate = GlobalFun::makeSureFullPathIdentical(path, extension);
+        const QByteArray native = QFile::encodeName(candidate);
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate;
+        }
+        // Another program took the name between the check and the create: choose again.
+        if (errno == EEXIST)
+            continue;
+        qCWarning(lcEngine).noquote()
+            << QStringLiteral("could not reserve %1: %2").arg(candidate, qt_error_string(errno));
+        return candidate;
+    }
+}
+
+bool EncoderCommandLine::isCropping(const LSMedia &item)
+{
+    const QRectF crop = item.rcCroped();
+    return crop.width() != 0.0 || crop.height() != 0.0;
+}
+
+QString EncoderCommandLine::cropText(const LSMedia &item)
+{
+    if (!isCropping(item))
+        return QString();
+    const QRectF crop = item.rcCroped();
+    const double width = crop.width() / item.pixWidth() * item.iOWidth();
+    const double height = crop.height() / item.pixHeight() * item.iOHeight();
+    const double x = crop.x() / item.pixWidth() * item.iOWidth();
+    const double y = crop.y() / item.pixHeight() * item.iOHeight();
+    return QString::asprintf("crop=%0.0f:%0.0f:%0.0f:%0.0f", width, height, x, y);
+}
+
+QString EncoderCommandLine::aspectText(const LSMedia &item)
+{
+    switch (item.aspectOption()) {
+    case LSMedia::Aspect4x3:
+        return QStringLiteral("4:3");
+    case LSMedia::Aspect16x9:
+        return QStringLiteral("16:9");
+    case LSMedia::AspectOutputSize:
+        return QString::asprintf("%d:%d", item.iOWidth(), item.iOHeight());
+    default:
+        break;
+    }
+    if (isCropping(item)) {
+        const QRectF crop = item.rcCroped();
+        return QString::asprintf("%0.0f:%0.0f", crop.width(), crop.height());
+    }
+    return QString::asprintf("%d:%d", item.pixWidth(), item.pixHeight());
+}
+
+QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &encoder,
+                                          const QString &outputPath)
+{
+    QStringList args{encoder};
+    if (item.dTrimLength() > 1.0) {
+        args << QStringLiteral("-ss")
+             << QString::asprintf("%0.4f", item.dTrimStart() - item.startTime())
+             << QStringLiteral("-t") << QString::asprintf("%0.4f", item.dTrimLength());
+    }
+    args << QStringLiteral("-i") << item.filePath();
+    // Ogg keeps its comments on the audio stream while FLAC keeps them on the file, and the
+    // encoder copies only file-level tags by default: take both. The first stream is named by
+    // index, not as "the first audio stream", so that a source without audio does not fail here.
+    args << QStringLiteral("-map_metadata") << QStringLiteral("0")
+         << QStringLiteral("-map_metadata") << QStringLiteral("0:s:0");
+
+    if (item.eumDestFmtType() == LSMedia::DestFmtAudio) {
+        args << QStringLiteral("-vn");
+    } else {
+        const QString videoCodec = item.vOVCodecName();
+        args << QStringLiteral("-vcodec") << videoCodec;
+        if (videoCodec == QLatin1String("libx264"))
+            args << QStringLiteral("-g") << QStringLiteral("15");
+        args << QStringLiteral("-b:v") << QString::asprintf("%0.2fk", item.dVOBitrate())
+             << QStringLiteral("-s") << item.strOResolution() << QStringLiteral("-r")
+             << QString::asprintf("%0.2f", item.vOFps());
+
+        const QString crop = cropText(item);
+        const QString aspect = aspectText(item);
+        qCInfo(lcEngine).noquote()
+            << QStringLiteral("Croped Rect:%1").arg(rectText(item.rcCroped()));
+        qCInfo(lcEngine).noquote()
+            << QStringLiteral("finally crop rect:%1,Ratio:%2")
+                   .arg(crop.isEmpty() ? QStringLiteral("(null)") : crop, aspect);
+        if (!crop.isEmpty())
+            args << QStringLiteral("-vf") << crop;
+        args << QStringLiteral("-aspect") << aspect;
+    }
+
+    args << QStringLiteral("-acodec") << item.vOACodecName() << QStringLiteral("-ar")
+         << QString::asprintf("%0.2f", item.dAOSamplerate()) << QStringLiteral("-b:a")
+         << QString::asprintf("%0.2fk", item.dAOBitrate()) << QStringLiteral("-ac")
+         << QStringLiteral("2") << QStringLiteral("-y") << outputPath;
+    return args;
+}
+
+EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &audioFolder,
+                                         const QString &videoFolder, const QString &executablePath,
+                                         const QString &encoderOverride)
+{
+    EncoderCommand command;
+    const QString encoder =
+        encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
+    command.outputPath =
+        reserveOutputPath(plannedOutputPath(item, audioFolder, videoFolder), item.strOutFileExt());
+    command.arguments = arguments(item, encoder, command.outputPath);
+    qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
+    qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
+    return command;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "model/LSMedia.h"
+
+#include <QString>
+#include <QStringList>
+
+// What a conversion hands to the process runner: where the output goes and the encoder's whole
+// argument list (element 0 is the encoder program).
+struct EncoderCommand
+{
+    QString outputPath;
+    QStringList arguments;
+};
+
+// Turns a media item into the encoder's output path and argument list.
+// Thread: any. reserveOutputPath() is the only function with a side effect (it creates a file).
+class EncoderCommandLine
+{
+public:
+    EncoderCommandLine() = delete;
+
+    // `ffmpeg` in the folder of the executable at `executablePath`.
+    static QString encoderPath(const QString &executablePath);
+
+    // The audio folder for audio-only items (destination type 4), else the video folder, joined
+    // with the output name and extension. Not yet numbered.
+    static QString plannedOutputPath(const LSMedia &item, const QString &audioFolder,
+                                     const QString &videoFolder);
+
+    // The numbered free form of `path` with `extension`, created as an empty file so that no
+    // other conversion of this process, nor any other program, can choose it too. When the file
+    // cannot be created (missing folder, no permission) the numbered path is still returned; the
+    // encoder then reports the problem.
+    static QString reserveOutputPath(const QString &path, const QString &extension);
+
+    // The argument list for converting `item` into `outputPath` with the encoder at `encoder`.
+    static QStringList arguments(const LSMedia &item, const QString &encoder,
+                                 const QString &outputPath);
+
+    // Everything together: plans and reserves the output path, builds the list, writes the log
+    // lines. `encoderOverride`, when not empty, replaces the encoder beside the executable.
+    static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
+                                const QString &videoFolder, const QString &executablePath,
+                                const QString &encoderOverride = QString());
+
+    // The crop rectangle in the encoder's "crop=w:h:x:y" form, scaled to the output size; empty
+    // when the item is not cropped (zero width and height).
+    static QString cropText(const LSMedia &item);
+    // The value of the "-aspect" switch for a video output.
+    static QString aspectText(const LSMedia &item);
+    static bool isCropping(const LSMedia &item);
+};

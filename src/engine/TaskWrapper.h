@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The owner's side of a TaskWrapper. Every call has an empty default, so an owner implements only
+// what it needs. All calls come on the thread that called TaskWrapper::startProcess().
+class TaskWrapperController
+{
+public:
+    virtual ~TaskWrapperController() = default;
+
+    // From within startProcess(), before the child is launched.
+    virtual void processStarted() {}
+    // One chunk of the child's merged output as it arrived (no joining or splitting into lines);
+    // a null text when the chunk was not valid UTF-8.
+    virtual void appendOutput(const QString &output) { Q_UNUSED(output) }
+    // From stopProcess(): the child was told to stop, or its output has ended.
+    virtual void processFinished() {}
+    // Once, when the child has exited: its exit code, the signal number when a signal ended it, or
+    // a non-zero status (127) when it could not be started at all. Nothing reaches the owner after.
+    virtual void launcherDidTerminatedWithCode(int status) { Q_UNUSED(status) }
+};
+
+// Runs one child process (the encoder) for one owner: standard output and standard error merged
+// into one channel, standard input the null device. Output and the exit status are delivered by
+// the event loop of the thread that called startProcess(), never from within it (except
+// processStarted), and only while that loop runs.
+//
+// Thread: create, start, stop and destroy it on one thread, the one whose event loop serves it.
+class TaskWrapper : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Status delivered when the program could not be started (missing, not executable).
+    static constexpr int kFailedToStartStatus = 127;
+
+    // `arguments` element 0 is the program, the rest its arguments. The owner is not held: it must
+    // outlive the runner or destroy it first.
+    TaskWrapper(TaskWrapperController *controller, const QStringList &arguments,
+                QObject *parent = nullptr);
+    ~TaskWrapper() override;
+
+    TaskWrapper(const TaskWrapper &) = delete;
+    TaskWrapper &operator=(const TaskWrapper &) = delete;
+
+    void startProcess();
+    // Stops listening to the output, asks a running child to terminate (SIGTERM), then tells the
+    // owner processFinished. The exit status still arrives as usual.
+    void stopProcess();
+
+    QStringList arguments() const { return m_arguments; }
+    // Why the program could not be started; empty when it started.
+    QString startErrorString() const { return m_startError; }
+
+private:
+    void getData();
+    void outputEnded();
+    void FFMpegDidTerminate(int exitCode, QProcess::ExitStatus exitStatus);
+    void processError(QProcess::ProcessError error);
+    void deliverExitStatus(int status);
+
+    QProcess *m_task = nullptr;
+    TaskWrapperController *m_controller = nullptr;
+    QStringList m_arguments;
+    QString m_startError;
+    bool m_listening = false;
+    bool m_exitDelivered = false;
+};
