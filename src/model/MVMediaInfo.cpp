@@ -130,14 +130,18 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const AVStream *stream = context->streams[i];
         const AVCodecParameters *codec = stream->codecpar;
+        // A stream without its basic parameters is what the demuxer guesses from a file name
+        // alone (an empty or garbled ".flac"): it holds nothing that could be converted.
         if (codec->codec_type == AVMEDIA_TYPE_VIDEO && !video &&
-            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && codec->width > 0 &&
+            codec->height > 0)
             video = codec;
-        else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && !audio)
+        else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && !audio && codec->sample_rate > 0 &&
+                 channelsOf(codec) > 0)
             audio = codec;
     }
     if (!video && !audio)
-        return fail(error, path, QStringLiteral("no audio or video stream"));
+        return fail(error, path, QStringLiteral("no readable audio or video stream"));
 
     double duration = context->duration > 0 ? secondsOf(context->duration) : 0.0;
     if (duration <= 0.0)
