@@ -1,0 +1,131 @@
+#include "cli/CliOptions.h"
+
+#include "AppInfo.h"
+#include "model/PrefKeys.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr int kMaxJobs = 256;
+
+// The value of a "--name value" or "--name=value" option at `index`; advances `index` past it.
+std::optional<QString> optionValue(const QStringList &arguments, qsizetype &index,
+                                   const QString &name, QString *error)
+{
+    const QString &argument = arguments.at(index);
+    if (argument.startsWith(name + QLatin1Char('=')))
+        return argument.mid(name.size() + 1);
+    if (index + 1 >= arguments.size()) {
+        *error = QStringLiteral("option %1 needs a value").arg(name);
+        return std::nullopt;
+    }
+    return arguments.at(++index);
+}
+
+bool isOption(const QString &argument, const QString &name)
+{
+    return argument == name || argument.startsWith(name + QLatin1Char('='));
+}
+
+} // namespace
+
+CliOptions CliOptions::parse(const QStringList &arguments)
+{
+    CliOptions options;
+    options.action = Action::Convert;
+    auto refuse = [&options](const QString &why) {
+        options.action = Action::BadUsage;
+        options.error = why;
+        return options;
+    };
+
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == "-") {
+            options.inputs.append(argument);
+            continue;
+        }
+        QString error;
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.action = Action::ShowHelp;
+            return options;
+        } else if (argument == QLatin1String("--version")) {
+            options.action = Action::ShowVersion;
+            return options;
+        } else if (argument == QLatin1String("--no-sync")) {
+            options.noSync = true;
+        } else if (isOption(argument, QStringLiteral("--format"))) {
+            const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
+            if (!value)
+                return refuse(error);
+            const QString format = value->toLower();
+            if (format == QLatin1String("mp3"))
+                options.formatName = QString(FormatNames::Mp3Audio);
+            else if (format == QLatin1String("m4a"))
+                options.formatName = QString(FormatNames::AacAudio);
+            else
+                return refuse(QStringLiteral("unknown format \"%1\" (use mp3 or m4a)").arg(*value));
+        } else if (isOption(argument, QStringLiteral("--jobs")) || argument == "-j") {
+            const QString name = argument == "-j" ? QStringLiteral("-j") : QStringLiteral("--jobs");
+            const auto value = optionValue(arguments, i, name, &error);
+            if (!value)
+                return refuse(error);
+            bool ok = false;
+            const int jobs = value->toInt(&ok);
+            if (!ok || jobs < 1 || jobs > kMaxJobs)
+                return refuse(QStringLiteral("--jobs needs a number from 1 to %1, not \"%2\"")
+                                  .arg(kMaxJobs)
+                                  .arg(*value));
+            options.jobs = jobs;
+        } else if (isOption(argument, QStringLiteral("--output")) || argument == "-o") {
+            const QString name =
+                argument == "-o" ? QStringLiteral("-o") : QStringLiteral("--output");
+            const auto value = optionValue(arguments, i, name, &error);
+            if (!value)
+                return refuse(error);
+            if (value->isEmpty())
+                return refuse(QStringLiteral("--output needs a folder"));
+            options.outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(*value));
+        } else if (isOption(argument, QStringLiteral("--playlist"))) {
+            const auto value = optionValue(arguments, i, QStringLiteral("--playlist"), &error);
+            if (!value)
+                return refuse(error);
+            options.playlistName = *value;
+        } else {
+            return refuse(QStringLiteral("unknown option %1").arg(argument));
+        }
+    }
+    if (options.inputs.isEmpty())
+        return refuse(QStringLiteral("no FILE or FOLDER given"));
+    return options;
+}
+
+QString CliOptions::usageText()
+{
+    return QStringLiteral(
+        "Usage: wavelark-cli [options] FILE|FOLDER...\n"
+        "Converts FLAC and Ogg files into MP3 or AAC (m4a) with the settings of Wavelark.\n"
+        "Folders are searched for .flac and .ogg files at any depth.\n"
+        "\n"
+        "Options (each overrides the stored preference for this run only):\n"
+        "  --format mp3|m4a   output format\n"
+        "  -j, --jobs N       files converted at the same time\n"
+        "  -o, --output DIR   folder for the converted files (created if missing)\n"
+        "  --playlist NAME    music library playlist that receives the converted files\n"
+        "  --no-sync          do not add the converted files to the music library\n"
+        "  -h, --help         show this text\n"
+        "  --version          show the version\n"
+        "\n"
+        "Exit status: 0 every file converted, 1 a file failed, 2 bad usage or no input\n"
+        "accepted, 130 interrupted.\n");
+}
+
+QString CliOptions::versionText()
+{
+    return QStringLiteral("wavelark-cli %1 (build %2)\n")
+        .arg(QLatin1String(AppInfo::kShortVersion), QLatin1String(AppInfo::kBuildNumber));
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command line of wavelark-cli, parsed. Options override the stored preferences for one run.
+struct CliOptions
+{
+    enum class Action { Convert, ShowHelp, ShowVersion, BadUsage };
+
+    Action action = Action::BadUsage;
+    QString error; // why the command line was refused (BadUsage)
+
+    std::optional<QString> formatName; // a catalogue title: "MP3 Audio" or "AAC Audio (m4a)"
+    std::optional<int> jobs;
+    std::optional<QString> outputFolder; // absolute
+    std::optional<QString> playlistName;
+    bool noSync = false;
+    QStringList inputs;
+
+    // `arguments` without the program name.
+    static CliOptions parse(const QStringList &arguments);
+    static QString usageText();
+    static QString versionText();
+};

@@ -1,0 +1,199 @@
+#include "cli/ConversionRun.h"
+
+#include "cli/CliInputs.h"
+#include "cli/ProgressDisplay.h"
+#include "engine/ConvertOperation.h"
+
+#include <QFile>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRefreshMs = 500;
+
+// The list's text for a final state.
+QString stateText(qint32 state)
+{
+    switch (state) {
+    case LSMedia::CvtStateCanceled:
+        return QStringLiteral("Canceled.");
+    case LSMedia::CvtStateFinished:
+        return QStringLiteral("Task Finished.");
+    case LSMedia::CvtStateFailed:
+        return QStringLiteral("Failed!");
+    case LSMedia::CvtStatePending:
+        return QStringLiteral("Pending!");
+    default:
+        return QStringLiteral("Unkown!!!");
+    }
+}
+
+double finitePercent(float percent)
+{
+    return std::isfinite(percent) ? qBound(0.0, double(percent), 100.0) : 0.0;
+}
+
+} // namespace
+
+ConversionRun::ConversionRun(ProgressDisplay *display, int width, QObject *parent)
+    : QObject(parent)
+    , m_display(display)
+    , m_queue(width)
+{
+    connect(&m_queue, &OperationQueue::operationFinished, this, &ConversionRun::operationEnded,
+            Qt::QueuedConnection);
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &ConversionRun::refresh);
+}
+
+ConversionRun::~ConversionRun()
+{
+    m_queue.cancelAllOperations();
+    m_queue.waitUntilAllOperationsAreFinished();
+}
+
+void ConversionRun::start(const QStringList &files)
+{
+    m_pending = files;
+    m_total = int(files.size());
+    if (m_display->isLive())
+        m_refreshTimer.start();
+    QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
+}
+
+// One file per turn of the event loop, so that conversions start while the rest is probed and
+// an interrupt is seen at once.
+void ConversionRun::loadNext()
+{
+    if (m_interruptSignal != 0 || m_pending.isEmpty()) {
+        finishIfDone();
+        return;
+    }
+    Entry entry;
+    entry.item = CliInputs::makeItem(m_pending.takeFirst());
+    entry.operation = std::make_shared<ConvertOperation>(entry.item);
+    m_entries.append(entry);
+    m_queue.addOperation(entry.operation);
+    QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
+}
+
+void ConversionRun::interrupt(int signalNumber)
+{
+    if (m_interruptSignal != 0)
+        return;
+    m_interruptSignal = signalNumber;
+    m_pending.clear();
+    m_display->printMessage(QStringLiteral("wavelark-cli: interrupted, stopping the encoders"));
+    m_queue.cancelAllOperations();
+    finishIfDone();
+}
+
+void ConversionRun::operationEnded(const OperationPtr &operation)
+{
+    for (Entry &entry : m_entries) {
+        if (entry.operation == operation) {
+            ++m_ended;
+            report(entry);
+            break;
+        }
+    }
+    finishIfDone();
+}
+
+void ConversionRun::report(Entry &entry)
+{
+    entry.reported = true;
+    const qint32 state = entry.item->eumCvtState();
+    if (state != LSMedia::CvtStateFinished)
+        ++m_failed;
+    const QString input = entry.item->filePath();
+    const QString output = entry.operation->outputPath();
+    if (state == LSMedia::CvtStatePending)
+        return; // cancelled before it started: nothing to say about it
+    if (state == LSMedia::CvtStateFinished) {
+        m_display->printLine(QStringLiteral("%1  %2 -> %3").arg(stateText(state), input, output));
+        return;
+    }
+    m_display->printLine(QStringLiteral("%1  %2").arg(stateText(state), input));
+    const QString why = entry.operation->lastErrorLine();
+    if (!why.isEmpty() && m_interruptSignal == 0)
+        m_display->printLine(QStringLiteral("    ") + why);
+}
+
+void ConversionRun::finishIfDone()
+{
+    if (m_done || !m_pending.isEmpty() || m_ended < m_entries.size())
+        return;
+    // Everything queued has ended, and nothing is left to probe (or an interrupt dropped it).
+    m_done = true;
+    m_refreshTimer.stop();
+    m_display->finish();
+
+    if (m_interruptSignal != 0) {
+        int removed = 0;
+        for (const Entry &entry : m_entries) {
+            const QString output = entry.operation->outputPath();
+            if (entry.item->eumCvtState() != LSMedia::CvtStateFinished && !output.isEmpty() &&
+                QFile::remove(output))
+                ++removed;
+        }
+        m_display->printMessage(
+            QStringLiteral("wavelark-cli: interrupted; %1 unfinished output(s) removed")
+                .arg(removed));
+        emit finished(128 + m_interruptSignal);
+        return;
+    }
+    const int finishedCount = int(m_entries.size()) - m_failed;
+    m_display->printLine(
+        QStringLiteral("%1 of %2 files converted").arg(finishedCount).arg(m_total));
+    emit finished(m_failed == 0 ? kExitAllFinished : kExitSomeFailed);
+}
+
+void ConversionRun::refresh()
+{
+    QList<ProgressDisplay::RunningFile> running;
+    for (Entry &entry : m_entries) {
+        const qint32 state = entry.item->eumCvtState();
+        if (state != LSMedia::CvtStateConverting && state != LSMedia::CvtStateSyncing)
+            continue;
+        if (!entry.started.isValid())
+            entry.started.start();
+        if (!m_clock.isValid())
+            m_clock.start();
+        ProgressDisplay::RunningFile file;
+        file.name = entry.item->filePath().section(QLatin1Char('/'), -1);
+        file.percent = finitePercent(entry.item->dProgress());
+        const double elapsed = entry.started.elapsed() / 1000.0;
+        if (file.percent > 0.0 && elapsed > 0.0)
+            file.secondsLeft = elapsed * (100.0 - file.percent) / file.percent;
+        running.append(file);
+    }
+    m_display->showProgress(running, m_ended, m_total, secondsLeftOverall());
+}
+
+// From the media time converted so far and the wall time it took, all encoders together.
+double ConversionRun::secondsLeftOverall() const
+{
+    if (!m_clock.isValid())
+        return -1.0;
+    double done = 0.0;
+    double total = 0.0;
+    for (const Entry &entry : m_entries) {
+        const double duration = qMax(0.0, entry.item->duration());
+        total += duration;
+        const qint32 state = entry.item->eumCvtState();
+        if (entry.operation->isFinished())
+            done += duration;
+        else if (state == LSMedia::CvtStateConverting || state == LSMedia::CvtStateSyncing)
+            done += duration * finitePercent(entry.item->dProgress()) / 100.0;
+    }
+    const double elapsed = m_clock.elapsed() / 1000.0;
+    if (done <= 0.0 || elapsed <= 0.0)
+        return -1.0;
+    // Files not probed yet are counted like the average of the probed ones.
+    if (!m_entries.isEmpty())
+        total *= double(m_total) / double(m_entries.size());
+    return (total - done) * elapsed / done;
+}

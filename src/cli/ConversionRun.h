@@ -1,0 +1,69 @@
+#pragma once
+
+#include "engine/OperationQueue.h"
+#include "model/LSMedia.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class ConvertOperation;
+class ProgressDisplay;
+
+// One run of wavelark-cli: probes the accepted files one by one, queues a conversion for each
+// as soon as it is probed, follows them for the display, prints each file's result, and ends
+// with the program's exit status. An interrupt cancels everything, removes the outputs that were
+// not finished and ends with 128 + the signal number.
+//
+// Thread: the main thread. Operations end on worker threads; their completion is handed over
+// with queued signals.
+class ConversionRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kExitAllFinished = 0;
+    static constexpr int kExitSomeFailed = 1;
+
+    ConversionRun(ProgressDisplay *display, int width, QObject *parent = nullptr);
+    ~ConversionRun() override;
+
+    // Starts converting `files` (accepted, absolute paths).
+    void start(const QStringList &files);
+    void interrupt(int signalNumber);
+
+signals:
+    void finished(int exitStatus);
+
+private:
+    struct Entry
+    {
+        LSMediaPtr item;
+        std::shared_ptr<ConvertOperation> operation;
+        QElapsedTimer started; // valid once the encoder is seen running
+        bool reported = false;
+    };
+
+    void loadNext();
+    void operationEnded(const OperationPtr &operation);
+    void report(Entry &entry);
+    void refresh();
+    void finishIfDone();
+    double secondsLeftOverall() const;
+
+    ProgressDisplay *m_display;
+    OperationQueue m_queue;
+    QList<Entry> m_entries;
+    QStringList m_pending; // accepted files not probed yet
+    int m_total = 0;
+    int m_ended = 0;
+    int m_failed = 0;
+    int m_interruptSignal = 0;
+    QElapsedTimer m_clock; // since the first encoder started
+    QTimer m_refreshTimer;
+    bool m_done = false;
+};

@@ -1,0 +1,64 @@
+#include "cli/InterruptWatcher.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+
+void onSignal(int signalNumber)
+{
+    const int savedErrno = errno;
+    const char byte = char(signalNumber);
+    // Nothing else is safe here; a full pipe already holds a pending signal.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+InterruptWatcher::InterruptWatcher(QObject *parent)
+    : QObject(parent)
+{
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    for (const int signalNumber : kSignals) {
+        struct sigaction previous = {};
+        ::sigaction(signalNumber, nullptr, &previous);
+        if (previous.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &InterruptWatcher::readPipe);
+}
+
+InterruptWatcher::~InterruptWatcher()
+{
+    for (const int signalNumber : kSignals) {
+        struct sigaction current = {};
+        ::sigaction(signalNumber, nullptr, &current);
+        if (current.sa_handler == onSignal)
+            ::signal(signalNumber, SIG_DFL);
+    }
+}
+
+void InterruptWatcher::readPipe()
+{
+    char byte = 0;
+    if (::read(g_pipe[0], &byte, 1) != 1)
+        return;
+    // The next signal of this kind ends the program the ordinary way.
+    ::signal(int(byte), SIG_DFL);
+    emit interrupted(int(byte));
+}

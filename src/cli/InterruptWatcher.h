@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGINT and SIGTERM into a Qt signal on the main thread. The handler only writes the
+// signal number into a pipe; the main loop reads it. After the first signal the default action
+// is restored, so a second Ctrl-C ends the program at once. A signal that was ignored when the
+// program started (a background job, nohup) stays ignored.
+//
+// Thread: the main thread; one instance per process.
+class InterruptWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InterruptWatcher(QObject *parent = nullptr);
+    ~InterruptWatcher() override;
+
+    bool isInstalled() const { return m_notifier != nullptr; }
+
+signals:
+    void interrupted(int signalNumber);
+
+private:
+    void readPipe();
+
+    QSocketNotifier *m_notifier = nullptr;
+};

@@ -1,0 +1,115 @@
+// wavelark-cli: converts FLAC and Ogg files like the window does, with the same engine and the
+// same preferences, from the command line.
+
+#include "Shared/GlobalFun.h"
+#include "cli/CliInputs.h"
+#include "cli/CliOptions.h"
+#include "cli/ConversionRun.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/ProgressDisplay.h"
+#include "model/MVMediaInfo.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitBadUsage = 2;
+
+ProgressDisplay *g_display = nullptr;
+
+// Messages of the engine go above the live block instead of through it.
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const QString text = qFormatLogMessage(type, context, message);
+    if (g_display)
+        g_display->printMessage(text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+int refuse(const QString &why)
+{
+    std::fprintf(stderr, "wavelark-cli: %s\nTry 'wavelark-cli --help'.\n", qPrintable(why));
+    return kExitBadUsage;
+}
+
+// The options win over the stored preferences for this process only; nothing is written.
+void applyOverrides(const CliOptions &options, UserDefaults &store)
+{
+    if (options.formatName)
+        store.setVolatileValue(PrefKeys::PreferedFormatName, *options.formatName);
+    if (options.jobs)
+        store.setVolatileValue(PrefKeys::AppMaxConvertNum, *options.jobs);
+    if (options.outputFolder)
+        store.setVolatileValue(PrefKeys::AppAudioOutputFolder, *options.outputFolder);
+    if (options.playlistName)
+        store.setVolatileValue(PrefKeys::PlaylistName, *options.playlistName);
+    if (options.noSync)
+        store.setVolatileValue(PrefKeys::AppBSyncToiTunes, false);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The engine's tracing (every chunk of encoder output) is for the window's log, not for a
+    // terminal; QT_LOGGING_RULES still turns it back on.
+    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.debug=false\n"
+                                                    "wavelark.*.info=false"));
+    qSetMessagePattern(QStringLiteral("wavelark-cli: %{message}"));
+    qInstallMessageHandler(messageHandler);
+
+    const CliOptions options = CliOptions::parse(app.arguments().mid(1));
+    switch (options.action) {
+    case CliOptions::Action::ShowHelp:
+        std::fputs(qPrintable(CliOptions::usageText()), stdout);
+        return 0;
+    case CliOptions::Action::ShowVersion:
+        std::fputs(qPrintable(CliOptions::versionText()), stdout);
+        return 0;
+    case CliOptions::Action::BadUsage:
+        return refuse(options.error);
+    case CliOptions::Action::Convert:
+        break;
+    }
+
+    UserDefaults &store = UserDefaults::standard();
+    PreferenceDefaults::registerDefaults(store);
+    applyOverrides(options, store);
+
+    const QString outputFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+    if (!GlobalFun::MakeSureFolderExsist(outputFolder))
+        return refuse(QStringLiteral("cannot create the output folder %1").arg(outputFolder));
+
+    QStringList skipped;
+    const QStringList files = CliInputs::acceptedFiles(options.inputs, &skipped);
+    for (const QString &why : skipped)
+        std::fprintf(stderr, "wavelark-cli: skipped %s\n", qPrintable(why));
+    if (files.isEmpty())
+        return refuse(QStringLiteral("no FLAC or Ogg file to convert"));
+
+    FFMpegInit();
+    const qint64 storedWidth = store.integerForKey(PrefKeys::AppMaxConvertNum);
+    const int width = store.objectForKey(PrefKeys::AppMaxConvertNum).isValid()
+                          ? int(qBound(qint64(1), storedWidth, qint64(256)))
+                          : 3;
+
+    ProgressDisplay display(stdout, stderr, ProgressDisplay::isTerminal(stdout));
+    g_display = &display;
+    InterruptWatcher interrupts;
+    ConversionRun run(&display, width);
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &run, &ConversionRun::interrupt);
+    QObject::connect(&run, &ConversionRun::finished, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    run.start(files);
+    const int status = app.exec();
+    g_display = nullptr;
+    return status;
+}
