@@ -1,0 +1,539 @@
+#include "net/AppRater.h"
+
+#include "AppInfo.h"
+#include "Shared/Logging.h"
+#include "Shared/Workspace.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+#include "net/JsonValueExtractor.h"
+#include "net/PromptPresenter.h"
+#include "net/VersionOrder.h"
+
+#include <QCoreApplication>
+#include <QMutexLocker>
+#include <QTimer>
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kSecondsPerWeek = 604800.0;
+constexpr quint64 kGameGenreID = 6014;
+const QString kErrorDomain = QStringLiteral("AppRaterErrorDomain");
+
+enum AppRaterErrorCode {
+    BundleIdDoesNotMatchAppStore = 1,
+    ApplicationNotFoundOnAppStore = 2,
+    ApplicationIsNotLatestVersion = 3,
+};
+
+UserDefaults &defaults()
+{
+    return UserDefaults::standard();
+}
+
+QDateTime storedDate(QLatin1String key)
+{
+    const QDateTime date = defaults().objectForKey(key).toDateTime();
+    return date.isValid() ? date : QDateTime();
+}
+
+void storeAndSync(QLatin1String key, const QVariant &value)
+{
+    defaults().setValue(key, value);
+    defaults().synchronize();
+}
+
+double secondsSince(const QDateTime &date)
+{
+    return date.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0;
+}
+
+QString translated(const char *text, const char *key)
+{
+    return QCoreApplication::translate("AppRater", text, key);
+}
+
+} // namespace
+
+AppRater::AppRater(QObject *parent)
+    : QObject(parent)
+{
+    m_settings.appStoreCountry = StoreLookup::defaultCountry();
+    m_settings.applicationName = QCoreApplication::applicationName();
+    if (m_settings.applicationName.isEmpty())
+        m_settings.applicationName = QLatin1String(AppInfo::kProductName);
+    m_settings.applicationVersion = QLatin1String(AppInfo::kShortVersion);
+    if (m_settings.applicationVersion.isEmpty())
+        m_settings.applicationVersion = QLatin1String(AppInfo::kBuildNumber);
+    m_settings.applicationBundleID = QLatin1String(AppInfo::kBundleIdentifier);
+}
+
+AppRater::~AppRater()
+{
+    stopLookup();
+}
+
+AppRater *AppRater::sharedInstance()
+{
+    static AppRater *instance = [] {
+        auto *rater = new AppRater(); // kept until the process ends
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, rater, &AppRater::stopLookup);
+        return rater;
+    }();
+    return instance;
+}
+
+void AppRater::startWhenApplicationRuns()
+{
+    if (storePromptsDisabled())
+        return;
+    QTimer::singleShot(0, qApp, [] {
+        AppRater *rater = sharedInstance();
+        QTimer::singleShot(0, rater, &AppRater::applicationLaunched);
+    });
+}
+
+bool AppRater::storePromptsDisabled()
+{
+    const QByteArray value = qgetenv("WAVELARK_NO_STORE_PROMPTS");
+    return !value.isEmpty() && value != "0";
+}
+
+QString AppRater::messageTitle() const
+{
+    if (!m_settings.messageTitle.isEmpty())
+        return m_settings.messageTitle;
+    return translated("Rate %@", "AppRaterMessageTitle")
+        .replace(QStringLiteral("%@"), m_settings.applicationName);
+}
+
+QString AppRater::message() const
+{
+    if (!m_settings.message.isEmpty())
+        return m_settings.message;
+    const QString text =
+        m_settings.appStoreGenreID == kGameGenreID
+            ? translated("If you enjoy playing %@, would you mind taking a moment to rate it? It "
+                         "won\u2019t take more than a minute. Thanks for your support!",
+                         "AppRaterGameMessage")
+            : translated("If you enjoy using %@, would you mind taking a moment to rate it? It "
+                         "won\u2019t take more than a minute. Thanks for your support!",
+                         "AppRaterAppMessage");
+    return QString(text).replace(QStringLiteral("%@"), m_settings.applicationName);
+}
+
+QString AppRater::cancelButtonLabel() const
+{
+    return m_settings.cancelButtonLabel.isEmpty() ? translated("No, Thanks", "AppRaterCancelButton")
+                                                  : m_settings.cancelButtonLabel;
+}
+
+QString AppRater::rateButtonLabel() const
+{
+    return m_settings.rateButtonLabel.isEmpty() ? translated("Rate It Now", "AppRaterRateButton")
+                                                : m_settings.rateButtonLabel;
+}
+
+QString AppRater::remindButtonLabel() const
+{
+    return m_settings.remindButtonLabel.isEmpty()
+               ? translated("Remind Me Later", "AppRaterRemindButton")
+               : m_settings.remindButtonLabel;
+}
+
+QUrl AppRater::ratingsURL() const
+{
+    if (m_settings.ratingsURL.isValid())
+        return m_settings.ratingsURL;
+    if (m_settings.appStoreID == 0) {
+        qCWarning(lcNet).noquote()
+            << "AppRater could not find the App Store ID for this application. If the "
+               "application is not intended for App Store release then you must specify a "
+               "custom ratingsURL.";
+    }
+    return StoreLookup::storePageUrl(m_settings.applicationBundleID);
+}
+
+QDateTime AppRater::firstUsed() const
+{
+    return storedDate(PrefKeys::AppRaterFirstUsed);
+}
+
+QDateTime AppRater::lastReminded() const
+{
+    return storedDate(PrefKeys::AppRaterLastReminded);
+}
+
+qint64 AppRater::usesCount() const
+{
+    return defaults().integerForKey(PrefKeys::AppRaterUseCount);
+}
+
+qint64 AppRater::eventCount() const
+{
+    return defaults().integerForKey(PrefKeys::AppRaterEventCount);
+}
+
+bool AppRater::declinedThisVersion() const
+{
+    const QString declined = defaults().stringForKey(PrefKeys::AppRaterDeclinedVersion);
+    return !declined.isEmpty() && declined == m_settings.applicationVersion;
+}
+
+bool AppRater::declinedAnyVersion() const
+{
+    return !defaults().stringForKey(PrefKeys::AppRaterDeclinedVersion).isEmpty();
+}
+
+bool AppRater::ratedThisVersion() const
+{
+    const QString rated = defaults().stringForKey(PrefKeys::AppRaterRatedVersionChecked);
+    return !rated.isEmpty() && rated == m_settings.applicationVersion;
+}
+
+bool AppRater::ratedAnyVersion() const
+{
+    return !defaults().stringForKey(PrefKeys::AppRaterRatedVersionChecked).isEmpty();
+}
+
+float AppRater::usesPerWeek() const
+{
+    const QDateTime first = firstUsed();
+    if (!first.isValid())
+        return 0.0f;
+    // A first use a moment ago (or in the future, after a clock change) counts as one second.
+    const double seconds = qMax(1.0, secondsSince(first));
+    return float(double(usesCount()) / (seconds / kSecondsPerWeek));
+}
+
+void AppRater::applicationLaunched()
+{
+    const QString lastVersion = defaults().stringForKey(PrefKeys::AppRaterLastVersionUsed);
+    if (lastVersion.isEmpty() || lastVersion != m_settings.applicationVersion) {
+        defaults().setValue(PrefKeys::AppRaterLastVersionUsed, m_settings.applicationVersion);
+        defaults().setValue(PrefKeys::AppRaterFirstUsed, QDateTime::currentDateTimeUtc());
+        defaults().setValue(PrefKeys::AppRaterUseCount, 0);
+        defaults().setValue(PrefKeys::AppRaterEventCount, 0);
+        defaults().removeObjectForKey(PrefKeys::AppRaterLastReminded);
+        defaults().synchronize();
+        delegate()->AppRaterDidDetectAppUpdate();
+    }
+    incrementUseCount();
+    if (m_settings.promptAtLaunch && shouldPromptForRating())
+        promptIfNetworkAvailable();
+}
+
+void AppRater::logEvent(bool deferPrompt)
+{
+    incrementEventCount();
+    if (!deferPrompt && shouldPromptForRating())
+        promptIfNetworkAvailable();
+}
+
+void AppRater::incrementUseCount()
+{
+    storeAndSync(PrefKeys::AppRaterUseCount, usesCount() + 1);
+}
+
+void AppRater::incrementEventCount()
+{
+    storeAndSync(PrefKeys::AppRaterEventCount, eventCount() + 1);
+}
+
+bool AppRater::shouldPromptForRating() const
+{
+    if (m_settings.previewMode) {
+        qCInfo(lcNet).noquote()
+            << "AppRater preview mode is enabled - make sure you disable this for release";
+        return true;
+    }
+    if (ratedThisVersion()) {
+        verbose(QStringLiteral(
+            "AppRater did not prompt for rating because the user has already rated this version"));
+        return false;
+    }
+    if (ratedAnyVersion() && !m_settings.promptAgainForEachNewVersion) {
+        verbose(QStringLiteral("AppRater did not prompt for rating because the user has already "
+                               "rated this app, and promptAgainForEachNewVersion is disabled"));
+        return false;
+    }
+    if (declinedThisVersion()) {
+        verbose(QStringLiteral("AppRater did not prompt for rating because the user has declined "
+                               "to rate this version"));
+        return false;
+    }
+    const QDateTime first = firstUsed();
+    if ((m_settings.daysUntilPrompt > 0.0f || m_settings.usesPerWeekForPrompt != 0.0f) &&
+        !first.isValid()) {
+        verbose(QStringLiteral("AppRater did not prompt for rating because this is the first "
+                               "time the app has been launched"));
+        return false;
+    }
+    if (first.isValid() &&
+        secondsSince(first) < double(m_settings.daysUntilPrompt) * kSecondsPerDay) {
+        verbose(QString::asprintf("AppRater did not prompt for rating because the app was first "
+                                  "used less than %g days ago",
+                                  double(m_settings.daysUntilPrompt)));
+        return false;
+    }
+    const qint64 uses = usesCount();
+    const qint64 events = eventCount();
+    if (uses < qint64(m_settings.usesUntilPrompt) &&
+        events < qint64(m_settings.eventsUntilPrompt)) {
+        verbose(QString::asprintf("AppRater did not prompt for rating because the app has only "
+                                  "been used %i times and only %i events have been logged",
+                                  int(uses), int(events)));
+        return false;
+    }
+    const float perWeek = usesPerWeek();
+    if (perWeek < m_settings.usesPerWeekForPrompt) {
+        verbose(QString::asprintf("AppRater did not prompt for rating because the app has only "
+                                  "been used %g times per week on average since it was installed",
+                                  double(perWeek)));
+        return false;
+    }
+    const QDateTime reminded = lastReminded();
+    if (!reminded.isValid())
+        return true;
+    if (secondsSince(reminded) < double(m_settings.remindPeriod) * kSecondsPerDay) {
+        verbose(QString::asprintf("AppRater did not prompt for rating because the user last "
+                                  "asked to be reminded less than %g days ago",
+                                  double(m_settings.remindPeriod)));
+        return false;
+    }
+    return true;
+}
+
+void AppRater::promptIfNetworkAvailable()
+{
+    if (m_currentlyChecking)
+        return;
+    m_currentlyChecking = true;
+    const AppRaterSettings snapshot = m_settings;
+    const bool hasCustomRatingsURL = m_settings.ratingsURL.isValid();
+    m_lookupThread = QThread::create(
+        [this, snapshot, hasCustomRatingsURL] { runLookup(snapshot, hasCustomRatingsURL); });
+    m_lookupThread->setObjectName(QStringLiteral("AppRater lookup"));
+    connect(m_lookupThread, &QThread::finished, m_lookupThread, &QObject::deleteLater);
+    m_lookupThread->start();
+}
+
+void AppRater::runLookup(const AppRaterSettings &snapshot, bool hasCustomRatingsURL)
+{
+    QMutexLocker locker(&m_lookupLock);
+    QThread *thread = QThread::currentThread();
+    quint64 appStoreID = snapshot.appStoreID;
+    const QUrl url =
+        StoreLookup::lookupUrl(snapshot.appStoreCountry, appStoreID, snapshot.applicationBundleID);
+    if (snapshot.verboseLogging) {
+        qCInfo(lcNet).noquote()
+            << QStringLiteral("AppRater is checking %1 to retrieve the App Store details...")
+                   .arg(url.toString());
+    }
+    const StoreFetchResult fetched =
+        StoreLookup::fetch(url, StoreLookup::CachePolicy::ReturnCacheDataElseLoad);
+    std::optional<StoreError> error = fetched.error;
+
+    if (fetched.hasBody) {
+        const QString json = QString::fromUtf8(fetched.body);
+        const std::optional<QString> bundleID =
+            JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
+        if (bundleID) {
+            if (*bundleID == snapshot.applicationBundleID) {
+                quint64 genreID = 0;
+                if (snapshot.appStoreGenreID == 0) {
+                    genreID =
+                        JsonValueExtractor::valueForKey(QStringLiteral("primaryGenreId"), json)
+                            .value_or(QString())
+                            .toULongLong();
+                }
+                quint64 foundID = 0;
+                if (appStoreID == 0) {
+                    const QString trackID =
+                        JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json)
+                            .value_or(QString());
+                    foundID = trackID.toULongLong();
+                    appStoreID = foundID;
+                    if (snapshot.verboseLogging) {
+                        qCInfo(lcNet).noquote()
+                            << QStringLiteral(
+                                   "AppRater found the app on iTunes. The App Store ID is %1")
+                                   .arg(trackID);
+                    }
+                }
+                if ((genreID != 0 || foundID != 0) && !thread->isInterruptionRequested()) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, genreID, foundID] {
+                            if (genreID != 0)
+                                m_settings.appStoreGenreID = genreID;
+                            if (foundID != 0)
+                                m_settings.appStoreID = foundID;
+                        },
+                        Qt::BlockingQueuedConnection);
+                }
+                if (snapshot.onlyPromptIfLatestVersion && !snapshot.previewMode) {
+                    const QString latest =
+                        JsonValueExtractor::valueForKey(QStringLiteral("version"), json)
+                            .value_or(QString());
+                    if (VersionOrder::isNewer(latest, snapshot.applicationVersion)) {
+                        if (snapshot.verboseLogging) {
+                            qCInfo(lcNet).noquote()
+                                << QStringLiteral("AppRater found that the installed application "
+                                                  "version (%1) is not the latest version on the "
+                                                  "App Store, which is %2")
+                                       .arg(snapshot.applicationVersion, latest);
+                        }
+                        error = StoreError{
+                            kErrorDomain, ApplicationIsNotLatestVersion,
+                            QStringLiteral("Installed app is not the latest version available")};
+                    }
+                }
+            } else {
+                if (snapshot.verboseLogging) {
+                    qCInfo(lcNet).noquote() << QString::asprintf(
+                        "AppRater found that the application bundle ID (%s) does not match the "
+                        "bundle ID of the app found on iTunes (%s) with the specified App Store ID "
+                        "(%i)",
+                        qUtf8Printable(snapshot.applicationBundleID), qUtf8Printable(*bundleID),
+                        int(appStoreID));
+                }
+                error = StoreError{
+                    kErrorDomain, BundleIdDoesNotMatchAppStore,
+                    QStringLiteral("Application bundle ID does not match expected value of %1")
+                        .arg(*bundleID)};
+            }
+        } else if (appStoreID != 0 || !hasCustomRatingsURL) {
+            if (snapshot.verboseLogging) {
+                qCInfo(lcNet).noquote()
+                    << "AppRater could not find this application on iTunes. If your app is not "
+                       "intended for App Store release then you must specify a custom ratingsURL. "
+                       "If this is the first release of your application then it's not a problem "
+                       "that it cannot be found on the store yet";
+            }
+            error =
+                StoreError{kErrorDomain, ApplicationNotFoundOnAppStore,
+                           QStringLiteral("The application could not be found on the App Store.")};
+        } else if (snapshot.verboseLogging) {
+            qCInfo(lcNet).noquote()
+                << "AppRater could not find your app on iTunes. If your app is not yet on the "
+                   "store or is not intended for App Store release then don't worry about this";
+        }
+    }
+
+    // The owner is stopping the lookup (quit): nobody is left to answer.
+    if (thread->isInterruptionRequested())
+        return;
+    if (error) {
+        const StoreError failure = *error;
+        QMetaObject::invokeMethod(
+            this, [this, failure] { connectionError(failure); }, Qt::BlockingQueuedConnection);
+        return;
+    }
+    if (appStoreID != 0 || snapshot.previewMode) {
+        QMetaObject::invokeMethod(
+            this, [this] { connectionSucceeded(); }, Qt::BlockingQueuedConnection);
+    }
+    // Otherwise the store does not know the application: stay "checking" so that this run asks
+    // no more.
+}
+
+void AppRater::connectionError(const StoreError &error)
+{
+    m_currentlyChecking = false;
+    if (!error.description.isEmpty()) {
+        qCWarning(lcNet).noquote()
+            << QStringLiteral("AppRater rating process failed because: %1").arg(error.description);
+    } else {
+        qCWarning(lcNet).noquote()
+            << "AppRater rating process failed because an unknown error occured";
+    }
+    delegate()->AppRaterCouldNotConnectToAppStore(error);
+}
+
+void AppRater::connectionSucceeded()
+{
+    m_currentlyChecking = false;
+    if (!delegate()->AppRaterShouldPromptForRating()) {
+        verbose(QStringLiteral("AppRater did not display the rating prompt because the "
+                               "AppRaterShouldPromptForRating delegate method returned NO"));
+        return;
+    }
+    promptForRating();
+}
+
+void AppRater::promptForRating()
+{
+    if (m_visibleAlert)
+        return;
+    PromptPresenter &presenter = PromptPresenter::shared();
+    if (m_settings.onlyPromptIfMainWindowIsAvailable && !presenter.mainWindowAvailable()) {
+        QTimer::singleShot(500, this, &AppRater::promptForRating);
+        return;
+    }
+    PromptSheet sheet;
+    sheet.title = messageTitle();
+    sheet.informativeText = message();
+    sheet.defaultButton = rateButtonLabel();
+    sheet.alternateButton = cancelButtonLabel();
+    sheet.otherButton = remindButtonLabel();
+    m_visibleAlert = true;
+    QPointer<AppRater> self(this);
+    presenter.showSheet(sheet, [self](int returnCode) {
+        if (self)
+            self->alertDidEnd(returnCode);
+    });
+}
+
+void AppRater::alertDidEnd(int returnCode)
+{
+    switch (returnCode) {
+    case SheetDefaultReturn:
+        storeAndSync(PrefKeys::AppRaterRatedVersionChecked, m_settings.applicationVersion);
+        delegate()->AppRaterUserDidAttemptToRateApp();
+        if (delegate()->AppRaterShouldOpenAppStore())
+            openRatingsPageInAppStore();
+        break;
+    case SheetAlternateReturn:
+        storeAndSync(PrefKeys::AppRaterDeclinedVersion, m_settings.applicationVersion);
+        delegate()->AppRaterUserDidDeclineToRateApp();
+        break;
+    default:
+        storeAndSync(PrefKeys::AppRaterLastReminded, QDateTime::currentDateTimeUtc());
+        delegate()->AppRaterUserDidRequestReminderToRateApp();
+        break;
+    }
+    m_visibleAlert = false;
+}
+
+void AppRater::openRatingsPageInAppStore()
+{
+    const QUrl url = ratingsURL();
+    verbose(
+        QStringLiteral("AppRater will open the App Store ratings page using the following URL: %1")
+            .arg(url.toString()));
+    Workspace::shared().openUrl(url);
+    m_softwareCentre.reopenWhenSoftwareCentreRuns(url);
+}
+
+void AppRater::stopLookup()
+{
+    if (!m_lookupThread || m_lookupThread->isFinished())
+        return;
+    m_lookupThread->requestInterruption();
+    // The lookup may be waiting for the main thread to take its result: keep serving it.
+    while (!m_lookupThread->wait(20))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void AppRater::verbose(const QString &text) const
+{
+    if (m_settings.verboseLogging)
+        qCInfo(lcNet).noquote() << text;
+}
+
+AppRaterDelegate *AppRater::delegate() const
+{
+    static AppRaterDelegate none;
+    return m_delegate ? m_delegate : &none;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Reads one value out of a store lookup answer without parsing the JSON: the text after the
+// first `"key"`, up to the next comma that is not inside the value's quotes, with the quotes
+// removed and the JSON escapes decoded. Enough for the flat, well-known answers of the store's
+// lookup service; not a JSON reader.
+// Thread: any (no state).
+class JsonValueExtractor
+{
+public:
+    JsonValueExtractor() = delete;
+
+    // The value of `key`, or nothing when the key, the colon after it or a comma after that is
+    // missing. Numbers come back as their text ("42").
+    static std::optional<QString> valueForKey(const QString &key, const QString &json);
+
+    // `text` with the two-character escapes and \uXXXX decoded in one pass from left to right;
+    // an escape that is incomplete or unknown stays as it is.
+    static QString unescape(const QString &text);
+};

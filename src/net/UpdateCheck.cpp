@@ -1,0 +1,576 @@
+#include "net/UpdateCheck.h"
+
+#include "AppInfo.h"
+#include "Shared/Logging.h"
+#include "Shared/Workspace.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+#include "net/AppRater.h"
+#include "net/JsonValueExtractor.h"
+#include "net/PromptPresenter.h"
+#include "net/VersionOrder.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QMutexLocker>
+#include <QTimer>
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+const QString kErrorDomain = QStringLiteral("UpdateCheckErrorDomain");
+
+enum UpdateCheckErrorCode {
+    BundleIdDoesNotMatchAppStore = 1,
+    ApplicationNotFoundOnAppStore = 2,
+};
+
+UserDefaults &defaults()
+{
+    return UserDefaults::standard();
+}
+
+QDateTime storedDate(QLatin1String key)
+{
+    const QDateTime date = defaults().objectForKey(key).toDateTime();
+    return date.isValid() ? date : QDateTime();
+}
+
+double secondsSince(const QDateTime &date)
+{
+    return date.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0;
+}
+
+QString translated(const char *text, const char *key)
+{
+    return QCoreApplication::translate("UpdateCheck", text, key);
+}
+
+QString plistText(plist_t node)
+{
+    if (plist_get_node_type(node) != PLIST_STRING)
+        return {};
+    char *text = nullptr;
+    plist_get_string_val(node, &text);
+    const QString result = QString::fromUtf8(text);
+    std::free(text);
+    return result;
+}
+
+// A dictionary of version -> text or list of texts; anything else in it is skipped.
+UpdateCheck::VersionsDict readVersionsPlist(const QByteArray &bytes)
+{
+    UpdateCheck::VersionsDict versions;
+    if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max()))
+        return versions;
+    plist_t root = nullptr;
+    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
+    if (!root)
+        return versions;
+    if (plist_get_node_type(root) == PLIST_DICT) {
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(root, &it);
+        for (;;) {
+            char *key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(root, it, &key, &value);
+            if (!value) {
+                std::free(key);
+                break;
+            }
+            const QString version = QString::fromUtf8(key);
+            std::free(key);
+            if (plist_get_node_type(value) == PLIST_STRING) {
+                versions.insert(version, plistText(value));
+            } else if (plist_get_node_type(value) == PLIST_ARRAY) {
+                QStringList lines;
+                for (uint32_t i = 0; i < plist_array_get_size(value); ++i)
+                    lines.append(plistText(plist_array_get_item(value, i)));
+                versions.insert(version, lines);
+            }
+        }
+        std::free(it);
+    }
+    plist_free(root);
+    return versions;
+}
+
+} // namespace
+
+UpdateCheck::UpdateCheck(QObject *parent)
+    : QObject(parent)
+{
+    m_settings.appStoreCountry = StoreLookup::defaultCountry();
+    m_settings.applicationVersion = QLatin1String(AppInfo::kShortVersion);
+    if (m_settings.applicationVersion.isEmpty())
+        m_settings.applicationVersion = QLatin1String(AppInfo::kBuildNumber);
+    m_settings.applicationBundleID = QLatin1String(AppInfo::kBundleIdentifier);
+}
+
+UpdateCheck::~UpdateCheck()
+{
+    stopLookup();
+}
+
+UpdateCheck *UpdateCheck::sharedInstance()
+{
+    static UpdateCheck *instance = [] {
+        auto *check = new UpdateCheck(); // kept until the process ends
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, check, &UpdateCheck::stopLookup);
+        return check;
+    }();
+    return instance;
+}
+
+void UpdateCheck::startWhenApplicationRuns()
+{
+    if (AppRater::storePromptsDisabled())
+        return;
+    QTimer::singleShot(0, qApp, [] {
+        UpdateCheck *check = sharedInstance();
+        QTimer::singleShot(0, check, &UpdateCheck::applicationLaunched);
+    });
+}
+
+QString UpdateCheck::inThisVersionTitle() const
+{
+    return translated("New in this version", "UpdateCheckInThisVersionTitle");
+}
+
+QString UpdateCheck::updateAvailableTitle() const
+{
+    return translated("New version available", "UpdateCheckUpdateAvailableTitle");
+}
+
+QString UpdateCheck::versionLabelFormat() const
+{
+    return translated("Version %@", "UpdateCheckVersionLabelFormat");
+}
+
+QString UpdateCheck::okButtonLabel() const
+{
+    return translated("OK", "UpdateCheckOKButton");
+}
+
+QString UpdateCheck::ignoreButtonLabel() const
+{
+    return translated("Ignore", "UpdateCheckIgnoreButton");
+}
+
+QString UpdateCheck::downloadButtonLabel() const
+{
+    return translated("Download", "UpdateCheckDownloadButton");
+}
+
+QString UpdateCheck::remindButtonLabel() const
+{
+    return translated("Remind Me Later", "UpdateCheckRemindButton");
+}
+
+QUrl UpdateCheck::updateURL() const
+{
+    if (m_settings.updateURL.isValid())
+        return m_settings.updateURL;
+    if (m_settings.appStoreID == 0) {
+        qCWarning(lcNet).noquote()
+            << "Error: No App Store ID was found for this application. If the application is not "
+               "intended for App Store release then you must specify a custom updateURL.";
+    }
+    return StoreLookup::storePageUrl(m_settings.applicationBundleID);
+}
+
+void UpdateCheck::applicationLaunched()
+{
+    if (!m_settings.checkAtLaunch) {
+        verbose(QStringLiteral(
+            "UpdateCheck will not check for updates because the checkAtLaunch option is disabled"));
+        return;
+    }
+    checkIfNewVersion();
+    if (shouldCheckForNewVersion())
+        checkForNewVersion();
+}
+
+void UpdateCheck::checkIfNewVersion()
+{
+    if (m_settings.onlyPromptIfMainWindowIsAvailable &&
+        !PromptPresenter::shared().mainWindowAvailable()) {
+        QTimer::singleShot(500, this, &UpdateCheck::checkIfNewVersion);
+        return;
+    }
+    const QString current = m_settings.applicationVersion;
+    const QString lastVersion = defaults().stringForKey(PrefKeys::UpdateCheckLastVersionChecked);
+    if (lastVersion.isEmpty() && !m_settings.showOnFirstLaunch && !m_settings.previewMode) {
+        defaults().setValue(PrefKeys::UpdateCheckLastVersionChecked, current);
+        defaults().synchronize();
+        return;
+    }
+    if (!VersionOrder::isNewer(current, lastVersion) && !m_settings.previewMode)
+        return;
+
+    defaults().removeObjectForKey(PrefKeys::UpdateCheckLastReminded);
+    defaults().synchronize();
+    const VersionsDict local = localVersionsDict();
+    std::optional<QString> notes;
+    if (lastVersion == current) {
+        if (local.contains(current))
+            notes = versionDetails(local.value(current));
+    } else {
+        notes = versionDetailsSince(lastVersion, local);
+    }
+    if (!notes || notes->isEmpty() ||
+        !delegate()->UpdateCheckShouldDisplayCurrentVersionDetails(*notes) || m_visibleLocalAlert) {
+        return;
+    }
+    showSheet(inThisVersionTitle(), *notes, okButtonLabel(), QString(), QString(), false);
+}
+
+bool UpdateCheck::shouldCheckForNewVersion() const
+{
+    if (m_settings.previewMode) {
+        verbose(QStringLiteral(
+            "UpdateCheck debug mode is enabled - make sure you disable this for release"));
+    } else {
+        const QDateTime reminded = storedDate(PrefKeys::UpdateCheckLastReminded);
+        const QDateTime checked = storedDate(PrefKeys::UpdateCheckLastChecked);
+        if (reminded.isValid()) {
+            if (secondsSince(reminded) < double(m_settings.remindPeriod) * kSecondsPerDay) {
+                verbose(QString::asprintf("UpdateCheck did not check for a new version because the "
+                                          "user last asked to be reminded less than %g days ago",
+                                          double(m_settings.remindPeriod)));
+                return false;
+            }
+        } else if (checked.isValid() &&
+                   secondsSince(checked) < double(m_settings.checkPeriod) * kSecondsPerDay) {
+            verbose(QString::asprintf("UpdateCheck did not check for a new version because the "
+                                      "last check was less than %g days ago",
+                                      double(m_settings.checkPeriod)));
+            return false;
+        }
+    }
+    if (!delegate()->UpdateCheckShouldCheckForNewVersion()) {
+        verbose(QStringLiteral("UpdateCheck did not check for a new version because the "
+                               "UpdateCheckShouldCheckForNewVersion delegate method returned NO"));
+        return false;
+    }
+    return true;
+}
+
+void UpdateCheck::checkForNewVersion()
+{
+    if (m_currentlyChecking)
+        return;
+    m_currentlyChecking = true;
+    const UpdateCheckSettings snapshot = m_settings;
+    m_lookupThread =
+        QThread::create([this, snapshot] { checkForNewVersionInBackground(snapshot); });
+    m_lookupThread->setObjectName(QStringLiteral("UpdateCheck lookup"));
+    connect(m_lookupThread, &QThread::finished, m_lookupThread, &QObject::deleteLater);
+    m_lookupThread->start();
+}
+
+void UpdateCheck::checkForNewVersionInBackground(const UpdateCheckSettings &snapshot)
+{
+    QMutexLocker locker(&m_lookupLock);
+    QThread *thread = QThread::currentThread();
+    const QUrl url = StoreLookup::lookupUrl(snapshot.appStoreCountry, snapshot.appStoreID,
+                                            snapshot.applicationBundleID);
+    if (snapshot.verboseLogging) {
+        qCInfo(lcNet).noquote() << QStringLiteral(
+                                       "UpdateCheck is checking %1 for a new app version...")
+                                       .arg(url.toString());
+    }
+    const StoreFetchResult fetched =
+        StoreLookup::fetch(url, StoreLookup::CachePolicy::ReloadIgnoringCache);
+    std::optional<StoreError> error = fetched.error;
+    std::optional<VersionsDict> versions;
+
+    if (fetched.hasBody) {
+        const QString json = QString::fromUtf8(fetched.body);
+        const std::optional<QString> bundleID =
+            JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
+        if (bundleID && *bundleID == snapshot.applicationBundleID) {
+            const QString notes =
+                JsonValueExtractor::valueForKey(QStringLiteral("releaseNotes"), json)
+                    .value_or(QString());
+            const std::optional<QString> version =
+                JsonValueExtractor::valueForKey(QStringLiteral("version"), json);
+            if (version)
+                versions = VersionsDict{{*version, notes}};
+            if (snapshot.appStoreID == 0) {
+                const QString trackID =
+                    JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json)
+                        .value_or(QString());
+                const quint64 foundID = trackID.toULongLong();
+                if (foundID != 0 && !thread->isInterruptionRequested()) {
+                    QMetaObject::invokeMethod(
+                        this, [this, foundID] { m_settings.appStoreID = foundID; },
+                        Qt::BlockingQueuedConnection);
+                }
+                if (snapshot.verboseLogging) {
+                    qCInfo(lcNet).noquote()
+                        << QStringLiteral(
+                               "UpdateCheck found the app on iTunes. The App Store ID is %1")
+                               .arg(trackID);
+                }
+            }
+            if (snapshot.verboseLogging) {
+                const QString latest = version.value_or(QString());
+                if (VersionOrder::isNewer(latest, snapshot.applicationVersion)) {
+                    qCInfo(lcNet).noquote()
+                        << QStringLiteral("UpdateCheck found a new version (%1) of the app on "
+                                          "iTunes. Current version is %2")
+                               .arg(latest, snapshot.applicationVersion);
+                } else {
+                    qCInfo(lcNet).noquote()
+                        << QStringLiteral("UpdateCheck did not find a new version of the app on "
+                                          "iTunes. Current version is %1, latest version is %2")
+                               .arg(snapshot.applicationVersion, latest);
+                }
+            }
+        } else if (bundleID) {
+            if (snapshot.verboseLogging) {
+                qCInfo(lcNet).noquote() << QString::asprintf(
+                    "UpdateCheck found that the application bundle ID (%s) does not match the "
+                    "bundle ID of the app found on iTunes (%s) with the specified App Store ID "
+                    "(%i)",
+                    qUtf8Printable(snapshot.applicationBundleID), qUtf8Printable(*bundleID),
+                    int(snapshot.appStoreID));
+            }
+            error = StoreError{
+                kErrorDomain, BundleIdDoesNotMatchAppStore,
+                QStringLiteral("Application bundle ID does not match expected value of %1")
+                    .arg(*bundleID)};
+        } else {
+            if (snapshot.verboseLogging) {
+                qCInfo(lcNet).noquote()
+                    << "UpdateCheck could not find this application on iTunes. If your app is not "
+                       "intended for App Store release then you must specify a "
+                       "remoteVersionsPlistURL. If this is the first release of your application "
+                       "then it's not a problem that it cannot be found on the store yet";
+            }
+            error =
+                StoreError{kErrorDomain, ApplicationNotFoundOnAppStore,
+                           QStringLiteral("The application could not be found on the App Store.")};
+        }
+    }
+
+    if (thread->isInterruptionRequested())
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, error, versions] {
+            m_downloadError = error;
+            m_remoteVersionsDict = versions;
+            defaults().setValue(PrefKeys::UpdateCheckLastChecked, QDateTime::currentDateTimeUtc());
+            defaults().synchronize();
+            downloadedVersionsData();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+void UpdateCheck::downloadedVersionsData()
+{
+    if (m_settings.onlyPromptIfMainWindowIsAvailable &&
+        !PromptPresenter::shared().mainWindowAvailable()) {
+        QTimer::singleShot(500, this, &UpdateCheck::downloadedVersionsData);
+        return;
+    }
+    m_currentlyChecking = false;
+    if (!m_remoteVersionsDict) {
+        if (m_downloadError && !m_downloadError->description.isEmpty()) {
+            qCWarning(lcNet).noquote()
+                << QStringLiteral("UpdateCheck update check failed because: %1")
+                       .arg(m_downloadError->description);
+        } else {
+            qCWarning(lcNet).noquote()
+                << "UpdateCheck update check failed because an unknown error occured";
+        }
+        delegate()->UpdateCheckVersionCheckDidFailWithError(m_downloadError.value_or(StoreError{}));
+        return;
+    }
+    const VersionsDict versions = *m_remoteVersionsDict;
+    const std::optional<QString> details =
+        versionDetailsSince(m_settings.applicationVersion, versions);
+    if (!details) {
+        delegate()->UpdateCheckDidNotDetectNewVersion();
+        return;
+    }
+    const QString newest = VersionOrder::newest(versions.keys());
+    delegate()->UpdateCheckDidDetectNewVersion(newest, *details);
+
+    if (newest == defaults().stringForKey(PrefKeys::UpdateCheckIgnoreVersion) &&
+        !m_settings.previewMode) {
+        verbose(QStringLiteral(
+            "UpdateCheck did not display the new version because it was marked as ignored"));
+        return;
+    }
+    if (!delegate()->UpdateCheckShouldDisplayNewVersion(newest, *details)) {
+        verbose(QStringLiteral(
+            "UpdateCheck did not display the new version because the "
+            "UpdateCheckShouldDisplayNewVersion:details: delegate method returned NO"));
+        return;
+    }
+    if (m_visibleRemoteAlert)
+        return;
+    QString title = updateAvailableTitle();
+    if (!m_settings.groupNotesByVersion)
+        title += QStringLiteral(" (%1)").arg(newest);
+    showSheet(title, *details, downloadButtonLabel(), ignoreButtonLabel(), remindButtonLabel(),
+              true);
+}
+
+void UpdateCheck::showSheet(const QString &title, const QString &details,
+                            const QString &defaultButton, const QString &ignoreButton,
+                            const QString &remindButton, bool remote)
+{
+    PromptSheet sheet;
+    sheet.title = title;
+    // The local sheet's title already says it; don't repeat it below.
+    if (title != inThisVersionTitle())
+        sheet.informativeText = inThisVersionTitle();
+    sheet.defaultButton = defaultButton;
+    sheet.alternateButton = ignoreButton;
+    sheet.otherButton = remindButton;
+    sheet.hasNotes = true;
+    sheet.notes = details;
+
+    QPointer<UpdateCheck> self(this);
+    if (remote) {
+        m_visibleRemoteAlert = true;
+        const QString newest =
+            VersionOrder::newest(m_remoteVersionsDict.value_or(VersionsDict()).keys());
+        PromptPresenter::shared().showSheet(sheet, [self, newest](int returnCode) {
+            if (self)
+                self->remoteAlertDidEnd(returnCode, newest);
+        });
+    } else {
+        m_visibleLocalAlert = true;
+        PromptPresenter::shared().showSheet(sheet, [self](int) {
+            if (!self)
+                return;
+            defaults().setValue(PrefKeys::UpdateCheckLastVersionChecked,
+                                self->m_settings.applicationVersion);
+            defaults().synchronize();
+            self->m_visibleLocalAlert = false;
+        });
+    }
+}
+
+void UpdateCheck::remoteAlertDidEnd(int returnCode, const QString &newestVersion)
+{
+    switch (returnCode) {
+    case SheetDefaultReturn:
+        defaults().removeObjectForKey(PrefKeys::UpdateCheckLastReminded);
+        defaults().synchronize();
+        delegate()->UpdateCheckUserDidAttemptToDownloadUpdate(newestVersion);
+        if (delegate()->UpdateCheckShouldOpenAppStore()) {
+            const QUrl url = updateURL();
+            verbose(
+                QStringLiteral("UpdateCheck will open the App Store using the following URL: %1")
+                    .arg(url.toString()));
+            Workspace::shared().openUrl(url);
+            if (!m_settings.updateURL.isValid())
+                m_softwareCentre.reopenWhenSoftwareCentreRuns(url);
+        }
+        break;
+    case SheetAlternateReturn:
+        defaults().setValue(PrefKeys::UpdateCheckIgnoreVersion, newestVersion);
+        defaults().removeObjectForKey(PrefKeys::UpdateCheckLastReminded);
+        defaults().synchronize();
+        delegate()->UpdateCheckUserDidIgnoreUpdate(newestVersion);
+        break;
+    default:
+        defaults().setValue(PrefKeys::UpdateCheckLastReminded, QDateTime::currentDateTimeUtc());
+        defaults().synchronize();
+        delegate()->UpdateCheckUserDidRequestReminderForUpdate(newestVersion);
+        break;
+    }
+    m_visibleRemoteAlert = false;
+}
+
+std::optional<QString> UpdateCheck::versionDetailsSince(const QString &version,
+                                                        const VersionsDict &versions) const
+{
+    bool newerFound = false;
+    QString details;
+    for (const QString &candidate : VersionOrder::newestFirst(versions.keys())) {
+        if (!VersionOrder::isNewer(candidate, version))
+            continue;
+        newerFound = true;
+        if (m_settings.groupNotesByVersion) {
+            details += QString(versionLabelFormat()).replace(QStringLiteral("%@"), candidate);
+            details += QStringLiteral("\n\n");
+        }
+        details += versionDetails(versions.value(candidate));
+        details += QLatin1Char('\n');
+        if (m_settings.groupNotesByVersion)
+            details += QLatin1Char('\n');
+    }
+    if (!newerFound)
+        return std::nullopt;
+    // Trim line ends only: the notes' own indentation stays.
+    qsizetype begin = 0;
+    qsizetype end = details.size();
+    auto isLineEnd = [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); };
+    while (begin < end && isLineEnd(details.at(begin)))
+        ++begin;
+    while (end > begin && isLineEnd(details.at(end - 1)))
+        --end;
+    return details.mid(begin, end - begin);
+}
+
+QString UpdateCheck::versionDetails(const QVariant &notes)
+{
+    if (notes.typeId() == QMetaType::QStringList)
+        return notes.toStringList().join(QLatin1Char('\n'));
+    if (notes.typeId() == QMetaType::QVariantList) {
+        QStringList lines;
+        for (const QVariant &line : notes.toList())
+            lines.append(line.toString());
+        return lines.join(QLatin1Char('\n'));
+    }
+    return notes.toString();
+}
+
+UpdateCheck::VersionsDict UpdateCheck::localVersionsDict() const
+{
+    const QString path = m_settings.localVersionsPlistPath;
+    if (path.isEmpty())
+        return {};
+    QFile file(path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char(':'))
+                   ? path
+                   : QStringLiteral(":/") + path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcNet) << "local version notes missing:" << file.fileName();
+        return {};
+    }
+    return readVersionsPlist(file.readAll());
+}
+
+void UpdateCheck::stopLookup()
+{
+    if (!m_lookupThread || m_lookupThread->isFinished())
+        return;
+    m_lookupThread->requestInterruption();
+    while (!m_lookupThread->wait(20))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void UpdateCheck::verbose(const QString &text) const
+{
+    if (m_settings.verboseLogging)
+        qCInfo(lcNet).noquote() << text;
+}
+
+UpdateCheckDelegate *UpdateCheck::delegate() const
+{
+    static UpdateCheckDelegate none;
+    return m_delegate ? m_delegate : &none;
+}
