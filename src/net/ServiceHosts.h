@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The one place that knows where the maker's web server and the store live. Each address can be
+// pointed elsewhere (a mirror, or a server on 127.0.0.1 in tests): the environment variable wins,
+// then the preference, then the built-in default. Addresses come without a trailing slash.
+// Thread: any.
+class ServiceHosts
+{
+public:
+    ServiceHosts() = delete;
+
+    static constexpr const char *kMakerServerVariable = "WAVELARK_MAKER_SERVER";
+    static constexpr const char *kStoreServerVariable = "WAVELARK_STORE_SERVER";
+    static constexpr const char *kDefaultMakerServer = "http://www.morvane.com";
+    static constexpr const char *kDefaultStoreLookupServer = "https://itunes.apple.com";
+    static constexpr const char *kDefaultStorePageBase = "https://apps.apple.com";
+
+    // Start-up report and product list (PrefKeys::MakerServerOverride).
+    static QString makerServer();
+    // The store's public lookup service and its product pages (PrefKeys::StoreServerOverride
+    // moves both).
+    static QString storeLookupServer();
+    static QString storePageBase();
+
+    // makerServer() followed by `pathAndQuery`, which starts with a slash.
+    static QString makerUrl(const QString &pathAndQuery);
+    // The maker's product list, a JSON array.
+    static QString productListUrl();
+};
