@@ -1,0 +1,376 @@
+#include "preferences/CustomSettingViewCtl.h"
+
+#include "Shared/LenientNumber.h"
+#include "Shared/Logging.h"
+#include "Shared/Workspace.h"
+#include "engine/OperationQueue.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+#include "preferences/MVTrustedPathViewCtl.h"
+#include "preferences/PrefsImages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+const QStringList kSampleRates = {
+    QStringLiteral("8000"),  QStringLiteral("11025"), QStringLiteral("16000"),
+    QStringLiteral("22050"), QStringLiteral("32000"), QStringLiteral("44100"),
+    QStringLiteral("48000"), QStringLiteral("96000"),
+};
+const QStringList kBitRates = {
+    QStringLiteral("64"),  QStringLiteral("96"),  QStringLiteral("128"), QStringLiteral("160"),
+    QStringLiteral("192"), QStringLiteral("256"), QStringLiteral("320"),
+};
+constexpr int kMaxConcurrent = 8;
+
+bool hasValue(const UserDefaults &store, QLatin1String key)
+{
+    return store.objectForKey(key).isValid();
+}
+
+// The number a rate box holds, or nothing when it holds no usable rate.
+std::optional<double> positiveRate(const QString &text)
+{
+    const double value = LenientNumber::toDouble(QStringView(text));
+    if (!std::isfinite(value) || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+QPushButton *makeHelpButton(QWidget *parent)
+{
+    auto *button = new QPushButton(QStringLiteral("?"), parent);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("??")) + 16);
+    return button;
+}
+
+} // namespace
+
+CustomSettingViewCtl::CustomSettingViewCtl(QWidget *parent)
+    : QWidget(parent)
+    , m_folderChooser(&FolderPanel::chooseFolders)
+{
+    buildControls();
+    awakeFromNib();
+    resize(sizeHint());
+}
+
+CustomSettingViewCtl::~CustomSettingViewCtl() = default;
+
+QString CustomSettingViewCtl::identifier() const
+{
+    return QStringLiteral("CustomSettingViewCtl");
+}
+
+QIcon CustomSettingViewCtl::toolbarItemImage() const
+{
+    return PrefsImages::named(QStringLiteral("Run-64"));
+}
+
+QString CustomSettingViewCtl::toolbarItemLabel() const
+{
+    return tr("Custom Settings");
+}
+
+void CustomSettingViewCtl::buildControls()
+{
+    m_pBtnFmts = new QComboBox(this);
+    m_pBtnFmts->addItems({tr("MP3"), tr("AAC (M4A)")});
+    m_chkSynciTunes = new QCheckBox(tr("Sync iTunes"), this);
+    m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
+    m_cmbSampleRate = new QComboBox(this);
+    m_cmbSampleRate->setEditable(true);
+    m_cmbSampleRate->addItems(kSampleRates);
+    m_cmbBitRate = new QComboBox(this);
+    m_cmbBitRate->setEditable(true);
+    m_cmbBitRate->addItems(kBitRates);
+    m_pBtnMaxNum = new QComboBox(this);
+    for (int count = 1; count <= kMaxConcurrent; ++count)
+        m_pBtnMaxNum->addItem(QString::number(count));
+    m_pBtnMaxNum->setCurrentText(QStringLiteral("3"));
+    m_lblPlaylistName = new QLineEdit(this);
+    m_lblOutputPath = new QLineEdit(this);
+    for (int index = 0; index < 4; ++index)
+        m_helpButtons.append(makeHelpButton(this));
+
+    auto *browse = new QPushButton(tr("Browse..."), this);
+    auto *open = new QPushButton(tr("Open"), this);
+
+    auto *grid = new QGridLayout;
+    int row = 0;
+    auto addRow = [&](const QString &label, QWidget *field, QWidget *help) {
+        grid->addWidget(new QLabel(label, this), row, 0, Qt::AlignRight);
+        grid->addWidget(field, row, 1);
+        if (help)
+            grid->addWidget(help, row, 2);
+        ++row;
+    };
+    auto *formatRow = new QWidget(this);
+    auto *formatLayout = new QHBoxLayout(formatRow);
+    formatLayout->setContentsMargins(0, 0, 0, 0);
+    formatLayout->addWidget(m_pBtnFmts);
+    formatLayout->addWidget(m_chkSynciTunes);
+    formatLayout->addStretch(1);
+    addRow(tr("Format:"), formatRow, m_helpButtons.at(0));
+
+    auto *qualityRow = new QWidget(this);
+    auto *qualityLayout = new QHBoxLayout(qualityRow);
+    qualityLayout->setContentsMargins(0, 0, 0, 0);
+    qualityLayout->addWidget(m_chkSameQuality);
+    qualityLayout->addWidget(new QLabel(tr("Sample Rate:"), this));
+    qualityLayout->addWidget(m_cmbSampleRate);
+    qualityLayout->addWidget(new QLabel(tr("Bit Rate:"), this));
+    qualityLayout->addWidget(m_cmbBitRate);
+    qualityLayout->addStretch(1);
+    addRow(tr("Quality:"), qualityRow, nullptr);
+
+    auto *countRow = new QWidget(this);
+    auto *countLayout = new QHBoxLayout(countRow);
+    countLayout->setContentsMargins(0, 0, 0, 0);
+    countLayout->addWidget(m_pBtnMaxNum);
+    countLayout->addStretch(1);
+    addRow(tr("Convert at the same time:"), countRow, m_helpButtons.at(1));
+
+    addRow(tr("Playlist Name:"), m_lblPlaylistName, m_helpButtons.at(2));
+
+    auto *folderRow = new QWidget(this);
+    auto *folderLayout = new QHBoxLayout(folderRow);
+    folderLayout->setContentsMargins(0, 0, 0, 0);
+    folderLayout->addWidget(m_lblOutputPath, 1);
+    folderLayout->addWidget(browse);
+    folderLayout->addWidget(open);
+    addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
+    grid->setColumnStretch(1, 1);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(grid);
+    outer->addStretch(1);
+    // Wider is useful for long folder paths; taller is not.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    connect(browse, &QPushButton::clicked, this, [this, browse] { browseDown(browse); });
+    connect(open, &QPushButton::clicked, this, [this, open] { openDown(open); });
+    connect(m_chkSameQuality, &QCheckBox::clicked, this,
+            [this] { sameOriginDown(m_chkSameQuality); });
+    void (CustomSettingViewCtl::*helps[])(QObject *) = {
+        &CustomSettingViewCtl::help1, &CustomSettingViewCtl::help2, &CustomSettingViewCtl::help3,
+        &CustomSettingViewCtl::help4};
+    for (int index = 0; index < 4; ++index) {
+        QPushButton *button = m_helpButtons.at(index);
+        const auto help = helps[index];
+        connect(button, &QPushButton::clicked, this,
+                [this, button, help] { (this->*help)(button); });
+    }
+
+    // The help popover: a popup closes by itself when the user clicks elsewhere or the
+    // application loses focus.
+    m_popover = new QFrame(this, Qt::Popup);
+    m_popover->setFrameShape(QFrame::StyledPanel);
+    auto *popoverLayout = new QVBoxLayout(m_popover);
+    popoverLayout->setContentsMargins(0, 0, 0, 0);
+    m_tipView = new QWidget(m_popover);
+    auto *tipLayout = new QVBoxLayout(m_tipView);
+    m_lblLightTip = new QLabel(m_tipView);
+    m_lblLightTip->setWordWrap(true);
+    m_lblLightTip->setFixedWidth(320);
+    tipLayout->addWidget(m_lblLightTip);
+    popoverLayout->addWidget(m_tipView);
+}
+
+void CustomSettingViewCtl::awakeFromNib()
+{
+    const UserDefaults &store = UserDefaults::standard();
+    const bool aac =
+        hasValue(store, PrefKeys::PreferedFormatName) &&
+        store.stringForKey(PrefKeys::PreferedFormatName).contains(QLatin1String("AAC"));
+    m_pBtnFmts->setCurrentIndex(aac ? 1 : 0);
+    if (hasValue(store, PrefKeys::AppBSyncToiTunes))
+        m_chkSynciTunes->setChecked(store.boolForKey(PrefKeys::AppBSyncToiTunes));
+    if (hasValue(store, PrefKeys::BSameQuality))
+        m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
+    if (hasValue(store, PrefKeys::DoubleSamepleRate))
+        m_cmbSampleRate->setEditText(
+            QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleSamepleRate)));
+    if (hasValue(store, PrefKeys::DoubleBitRate))
+        m_cmbBitRate->setEditText(
+            QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleBitRate)));
+    if (hasValue(store, PrefKeys::AppMaxConvertNum)) {
+        const qint64 count = store.integerForKey(PrefKeys::AppMaxConvertNum);
+        // A width the list does not offer is added to it, so that saving keeps it; a width below
+        // one cannot run anything and leaves the list as it is.
+        if (count >= 1) {
+            const QString title = QString::number(count);
+            if (m_pBtnMaxNum->findText(title) < 0)
+                m_pBtnMaxNum->addItem(title);
+            m_pBtnMaxNum->setCurrentText(title);
+        }
+    }
+    const QString playlist = store.stringForKey(PrefKeys::PlaylistName);
+    if (!playlist.isEmpty())
+        m_lblPlaylistName->setText(playlist);
+    const QString folder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+    if (!folder.isEmpty())
+        m_lblOutputPath->setText(folder);
+    sameOriginDown(nullptr);
+}
+
+bool CustomSettingViewCtl::commitEditing()
+{
+    UserDefaults &store = UserDefaults::standard();
+    store.setValue(PrefKeys::PreferedFormatName, m_pBtnFmts->currentIndex() != 0
+                                                     ? QString(FormatNames::AacAudio)
+                                                     : QString(FormatNames::Mp3Audio));
+    store.setValue(PrefKeys::AppBSyncToiTunes, m_chkSynciTunes->isChecked());
+    store.setValue(PrefKeys::BSameQuality, m_chkSameQuality->isChecked());
+    if (const auto rate = positiveRate(m_cmbSampleRate->currentText()))
+        store.setValue(PrefKeys::DoubleSamepleRate, *rate);
+    if (const auto rate = positiveRate(m_cmbBitRate->currentText()))
+        store.setValue(PrefKeys::DoubleBitRate, *rate);
+    const int count = int(LenientNumber::toInteger(QStringView(m_pBtnMaxNum->currentText())));
+    store.setValue(PrefKeys::AppMaxConvertNum, count);
+    if (!m_lblPlaylistName->text().isEmpty())
+        store.setValue(PrefKeys::PlaylistName, m_lblPlaylistName->text());
+    if (!m_lblOutputPath->text().isEmpty())
+        store.setValue(PrefKeys::AppAudioOutputFolder, m_lblOutputPath->text());
+    store.synchronize();
+
+    if (OperationQueue *queue = runningQueue())
+        queue->setMaxConcurrentOperationCount(count);
+    return true;
+}
+
+void CustomSettingViewCtl::setOperationQueue(OperationQueue *queue)
+{
+    m_queue = queue;
+}
+
+OperationQueue *CustomSettingViewCtl::runningQueue() const
+{
+    return m_queue.data();
+}
+
+void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)
+{
+    m_folderChooser = std::move(chooser);
+}
+
+void CustomSettingViewCtl::sameOriginDown(QObject *)
+{
+    const bool ownRates = !m_chkSameQuality->isChecked();
+    m_cmbSampleRate->setEnabled(ownRates);
+    m_cmbBitRate->setEnabled(ownRates);
+}
+
+void CustomSettingViewCtl::browseDown(QObject *)
+{
+    if (!m_folderChooser)
+        return;
+    QPointer<CustomSettingViewCtl> self(this);
+    m_folderChooser(window(), false, [self](const QList<QUrl> &folders) {
+        if (!self || folders.isEmpty())
+            return;
+        const QUrl folder = folders.first();
+        self->m_lblOutputPath->setText(folder.toLocalFile());
+        // The chosen folder is trusted at once; the setting itself waits for the commit.
+        if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
+            trusted->addToBookmarkWithURL(folder);
+    });
+}
+
+void CustomSettingViewCtl::openDown(QObject *)
+{
+    const QString path = m_lblOutputPath->text();
+    if (!path.isEmpty())
+        Workspace::shared().selectFile(path);
+}
+
+QString CustomSettingViewCtl::helpText(int index)
+{
+    switch (index) {
+    case 0:
+        return QStringLiteral(
+            "Choose the prefered format for iTunes,MP3 or M4A is supported! And if you do not want "
+            "to sync to iTunes, just deselect the \"Sync iTunes\" checkbox!");
+    case 1:
+        return QStringLiteral(
+            "How many files you want to converter at the same time? The bigger of the number the "
+            "more faster to finish the task, however, it impacts the computer's speed when you "
+            "set the number too big. ");
+    case 2:
+        return QStringLiteral(
+            "The Playlist Name in iTunes after converting songs and transfer them to iTunes.");
+    case 3:
+        return QStringLiteral("Choose the output folder to store the files converted. Default "
+                              "folder is the \"Music\" folder of the current user.");
+    default:
+        return QString();
+    }
+}
+
+QPushButton *CustomSettingViewCtl::helpButton(int index) const
+{
+    return m_helpButtons.value(index);
+}
+
+void CustomSettingViewCtl::help1(QObject *sender)
+{
+    showHelp(0, sender);
+}
+
+void CustomSettingViewCtl::help2(QObject *sender)
+{
+    showHelp(1, sender);
+}
+
+void CustomSettingViewCtl::help3(QObject *sender)
+{
+    showHelp(2, sender);
+}
+
+void CustomSettingViewCtl::help4(QObject *sender)
+{
+    showHelp(3, sender);
+}
+
+void CustomSettingViewCtl::showHelp(int index, QObject *sender)
+{
+    m_lblLightTip->setText(helpText(index));
+    m_popover->adjustSize();
+
+    // Just below the button's lower left corner, 10 pixels in; with no button, the pane's.
+    QPoint anchor = mapToGlobal(QPoint(10, height()));
+    QPoint above = mapToGlobal(QPoint(10, 0));
+    if (auto *button = qobject_cast<QWidget *>(sender)) {
+        anchor = button->mapToGlobal(QPoint(10, button->height()));
+        above = button->mapToGlobal(QPoint(10, 0));
+    }
+    const QSize size = m_popover->sizeHint();
+    QRect frame(anchor, size);
+    // The side with room: below the point, else above it, kept on the screen.
+    if (QScreen *screen = QGuiApplication::screenAt(anchor)) {
+        const QRect room = screen->availableGeometry();
+        if (frame.bottom() > room.bottom())
+            frame.moveBottom(above.y());
+        if (frame.right() > room.right())
+            frame.moveRight(room.right());
+        if (frame.left() < room.left())
+            frame.moveLeft(room.left());
+        if (frame.top() < room.top())
+            frame.moveTop(room.top());
+    }
+    m_popover->move(frame.topLeft());
+    m_popover->show();
+}

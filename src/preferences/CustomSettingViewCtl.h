@@ -1,0 +1,92 @@
+#pragma once
+
+#include "preferences/FolderPanel.h"
+#include "preferences/PrefsViewController.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class OperationQueue;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The conversion settings pane: output format for new files, music library sync, same quality
+// with the sample and bit rates used when it is off, how many files convert at once, playlist
+// name and audio output folder.
+//
+// The controls are filled from the preferences store when the pane is created and written back
+// by commitEditing() (leaving the pane or closing the window), which also gives the running
+// conversion queue its new width at once. Rates that are empty, not numbers or not above 0, and
+// an empty playlist name or folder, are not stored: the previous value stays.
+// Thread: main thread.
+class CustomSettingViewCtl : public QWidget, public PrefsViewController
+{
+    Q_OBJECT
+
+public:
+    explicit CustomSettingViewCtl(QWidget *parent = nullptr);
+    ~CustomSettingViewCtl() override;
+
+    QString identifier() const override;
+    QIcon toolbarItemImage() const override;
+    QString toolbarItemLabel() const override;
+    QWidget *view() override { return this; }
+    bool commitEditing() override;
+
+    // The queue whose width follows the setting. Unset, it is the main window's running queue;
+    // with no main window nothing is resized.
+    void setOperationQueue(OperationQueue *queue);
+    // Replaces the output folder dialog (tests pick folders without one).
+    void setFolderChooser(FolderPanel::Chooser chooser);
+
+    // The help texts of the four help buttons, in order.
+    static QString helpText(int index);
+
+    QComboBox *pBtnFmts() const { return m_pBtnFmts; }
+    QCheckBox *chkSynciTunes() const { return m_chkSynciTunes; }
+    QCheckBox *chkSameQuality() const { return m_chkSameQuality; }
+    QComboBox *cmbSampleRate() const { return m_cmbSampleRate; }
+    QComboBox *cmbBitRate() const { return m_cmbBitRate; }
+    QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
+    QLineEdit *lblPlaylistName() const { return m_lblPlaylistName; }
+    QLineEdit *lblOutputPath() const { return m_lblOutputPath; }
+    QPushButton *helpButton(int index) const;
+    QFrame *popover() const { return m_popover; }
+    QWidget *tipView() const { return m_tipView; }
+    QLabel *lblLightTip() const { return m_lblLightTip; }
+
+public slots:
+    void browseDown(QObject *sender = nullptr);
+    void openDown(QObject *sender = nullptr);
+    void help1(QObject *sender = nullptr);
+    void help2(QObject *sender = nullptr);
+    void help3(QObject *sender = nullptr);
+    void help4(QObject *sender = nullptr);
+    void sameOriginDown(QObject *sender = nullptr);
+
+private:
+    void buildControls();
+    void awakeFromNib();
+    void showHelp(int index, QObject *sender);
+    OperationQueue *runningQueue() const;
+
+    QComboBox *m_pBtnFmts = nullptr;
+    QCheckBox *m_chkSynciTunes = nullptr;
+    QCheckBox *m_chkSameQuality = nullptr;
+    QComboBox *m_cmbSampleRate = nullptr;
+    QComboBox *m_cmbBitRate = nullptr;
+    QComboBox *m_pBtnMaxNum = nullptr;
+    QLineEdit *m_lblPlaylistName = nullptr;
+    QLineEdit *m_lblOutputPath = nullptr;
+    QFrame *m_popover = nullptr;
+    QWidget *m_tipView = nullptr;
+    QLabel *m_lblLightTip = nullptr;
+    QList<QPushButton *> m_helpButtons;
+
+    QPointer<OperationQueue> m_queue;
+    FolderPanel::Chooser m_folderChooser;
+};

@@ -1,0 +1,351 @@
+#include "PrefsTestMain.h"
+
+#include "Shared/FolderBookmark.h"
+#include "Shared/Workspace.h"
+#include "engine/OperationQueue.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+#include "preferences/CustomSettingViewCtl.h"
+#include "preferences/PrefsWindowController.h"
+#include "preferences/TrustedPathsPane.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+UserDefaults &store()
+{
+    return UserDefaults::standard();
+}
+
+const QStringList kPaneKeys = {
+    QString(PrefKeys::PreferedFormatName), QString(PrefKeys::AppBSyncToiTunes),
+    QString(PrefKeys::BSameQuality),       QString(PrefKeys::DoubleSamepleRate),
+    QString(PrefKeys::DoubleBitRate),      QString(PrefKeys::AppMaxConvertNum),
+    QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
+    QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
+};
+
+class RecordingWorkspace : public Workspace
+{
+public:
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+    void selectFile(const QString &path) override { selected.append(path); }
+
+    QList<QUrl> opened;
+    QStringList selected;
+};
+
+// Blocks a queue slot until released, so the queue's running width can be watched.
+class BlockingOperation : public Operation
+{
+public:
+    explicit BlockingOperation(QSemaphore *gate)
+        : m_gate(gate)
+    {}
+    void main() override { m_gate->acquire(); }
+
+private:
+    QSemaphore *m_gate;
+};
+
+// A folder picker that answers `folders` at once, as a confirmed dialog would.
+FolderPanel::Chooser picking(const QStringList &folders, bool *multiple = nullptr)
+{
+    return [folders, multiple](QWidget *, bool multipleSelection, FolderPanel::Accepted accepted) {
+        if (multiple)
+            *multiple = multipleSelection;
+        QList<QUrl> urls;
+        for (const QString &folder : folders)
+            urls.append(QUrl::fromLocalFile(folder));
+        accepted(urls);
+    };
+}
+
+FolderPanel::Chooser cancelling()
+{
+    return [](QWidget *, bool, FolderPanel::Accepted) {};
+}
+
+QStringList storedBookmarkPaths()
+{
+    QStringList paths;
+    for (const QVariant &element : store().arrayForKey(PrefKeys::Bookmarks)) {
+        QString path;
+        FolderBookmark::resolve(element.toByteArray(), &path);
+        paths.append(path);
+    }
+    return paths;
+}
+
+QStringList listedPaths(const TrustedPathsPane &pane)
+{
+    QStringList paths;
+    for (const QUrl &url : pane.items())
+        paths.append(url.toLocalFile());
+    return paths;
+}
+
+} // namespace
+
+class TestPrefsPanes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        PreferenceDefaults::registerDefaults(store());
+        Workspace::setShared(&m_workspace);
+        QVERIFY(m_folders.isValid());
+        for (const QString &name : {QStringLiteral("one"), QStringLiteral("two")})
+            QVERIFY(QDir(m_folders.path()).mkpath(name));
+    }
+
+    void cleanupTestCase() { Workspace::setShared(nullptr); }
+
+    void init()
+    {
+        for (const QString &key : kPaneKeys)
+            store().removeObjectForKey(key);
+        m_workspace.selected.clear();
+    }
+
+    void emptyStoreShowsDefaults()
+    {
+        CustomSettingViewCtl pane;
+        QCOMPARE(pane.pBtnFmts()->currentIndex(), 0);
+        QVERIFY(pane.chkSynciTunes()->isChecked());
+        QVERIFY(!pane.chkSameQuality()->isChecked());
+        QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("44100"));
+        QCOMPARE(pane.cmbBitRate()->currentText(), QStringLiteral("320"));
+        QCOMPARE(pane.pBtnMaxNum()->currentText(), QStringLiteral("3"));
+        QCOMPARE(pane.lblPlaylistName()->text(), QStringLiteral("MORVANE Wavelark"));
+        QCOMPARE(pane.lblOutputPath()->text(), PreferenceDefaults::defaultAudioOutputFolder());
+        QVERIFY(pane.cmbSampleRate()->isEnabled());
+        QVERIFY(pane.cmbBitRate()->isEnabled());
+    }
+
+    void storedValuesAreShownAndKept()
+    {
+        store().setValue(PrefKeys::PreferedFormatName, QString(FormatNames::AacAudio));
+        store().setValue(PrefKeys::AppBSyncToiTunes, false);
+        store().setValue(PrefKeys::BSameQuality, true);
+        store().setValue(PrefKeys::DoubleSamepleRate, 22050.0);
+        store().setValue(PrefKeys::AppMaxConvertNum, 12);
+        CustomSettingViewCtl pane;
+        QCOMPARE(pane.pBtnFmts()->currentIndex(), 1);
+        QVERIFY(!pane.chkSynciTunes()->isChecked());
+        QVERIFY(pane.chkSameQuality()->isChecked());
+        QVERIFY(!pane.cmbSampleRate()->isEnabled());
+        QVERIFY(!pane.cmbBitRate()->isEnabled());
+        QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("22050"));
+        // A width the list does not offer survives a save.
+        QCOMPARE(pane.pBtnMaxNum()->currentText(), QStringLiteral("12"));
+
+        // Disabled rate boxes are still saved.
+        pane.cmbBitRate()->setEditText(QStringLiteral("192"));
+        QVERIFY(pane.commitEditing());
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), 192.0);
+        QCOMPARE(store().integerForKey(PrefKeys::AppMaxConvertNum), 12);
+        QCOMPARE(store().stringForKey(PrefKeys::PreferedFormatName),
+                 QString(FormatNames::AacAudio));
+
+        pane.chkSameQuality()->click();
+        QVERIFY(pane.cmbSampleRate()->isEnabled());
+        QVERIFY(pane.cmbBitRate()->isEnabled());
+    }
+
+    void commitWritesEveryFieldToDisk()
+    {
+        CustomSettingViewCtl pane;
+        pane.pBtnFmts()->setCurrentIndex(1);
+        pane.chkSynciTunes()->setChecked(false);
+        pane.chkSameQuality()->setChecked(true);
+        pane.cmbSampleRate()->setEditText(QStringLiteral("48000"));
+        pane.cmbBitRate()->setEditText(QStringLiteral("256"));
+        pane.pBtnMaxNum()->setCurrentText(QStringLiteral("5"));
+        pane.lblPlaylistName()->setText(QStringLiteral("Road trip"));
+        pane.lblOutputPath()->setText(m_folders.path());
+        QVERIFY(pane.commitEditing());
+
+        // What another process would read from the file.
+        UserDefaults onDisk(store().filePath());
+        QCOMPARE(onDisk.stringForKey(PrefKeys::PreferedFormatName), QString(FormatNames::AacAudio));
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppBSyncToiTunes), false);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::BSameQuality), true);
+        QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleSamepleRate), 48000.0);
+        QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleBitRate), 256.0);
+        QCOMPARE(onDisk.integerForKey(PrefKeys::AppMaxConvertNum), 5);
+        QCOMPARE(onDisk.stringForKey(PrefKeys::PlaylistName), QStringLiteral("Road trip"));
+        QCOMPARE(onDisk.stringForKey(PrefKeys::AppAudioOutputFolder), m_folders.path());
+    }
+
+    void unusableValuesAreNotStored_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<double>("storedRate");
+        QTest::newRow("empty") << QString() << 32000.0;
+        QTest::newRow("zero") << QStringLiteral("0") << 32000.0;
+        QTest::newRow("negative") << QStringLiteral("-44100") << 32000.0;
+        QTest::newRow("not a number") << QStringLiteral("fast") << 32000.0;
+        QTest::newRow("too large") << QStringLiteral("1e999") << 32000.0;
+        QTest::newRow("number with unit") << QStringLiteral("22050 Hz") << 22050.0;
+    }
+
+    void unusableValuesAreNotStored()
+    {
+        QFETCH(QString, rate);
+        QFETCH(double, storedRate);
+        store().setValue(PrefKeys::DoubleSamepleRate, 32000.0);
+        store().setValue(PrefKeys::DoubleBitRate, 160.0);
+        store().setValue(PrefKeys::PlaylistName, QStringLiteral("Kept"));
+        CustomSettingViewCtl pane;
+        pane.cmbSampleRate()->setEditText(rate);
+        pane.cmbBitRate()->setEditText(rate);
+        pane.lblPlaylistName()->clear();
+        pane.lblOutputPath()->clear();
+        QVERIFY(pane.commitEditing());
+
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleSamepleRate), storedRate);
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate),
+                 storedRate == 32000.0 ? 160.0 : storedRate);
+        QCOMPARE(store().stringForKey(PrefKeys::PlaylistName), QStringLiteral("Kept"));
+        QVERIFY(!store().hasStoredValue(PrefKeys::AppAudioOutputFolder));
+    }
+
+    void leavingThePaneWidensTheRunningQueue()
+    {
+        OperationQueue queue(3);
+        QSemaphore gate;
+        for (int i = 0; i < 8; ++i)
+            queue.addOperation(std::make_shared<BlockingOperation>(&gate));
+        QTRY_COMPARE_WITH_TIMEOUT(queue.runningOperationCount(), 3, 30000);
+
+        CustomSettingViewCtl settings;
+        settings.setOperationQueue(&queue);
+        TrustedPathsPane trusted;
+        PrefsWindowController controller({&settings, &trusted});
+        controller.window();
+        QCOMPARE(controller.selectedViewController(), &settings);
+
+        settings.pBtnMaxNum()->setCurrentText(QStringLiteral("5"));
+        QCOMPARE(queue.maxConcurrentOperationCount(), 3);
+        controller.goNextTab();
+        QCOMPARE(controller.selectedViewController(), &trusted);
+        QCOMPARE(queue.maxConcurrentOperationCount(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.runningOperationCount(), 5, 30000);
+
+        gate.release(8);
+        queue.waitUntilAllOperationsAreFinished();
+    }
+
+    void browseTrustsTheFolderAndStoresItOnCommit()
+    {
+        TrustedPathsPane trusted;
+        CustomSettingViewCtl pane;
+        const QString folder = m_folders.path() + QStringLiteral("/one");
+
+        pane.setFolderChooser(cancelling());
+        pane.browseDown();
+        QCOMPARE(pane.lblOutputPath()->text(), PreferenceDefaults::defaultAudioOutputFolder());
+
+        bool multiple = true;
+        pane.setFolderChooser(picking({folder}, &multiple));
+        pane.browseDown();
+        QVERIFY(!multiple);
+        QCOMPARE(pane.lblOutputPath()->text(), folder);
+        // Trusted at once; the setting waits for the commit.
+        QCOMPARE(storedBookmarkPaths(), QStringList{folder});
+        QCOMPARE(listedPaths(trusted), QStringList{folder});
+        QVERIFY(!store().hasStoredValue(PrefKeys::AppAudioOutputFolder));
+
+        PrefsWindowController controller({&pane, &trusted});
+        controller.window()->show();
+        QVERIFY(controller.window()->close());
+        QCOMPARE(store().stringForKey(PrefKeys::AppAudioOutputFolder), folder);
+
+        pane.openDown();
+        QCOMPARE(m_workspace.selected, QStringList{folder});
+    }
+
+    void helpShowsItsTextNextToTheButton()
+    {
+        CustomSettingViewCtl pane;
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        for (int index = 0; index < 4; ++index) {
+            QPushButton *button = pane.helpButton(index);
+            button->click();
+            QTRY_VERIFY_WITH_TIMEOUT(pane.popover()->isVisible(), 10000);
+            QCOMPARE(pane.lblLightTip()->text(), CustomSettingViewCtl::helpText(index));
+            const QPoint corner = button->mapToGlobal(QPoint(10, button->height()));
+            const QRect frame = pane.popover()->frameGeometry();
+            QVERIFY2(frame.left() <= corner.x() + 1 &&
+                         (frame.top() >= corner.y() - 1 || frame.bottom() <= corner.y()),
+                     "the popover is not beside its button");
+            pane.popover()->close();
+        }
+        QVERIFY(CustomSettingViewCtl::helpText(1).endsWith(QLatin1String("big. ")));
+    }
+
+    void uncommittedRemovalComesBackAtNextStart()
+    {
+        const QString one = m_folders.path() + QStringLiteral("/one");
+        const QString two = m_folders.path() + QStringLiteral("/two");
+        {
+            TrustedPathsPane pane;
+            bool multiple = false;
+            pane.setFolderChooser(picking({one, two, one}, &multiple));
+            pane.addFolderDown();
+            QVERIFY(multiple);
+            QCOMPARE(pane.tableView()->model()->rowCount(), 2);
+            QCOMPARE(storedBookmarkPaths(), QStringList({one, two}));
+
+            pane.tableView()->selectRow(0);
+            pane.removeFolderDown();
+            QCOMPARE(listedPaths(pane), QStringList{two});
+            QCOMPARE(pane.tableView()->model()->rowCount(), 1);
+            QCOMPARE(storedBookmarkPaths(), QStringList({one, two}));
+        }
+
+        TrustedPathsPane restarted;
+        QCOMPARE(listedPaths(restarted), QStringList({one, two}));
+        QCOMPARE(restarted.tableView()->model()->index(1, 0).data().toString(), two);
+
+        // Removed and the preferences window closed: gone for good.
+        CustomSettingViewCtl settings;
+        PrefsWindowController controller({&settings, &restarted});
+        controller.selectControllerAtIndex(1);
+        controller.window()->show();
+        restarted.tableView()->selectRow(1);
+        restarted.removeFolderDown();
+        QVERIFY(controller.window()->close());
+        QCOMPARE(storedBookmarkPaths(), QStringList{one});
+    }
+
+private:
+    RecordingWorkspace m_workspace;
+    QTemporaryDir m_folders;
+};
+
+WAVELARK_WIDGET_TEST_MAIN(TestPrefsPanes)
+
+#include "tst_PrefsPanes.moc"
