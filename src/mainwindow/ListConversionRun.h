@@ -1,0 +1,52 @@
+#pragma once
+
+#include "model/LSMedia.h"
+
+#include <QList>
+#include <QObject>
+
+#include <memory>
+
+class OperationQueue;
+class QTimer;
+
+// A conversion run over the list: one ConvertOperation per item on the operation queue, and a
+// 0.5-second tick that lets the window redraw the rows until the queue has drained.
+//
+// Thread: GUI thread. The queue's workers write the items' state and progress; the tick only
+// reads them (through the window).
+class ListConversionRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTickIntervalMs = 500;
+
+    // The queue runs at most `width` conversions at once.
+    explicit ListConversionRun(int width, QObject *parent = nullptr);
+    // Cancels what still runs or waits and waits for the running encoders to stop.
+    ~ListConversionRun() override;
+
+    OperationQueue *queue() const { return m_queue.get(); }
+    bool isConverting() const { return m_isConverting; }
+    void setIsConverting(bool converting) { m_isConverting = converting; }
+
+    // Queues one conversion per item, in order (each item goes back to pending), and starts the
+    // tick. Items that leave the list meanwhile stay alive until their conversion has ended.
+    void start(const QList<LSMediaPtr> &items);
+
+    // One tick: ticked(), then, when nothing waits or runs any more, the end of the run.
+    void refreshTableProgress();
+
+signals:
+    // Every tick; the rows should be redrawn.
+    void ticked();
+    // The tick that found the queue empty (emitted once per run, after isConverting() turned
+    // false).
+    void runEnded();
+
+private:
+    std::unique_ptr<OperationQueue> m_queue;
+    QTimer *m_timer = nullptr;
+    bool m_isConverting = false;
+};

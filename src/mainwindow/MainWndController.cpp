@@ -1,0 +1,440 @@
+#include "mainwindow/MainWndController.h"
+
+#include "AppInfo.h"
+#include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
+#include "Shared/PathText.h"
+#include "Shared/Workspace.h"
+#include "engine/OperationQueue.h"
+#include "mainwindow/ListConversionRun.h"
+#include "mainwindow/MediaListModel.h"
+#include "mainwindow/MediaLoader.h"
+#include "mainwindow/MediaOpenDialog.h"
+#include "mainwindow/SegmentedControl.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+#include "preferences/MVTrustedPathViewCtl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QPointer<MainWndController> g_sharedInstance;
+
+enum Segment { SegmentImport = 0, SegmentDelete = 1, SegmentClear = 2, SegmentReveal = 3 };
+
+QString localized(const char *key)
+{
+    return QCoreApplication::translate("MainWindow", key);
+}
+
+} // namespace
+
+MainWndController::MainWndController(QWidget *parent)
+    : QMainWindow(parent)
+{
+    g_sharedInstance = this;
+    m_model = new MediaListModel(this);
+    buildWindow();
+    refreshByTargetType();
+
+    m_tableView->setReloadDelegate(this);
+    m_tableView->setDropDelegate(this);
+    m_tableView->reloadData();
+
+    UserDefaults &prefs = UserDefaults::standard();
+    PreferenceDefaults::registerDefaults(prefs);
+    const int width = prefs.objectForKey(PrefKeys::AppMaxConvertNum).isValid()
+                          ? int(prefs.integerForKey(PrefKeys::AppMaxConvertNum))
+                          : 3;
+    m_run = new ListConversionRun(width, this);
+    connect(m_run, &ListConversionRun::ticked, this, &MainWndController::reloadList);
+    connect(m_run, &ListConversionRun::runEnded, this, &MainWndController::endOfRun);
+
+    m_loader = new MediaLoader(this);
+    connect(m_loader, &MediaLoader::itemsLoaded, this, &MainWndController::insertLoadedItems);
+    connect(m_loader, &MediaLoader::batchFinished, this, [this] {
+        reloadList();
+        if (m_loader->pendingBatches() == 0)
+            emit loadingFinished();
+    });
+
+    setIsConverting(false);
+    m_btnStart->setToolTip(localized("Click to start!"));
+    reloadList();
+}
+
+MainWndController::~MainWndController()
+{
+    m_tableView->setReloadDelegate(nullptr);
+    m_tableView->setDropDelegate(nullptr);
+    // Loader threads and running conversions end before the list and the window go.
+    delete m_loader;
+    m_loader = nullptr;
+    delete m_run;
+    m_run = nullptr;
+}
+
+MainWndController *MainWndController::sharedInstance()
+{
+    return g_sharedInstance.data();
+}
+
+OperationQueue *MainWndController::queue() const
+{
+    return m_run ? m_run->queue() : nullptr;
+}
+
+bool MainWndController::isConverting() const
+{
+    return m_run && m_run->isConverting();
+}
+
+void MainWndController::setIsConverting(bool converting)
+{
+    if (m_run)
+        m_run->setIsConverting(converting);
+}
+
+const QList<LSMediaPtr> &MainWndController::items() const
+{
+    return m_model->items();
+}
+
+int MainWndController::pendingLoads() const
+{
+    return m_loader ? m_loader->pendingBatches() : 0;
+}
+
+void MainWndController::buildWindow()
+{
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_tableView = new MyTableView(central);
+    m_tableView->setModel(m_model);
+    m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableView->setShowGrid(false);
+    m_tableView->setAlternatingRowColors(true);
+    m_tableView->setWordWrap(false);
+    m_tableView->verticalHeader()->hide();
+    m_tableView->verticalHeader()->setDefaultSectionSize(22);
+    QHeaderView *header = m_tableView->horizontalHeader();
+    header->setSectionResizeMode(MediaListModel::TitleColumn, QHeaderView::Stretch);
+    header->resizeSection(MediaListModel::DurationColumn, 90);
+    header->resizeSection(MediaListModel::ProgressColumn, 140);
+    column->addWidget(m_tableView, 1);
+
+    // The bar along the window's lower edge.
+    auto *bar = new QWidget(central);
+    bar->setFixedHeight(kBottomBarHeight);
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(8, 0, 8, 0);
+    row->setSpacing(8);
+
+    QStyle *look = style();
+    m_segmentCtl = new SegmentedControl(bar);
+    m_segmentCtl->addSegment(tr("Import"), tr("Add files or folders"),
+                             look->standardIcon(QStyle::SP_DialogOpenButton));
+    m_segmentCtl->addSegment(tr("Delete"), tr("Remove the selected files from the list"),
+                             look->standardIcon(QStyle::SP_TrashIcon));
+    m_segmentCtl->addSegment(tr("Clear"), tr("Remove every file from the list"),
+                             look->standardIcon(QStyle::SP_DialogResetButton));
+    m_segmentCtl->addSegment(tr("Reveal"), tr("Show the selected file in its folder"),
+                             look->standardIcon(QStyle::SP_DirOpenIcon));
+    connect(m_segmentCtl, &SegmentedControl::segmentClicked, this,
+            &MainWndController::bottomSegmentDown);
+    row->addWidget(m_segmentCtl);
+
+    m_lblStatus = new QLabel(bar);
+    m_lblStatus->setAlignment(Qt::AlignCenter);
+    row->addWidget(m_lblStatus, 1);
+
+    m_btnStart = new QPushButton(tr("Start"), bar);
+    m_btnStart->setDefault(true);
+    connect(m_btnStart, &QPushButton::clicked, this, &MainWndController::startConvertDown);
+    row->addWidget(m_btnStart);
+    column->addWidget(bar);
+    setCentralWidget(central);
+    resize(720, 480);
+
+    m_importAction = new QAction(tr("Import..."), this);
+    m_importAction->setShortcut(QKeySequence::Open);
+    connect(m_importAction, &QAction::triggered, this, &MainWndController::importDown);
+    m_deleteAction = new QAction(tr("Delete"), this);
+    connect(m_deleteAction, &QAction::triggered, this, &MainWndController::deleteDown);
+    m_clearAction = new QAction(tr("Clear"), this);
+    connect(m_clearAction, &QAction::triggered, this, &MainWndController::clearDown);
+    m_revealAction = new QAction(tr("Reveal in Folder"), this);
+    connect(m_revealAction, &QAction::triggered, this, &MainWndController::revealFinderDown);
+    addActions({m_importAction, m_deleteAction, m_clearAction, m_revealAction});
+
+    m_aboutMenu = new QAction(this);
+    m_hideMenu = new QAction(this);
+    m_quitMenu = new QAction(this);
+    m_helpMenu = new QAction(this);
+    connect(m_hideMenu, &QAction::triggered, this, &QWidget::showMinimized);
+    connect(m_quitMenu, &QAction::triggered, qApp, &QCoreApplication::quit);
+}
+
+void MainWndController::refreshByTargetType()
+{
+    const QString product = QLatin1String(AppInfo::kProductName);
+    setWindowTitle(product);
+    m_aboutMenu->setText(tr("About %1").arg(product));
+    m_hideMenu->setText(tr("Hide %1").arg(product));
+    m_quitMenu->setText(tr("Quit %1").arg(product));
+    m_helpMenu->setText(tr("%1 Help").arg(product));
+}
+
+void MainWndController::reloadList()
+{
+    m_model->refreshAll();
+    m_tableView->reloadData();
+}
+
+void MainWndController::refreshButtonState()
+{
+    const qsizetype count = m_model->items().size();
+    if (!isConverting()) {
+        const bool any = count > 0;
+        m_btnStart->setEnabled(any);
+        m_segmentCtl->setSegmentEnabled(SegmentDelete, any);
+        m_segmentCtl->setSegmentEnabled(SegmentClear, any);
+        m_segmentCtl->setSegmentEnabled(SegmentReveal, any);
+    }
+    m_lblStatus->setText(MediaListModel::statusText(count, m_model->totalDuration()));
+
+    m_importAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Import));
+    m_deleteAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Delete));
+    m_clearAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Clear));
+    m_revealAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Reveal));
+}
+
+bool MainWndController::validateUserInterfaceItem(UserInterfaceAction action) const
+{
+    switch (action) {
+    case UserInterfaceAction::Delete:
+    case UserInterfaceAction::Clear:
+    case UserInterfaceAction::Reveal:
+        return !m_model->items().isEmpty();
+    default:
+        return true;
+    }
+}
+
+bool MainWndController::isRightFormat(const QString &extension)
+{
+    const QStringList supported = GlobalFun::getSupportedFmts();
+    return supported.contains(extension, Qt::CaseInsensitive);
+}
+
+void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 index)
+{
+    m_currentIndex = index < 0 ? 0 : index;
+    const QStringList supported = GlobalFun::getSupportedFmts();
+    UserDefaults &prefs = UserDefaults::standard();
+    QStringList accepted;
+    for (const QString &path : paths) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+            std::fprintf(stderr, "lstat error: %s\n", std::strerror(errno));
+            continue;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            accepted += GlobalFun::fileListAtDirenctory(path, supported);
+            if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
+                trusted->addToBookmarkWithURL(QUrl::fromLocalFile(path));
+            continue;
+        }
+        // A regular file, or a link of any kind, judged by its own extension.
+        const QString extension = PathText::pathExtension(path);
+        if (extension.compare(QLatin1String("vob"), Qt::CaseInsensitive) == 0 &&
+            !prefs.boolForKey(PrefKeys::AppSupportVob))
+            continue;
+        if (isRightFormat(extension))
+            accepted << path;
+    }
+    if (!accepted.isEmpty())
+        m_loader->load(accepted);
+}
+
+void MainWndController::insertLoadedItems(const QList<LSMediaPtr> &items)
+{
+    // Rows deleted meanwhile may have left the insertion point past the end.
+    const int at =
+        m_model->insertItems(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))), items);
+    m_currentIndex = at + items.size();
+    reloadList();
+}
+
+void MainWndController::importDown()
+{
+    auto *dialog = new MediaOpenDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &MediaOpenDialog::pathsChosen, this, [this](const QStringList &paths) {
+        m_currentIndex = -1;
+        loadMediasWithPaths(paths, m_currentIndex);
+    });
+    dialog->open();
+}
+
+void MainWndController::deleteDown()
+{
+    const QModelIndexList selected = m_tableView->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    QList<int> rows;
+    int first = INT_MAX;
+    for (const QModelIndex &index : selected) {
+        rows << index.row();
+        first = qMin(first, index.row());
+    }
+    m_model->removeItemsAtRows(rows);
+    if (m_model->rowCount() > 0) {
+        const int row = qMax(first - 1, 0);
+        m_tableView->selectionModel()->select(m_model->index(row, 0),
+                                              QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                                       QItemSelectionModel::NoUpdate);
+    }
+    reloadList();
+}
+
+void MainWndController::clearDown()
+{
+    m_model->removeAllItems();
+    reloadList();
+}
+
+void MainWndController::revealFinderDown()
+{
+    QItemSelectionModel *selection = m_tableView->selectionModel();
+    const QModelIndexList selected = selection->selectedRows();
+    if (selected.isEmpty())
+        return;
+    // The row selected last: the current one when it is selected.
+    int row = selected.last().row();
+    if (selection->isRowSelected(selection->currentIndex().row(), QModelIndex()))
+        row = selection->currentIndex().row();
+    if (const LSMediaPtr media = m_model->itemAt(row))
+        Workspace::shared().selectFile(media->filePath());
+}
+
+void MainWndController::startConvertDown()
+{
+    // A second start while converting would run the same items twice at once.
+    if (isConverting())
+        return;
+    m_run->start(m_model->items());
+    m_btnStart->setToolTip(localized("Converting..."));
+    m_btnStart->setEnabled(false);
+    m_segmentCtl->setSegmentEnabled(SegmentDelete, false);
+    m_segmentCtl->setSegmentEnabled(SegmentClear, false);
+    m_segmentCtl->setSegmentEnabled(SegmentReveal, false);
+}
+
+void MainWndController::endOfRun()
+{
+    m_btnStart->setToolTip(localized("Click to start!"));
+    m_btnStart->setEnabled(true);
+    m_segmentCtl->setSegmentEnabled(SegmentDelete, true);
+    m_segmentCtl->setSegmentEnabled(SegmentClear, true);
+    m_segmentCtl->setSegmentEnabled(SegmentReveal, true);
+    const QString folder = UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
+    Workspace::shared().openUrl(QUrl::fromLocalFile(folder));
+    reloadList();
+    emit runFinished();
+}
+
+void MainWndController::bottomSegmentDown()
+{
+    switch (m_segmentCtl->selectedSegment()) {
+    case SegmentImport:
+        importDown();
+        break;
+    case SegmentDelete:
+        deleteDown();
+        break;
+    case SegmentClear:
+        clearDown();
+        break;
+    case SegmentReveal:
+        revealFinderDown();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWndController::deleteFileDown(MyTableView *)
+{
+    deleteDown();
+}
+
+void MainWndController::spaceKeyDown(MyTableView *)
+{}
+
+void MainWndController::tableViewReloaded(MyTableView *)
+{
+    refreshButtonState();
+}
+
+QStringList MainWndController::droppedPaths(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+Qt::DropAction MainWndController::validateDrop(MyTableView *tableView, const QMimeData *data,
+                                               MyTableViewDropPosition position)
+{
+    const bool acceptable = !position.onRow && !droppedPaths(data).isEmpty();
+    tableView->refreshState(acceptable);
+    return acceptable ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+bool MainWndController::acceptDrop(MyTableView *tableView, const QMimeData *data,
+                                   MyTableViewDropPosition position)
+{
+    tableView->refreshState(false);
+    if (position.onRow)
+        return false;
+    const QStringList paths = droppedPaths(data);
+    if (paths.isEmpty())
+        return false;
+    qCInfo(lcMainWindow).noquote()
+        << QStringLiteral("accept drop,%1").arg(paths.join(QLatin1String(", ")));
+    loadMediasWithPaths(paths, position.row);
+    return true;
+}

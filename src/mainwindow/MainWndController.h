@@ -1,0 +1,131 @@
+#pragma once
+
+#include "mainwindow/MyTableView.h"
+#include "model/LSMedia.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class ListConversionRun;
+class MediaListModel;
+class MediaLoader;
+class OperationQueue;
+class QAction;
+class QLabel;
+class QPushButton;
+class SegmentedControl;
+
+// The main window: the list of files to convert, the buttons under it (import, delete, clear,
+// reveal; start) and the status line. It takes dropped and imported files and folders, has them
+// probed off the GUI thread (MediaLoader), shows them (MediaListModel), and converts the whole
+// list on its operation queue when start is pressed (ListConversionRun), redrawing the rows every
+// 0.5 seconds until the queue has drained; then the audio output folder is opened.
+//
+// There is one instance; sharedInstance() answers it once it has been built. The settings pane
+// changes the queue's width through sharedInstance()->queue().
+// Thread: main thread.
+class MainWndController : public QMainWindow,
+                          public MyTableViewDelegate,
+                          public MyTableViewDropDelegate
+{
+    Q_OBJECT
+
+public:
+    // The bottom bar's height, in points.
+    static constexpr int kBottomBarHeight = 41;
+
+    // What a menu entry or button does, for validateUserInterfaceItem().
+    enum class UserInterfaceAction { Import, Delete, Clear, Reveal, Start, Other };
+
+    explicit MainWndController(QWidget *parent = nullptr);
+    ~MainWndController() override;
+
+    static MainWndController *sharedInstance();
+
+    OperationQueue *queue() const;
+    qint64 currentIndex() const { return m_currentIndex; }
+    void setCurrentIndex(qint64 index) { m_currentIndex = index; }
+    bool isConverting() const;
+    void setIsConverting(bool converting);
+
+    // Keeps the supported files among `paths` (folders: every supported file below them, and the
+    // folder becomes a trusted folder) and has them loaded in order from row `index` on (0 when
+    // negative). Returns at once; the rows appear as the loader hands them over.
+    void loadMediasWithPaths(const QStringList &paths, qint64 index);
+    static bool isRightFormat(const QString &extension);
+
+    // Enabled state of a menu entry: delete, clear and reveal need at least one row.
+    bool validateUserInterfaceItem(UserInterfaceAction action) const;
+
+    // Widgets and parts, for the menus of the application and for tests.
+    MyTableView *tableView() const { return m_tableView; }
+    SegmentedControl *segmentCtl() const { return m_segmentCtl; }
+    QPushButton *btnStart() const { return m_btnStart; }
+    QLabel *lblStatus() const { return m_lblStatus; }
+    MediaListModel *listModel() const { return m_model; }
+    const QList<LSMediaPtr> &items() const;
+    // Menu entries, enabled by validateUserInterfaceItem() after every reload.
+    QAction *importAction() const { return m_importAction; }
+    QAction *deleteAction() const { return m_deleteAction; }
+    QAction *clearAction() const { return m_clearAction; }
+    QAction *revealAction() const { return m_revealAction; }
+    // Application menu entries retitled at start; the application shell places them.
+    QAction *aboutMenu() const { return m_aboutMenu; }
+    QAction *hideMenu() const { return m_hideMenu; }
+    QAction *quitMenu() const { return m_quitMenu; }
+    QAction *helpMenu() const { return m_helpMenu; }
+
+    // Batches still being loaded.
+    int pendingLoads() const;
+
+public slots:
+    void importDown();
+    void deleteDown();
+    void clearDown();
+    void revealFinderDown();
+    void startConvertDown();
+    void bottomSegmentDown();
+
+signals:
+    // Every batch of a drop or import has been listed.
+    void loadingFinished();
+    // The tick that found the queue drained has restored the controls.
+    void runFinished();
+
+protected:
+    // MyTableViewDelegate
+    void deleteFileDown(MyTableView *tableView) override;
+    void spaceKeyDown(MyTableView *tableView) override;
+    void tableViewReloaded(MyTableView *tableView) override;
+    // MyTableViewDropDelegate
+    Qt::DropAction validateDrop(MyTableView *tableView, const QMimeData *data,
+                                MyTableViewDropPosition position) override;
+    bool acceptDrop(MyTableView *tableView, const QMimeData *data,
+                    MyTableViewDropPosition position) override;
+
+private:
+    void buildWindow();
+    void refreshByTargetType();
+    void refreshButtonState();
+    void reloadList();
+    void insertLoadedItems(const QList<LSMediaPtr> &items);
+    void endOfRun();
+    static QStringList droppedPaths(const QMimeData *data);
+
+    MyTableView *m_tableView = nullptr;
+    SegmentedControl *m_segmentCtl = nullptr;
+    QPushButton *m_btnStart = nullptr;
+    QLabel *m_lblStatus = nullptr;
+    MediaListModel *m_model = nullptr;
+    MediaLoader *m_loader = nullptr;
+    ListConversionRun *m_run = nullptr;
+    QAction *m_importAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_clearAction = nullptr;
+    QAction *m_revealAction = nullptr;
+    QAction *m_aboutMenu = nullptr;
+    QAction *m_hideMenu = nullptr;
+    QAction *m_quitMenu = nullptr;
+    QAction *m_helpMenu = nullptr;
+    qint64 m_currentIndex = 0;
+};

@@ -1,0 +1,171 @@
+#include "mainwindow/MediaListModel.h"
+
+#include "Shared/GlobalFun.h"
+#include "Shared/PathText.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+MediaListModel::MediaListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{}
+
+int MediaListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_aryItems.size());
+}
+
+int MediaListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant MediaListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_aryItems.size())
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return cellText(*m_aryItems.at(index.row()), columnIdentifier(index.column()));
+    if (role == Qt::ToolTipRole && index.column() == TitleColumn)
+        return m_aryItems.at(index.row())->filePath();
+    return QVariant();
+}
+
+QVariant MediaListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case TitleColumn:
+        return QCoreApplication::translate("MainWindow", "File");
+    case DurationColumn:
+        return QCoreApplication::translate("MainWindow", "Duration");
+    case ProgressColumn:
+        return QCoreApplication::translate("MainWindow", "Progress");
+    default:
+        return QVariant();
+    }
+}
+
+LSMediaPtr MediaListModel::itemAt(int row) const
+{
+    if (row < 0 || row >= m_aryItems.size())
+        return nullptr;
+    return m_aryItems.at(row);
+}
+
+int MediaListModel::insertItems(int row, const QList<LSMediaPtr> &items)
+{
+    const int at = std::clamp(row, 0, int(m_aryItems.size()));
+    if (items.isEmpty())
+        return at;
+    beginInsertRows(QModelIndex(), at, at + int(items.size()) - 1);
+    m_aryItems.insert(at, items.size(), nullptr);
+    std::copy(items.cbegin(), items.cend(), m_aryItems.begin() + at);
+    endInsertRows();
+    return at;
+}
+
+void MediaListModel::removeItemsAtRows(const QList<int> &rows)
+{
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    // From the bottom up, one contiguous run at a time, so that earlier rows keep their index.
+    int i = int(sorted.size()) - 1;
+    while (i >= 0) {
+        const int last = sorted.at(i);
+        int first = last;
+        while (i > 0 && sorted.at(i - 1) == first - 1)
+            first = sorted.at(--i);
+        --i;
+        if (first < 0 || last >= m_aryItems.size())
+            continue;
+        beginRemoveRows(QModelIndex(), first, last);
+        m_aryItems.remove(first, last - first + 1);
+        endRemoveRows();
+    }
+}
+
+void MediaListModel::removeAllItems()
+{
+    if (m_aryItems.isEmpty())
+        return;
+    beginResetModel();
+    m_aryItems.clear();
+    endResetModel();
+}
+
+void MediaListModel::refreshAll()
+{
+    if (m_aryItems.isEmpty())
+        return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::DisplayRole});
+}
+
+double MediaListModel::totalDuration() const
+{
+    double total = 0.0;
+    for (const LSMediaPtr &media : m_aryItems)
+        total += media->duration();
+    return total;
+}
+
+QString MediaListModel::columnIdentifier(int column)
+{
+    switch (column) {
+    case TitleColumn:
+        return QStringLiteral("title");
+    case DurationColumn:
+        return QStringLiteral("duration");
+    case ProgressColumn:
+        return QStringLiteral("progress");
+    default:
+        return QString();
+    }
+}
+
+QString MediaListModel::cellText(const LSMedia &media, const QString &identifier)
+{
+    if (identifier == QLatin1String("title"))
+        return PathText::lastComponent(media.filePath());
+    if (identifier == QLatin1String("duration"))
+        return GlobalFun::getTimeStringBySecond(media.duration());
+    if (identifier == QLatin1String("progress"))
+        return progressText(media.eumCvtState(), media.dProgress());
+    return QString();
+}
+
+QString MediaListModel::progressText(qint32 state, float progress)
+{
+    switch (state) {
+    case -1:
+    case LSMedia::CvtStatePending:
+        return QStringLiteral("Pending!");
+    case LSMedia::CvtStateConverting:
+        return QString::asprintf("%.1f%%", double(progress));
+    case LSMedia::CvtStateSyncing:
+        return QStringLiteral("Syncing to iTunes...");
+    case LSMedia::CvtStateCanceled:
+        return QStringLiteral("Canceled.");
+    case LSMedia::CvtStateFinished:
+        return QStringLiteral("Task Finished.");
+    case LSMedia::CvtStateFailed:
+        return QStringLiteral("Failed!");
+    default:
+        return QStringLiteral("Unkown!!!");
+    }
+}
+
+QString MediaListModel::statusText(qsizetype count, double totalSeconds)
+{
+    if (count <= 0)
+        return QString();
+    // A format with the count first and the total duration second; without a translation the
+    // key shows as itself, so only the markers that are there are filled in.
+    QString text = QCoreApplication::translate("MainWindow", "StatusBarInfo");
+    text.replace(QLatin1String("%1"), QString::number(quint64(count)));
+    text.replace(QLatin1String("%2"), GlobalFun::getTimeStringBySecond(totalSeconds));
+    return text;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "model/LSMedia.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <vector>
+
+class QThread;
+
+// Turns accepted paths into media items off the GUI thread: each batch (one drop or import) gets
+// a thread of its own that creates, probes and fills the items from the format catalogue and
+// the preferences, and hands them to the GUI thread in order, a few at a time.
+//
+// Thread: construct, call load() and destroy on the GUI thread; the signals arrive there.
+// Destroying the loader stops its threads after the item they are on and waits for them.
+class MediaLoader : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MediaLoader(QObject *parent = nullptr);
+    ~MediaLoader() override;
+
+    // Starts a thread that loads `paths` in order; returns at once.
+    void load(const QStringList &paths);
+
+    // Batches whose threads have not finished yet.
+    int pendingBatches() const { return m_pendingBatches; }
+
+    // One new item for the file at `path`: probed, its trim length set to its duration, filled
+    // from the preferred format and, unless same quality is asked for, given the preferred
+    // sample rate and bit rate. Any thread.
+    static LSMediaPtr makeMedia(const QString &path);
+
+signals:
+    // The next items of a batch, in the batch's order.
+    void itemsLoaded(const QList<LSMediaPtr> &items);
+    // A batch has handed over its last item.
+    void batchFinished();
+
+private:
+    void run(const QStringList &paths);
+    void reapFinishedThreads();
+
+    std::vector<QThread *> m_threads;
+    std::atomic<bool> m_stopping{false};
+    int m_pendingBatches = 0;
+};

@@ -1,0 +1,164 @@
+#include "mainwindow/MyTableView.h"
+
+#include "Shared/Logging.h"
+#include "mainwindow/JKDropInTipsView.h"
+#include "mainwindow/ViewResizing.h"
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+
+namespace {
+
+// X keysyms of the keys the list reacts to, for events that carry none (synthetic ones).
+constexpr quint16 kKeysymDelete = 0xffff;
+constexpr quint16 kKeysymBackSpace = 0xff08;
+constexpr quint16 kKeysymSpace = 0x0020;
+
+} // namespace
+
+MyTableView::MyTableView(QWidget *parent)
+    : QTableView(parent)
+{
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDropIndicatorShown(true);
+}
+
+MyTableView::~MyTableView() = default;
+
+void MyTableView::reloadData()
+{
+    // The model announces its own changes; this only makes sure every visible cell is redrawn.
+    viewport()->update();
+    refreshState(false);
+    if (m_reloadDelegate)
+        m_reloadDelegate->tableViewReloaded(this);
+}
+
+void MyTableView::refreshState(bool highlighted)
+{
+    QWidget *area = viewport();
+    if (!m_dropTipView) {
+        m_dropTipView = new JKDropInTipsView(area);
+        m_dropTipView->setGeometry(area->rect());
+        ViewResizing::fixWidth(m_dropTipView, false);
+        ViewResizing::fixHeight(m_dropTipView, false);
+        m_dropTipView->setStrPromot(QCoreApplication::translate("MainWindow", "library_drag_tip"));
+        // Drags and clicks go to the list underneath.
+        m_dropTipView->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_dropTipView->hide();
+    }
+    m_dropTipView->setGeometry(area->rect());
+    m_dropTipView->setBHighlighted(highlighted);
+    const bool empty = !model() || model()->rowCount() == 0;
+    if (empty) {
+        m_dropTipView->show();
+        m_dropTipView->raise();
+        m_dropTipView->update();
+    } else {
+        m_dropTipView->hide();
+    }
+}
+
+MyTableViewDropPosition MyTableView::dropPositionAt(const QPoint &viewportPos) const
+{
+    const int rows = model() ? model()->rowCount() : 0;
+    const QModelIndex index = indexAt(viewportPos);
+    if (!index.isValid())
+        return {rows, false};
+    const QRect rect = visualRect(index);
+    // The bands at a row's top and bottom edges mean "between rows"; the rest is "onto the row".
+    const int margin = qBound(2, qRound(rect.height() / 5.5), 12);
+    if (viewportPos.y() - rect.top() < margin)
+        return {index.row(), false};
+    if (rect.bottom() - viewportPos.y() < margin)
+        return {index.row() + 1, false};
+    return {index.row(), true};
+}
+
+quint16 MyTableView::keyCodeOf(const QKeyEvent *event)
+{
+    if (event->nativeVirtualKey() != 0)
+        return quint16(event->nativeVirtualKey());
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        return kKeysymDelete;
+    case Qt::Key_Backspace:
+        return kKeysymBackSpace;
+    case Qt::Key_Space:
+        return kKeysymSpace;
+    default:
+        return quint16(event->key());
+    }
+}
+
+void MyTableView::keyPressEvent(QKeyEvent *event)
+{
+    qCInfo(lcMainWindow).noquote() << QStringLiteral("key down...:%1").arg(keyCodeOf(event));
+    switch (event->key()) {
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        if (m_reloadDelegate)
+            m_reloadDelegate->deleteFileDown(this);
+        event->accept();
+        return;
+    case Qt::Key_Space:
+        if (m_reloadDelegate)
+            m_reloadDelegate->spaceKeyDown(this);
+        event->accept();
+        return;
+    default:
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void MyTableView::validateDrag(QDropEvent *event)
+{
+    const MyTableViewDropPosition position = dropPositionAt(event->position().toPoint());
+    const Qt::DropAction action =
+        m_dropDelegate ? m_dropDelegate->validateDrop(this, event->mimeData(), position)
+                       : Qt::IgnoreAction;
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+}
+
+void MyTableView::dragEnterEvent(QDragEnterEvent *event)
+{
+    validateDrag(event);
+    // A file drag that enters onto a row is still let in, so that moving it between rows can
+    // be accepted.
+    if (event->mimeData() && event->mimeData()->hasUrls())
+        event->accept();
+}
+
+void MyTableView::dragMoveEvent(QDragMoveEvent *event)
+{
+    validateDrag(event);
+}
+
+void MyTableView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    QTableView::dragLeaveEvent(event);
+    refreshState(false);
+}
+
+void MyTableView::dropEvent(QDropEvent *event)
+{
+    const MyTableViewDropPosition position = dropPositionAt(event->position().toPoint());
+    const bool taken =
+        m_dropDelegate && m_dropDelegate->acceptDrop(this, event->mimeData(), position);
+    if (taken) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}

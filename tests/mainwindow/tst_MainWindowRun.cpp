@@ -1,0 +1,220 @@
+// Conversion runs from the main window with the real encoder: row texts, controls, the end of
+// the run, and rows removed while their conversions run.
+#include "MainWindowTestSupport.h"
+#include "TestAudio.h"
+
+#include "engine/OperationQueue.h"
+#include "mainwindow/MainWndController.h"
+#include "mainwindow/MediaListModel.h"
+#include "mainwindow/SegmentedControl.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr int kRunTimeoutMs = 240000;
+}
+
+class TestMainWindowRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fullRunShowsEachStateAndRestoresControls();
+    void deletingRowsDuringARunIsSafe();
+    void runOfAnEmptyListEndsAtOnce();
+    void queueWidthFollowsThePreference();
+
+private:
+    QStringList makeFiles(const QString &stem, int count);
+    void loadAndWait(const QStringList &files);
+    void checkControlsDuringRun();
+
+    QTemporaryDir m_samples;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    RecordingWorkspace m_workspace;
+    std::unique_ptr<MainWndController> m_window;
+};
+
+void TestMainWindowRun::initTestCase()
+{
+    // Long enough that each encoder runs across several samples of the row texts.
+    QVERIFY(TestAudio::makeFlac(m_samples.filePath(QStringLiteral("tone.flac")), 30.0));
+    QVERIFY(TestAudio::makeOgg(m_samples.filePath(QStringLiteral("tone.ogg")), 30.0));
+    Workspace::setShared(&m_workspace);
+    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.engine.info=false"));
+    // No music library during these runs.
+    UserDefaults::standard().setValue(PrefKeys::AppBSyncToiTunes, false);
+}
+
+void TestMainWindowRun::init()
+{
+    m_scratch = std::make_unique<QTemporaryDir>();
+    m_workspace.opened.clear();
+    m_window = std::make_unique<MainWndController>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestMainWindowRun::cleanup()
+{
+    m_window.reset();
+    m_scratch.reset();
+}
+
+QStringList TestMainWindowRun::makeFiles(const QString &stem, int count)
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        const bool ogg = i % 2 == 1;
+        const QString path = m_scratch->filePath(
+            QStringLiteral("%1%2.%3").arg(stem).arg(i).arg(ogg ? "ogg" : "flac"));
+        QFile::copy(
+            m_samples.filePath(ogg ? QStringLiteral("tone.ogg") : QStringLiteral("tone.flac")),
+            path);
+        files << path;
+    }
+    return files;
+}
+
+void TestMainWindowRun::loadAndWait(const QStringList &files)
+{
+    m_window->loadMediasWithPaths(files, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), int(files.size()), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, 60000);
+}
+
+void TestMainWindowRun::checkControlsDuringRun()
+{
+    QVERIFY(m_window->isConverting());
+    QVERIFY(!m_window->btnStart()->isEnabled());
+    QCOMPARE(m_window->btnStart()->toolTip(), QStringLiteral("Converting..."));
+    QVERIFY(m_window->segmentCtl()->isSegmentEnabled(0));
+    for (int segment = 1; segment <= 3; ++segment)
+        QVERIFY(!m_window->segmentCtl()->isSegmentEnabled(segment));
+}
+
+void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
+{
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
+    const QStringList files = makeFiles(QStringLiteral("song"), 3);
+    loadAndWait(files);
+    const QString outputFolder =
+        UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
+    QVERIFY(!outputFolder.isEmpty());
+
+    // Every text each row shows, sampled far more often than the window redraws.
+    MediaListModel *model = m_window->listModel();
+    QVector<QStringList> seen(files.size());
+    auto sampleTexts = [&] {
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString text =
+                model->index(row, MediaListModel::ProgressColumn).data().toString();
+            if (seen[row].isEmpty() || seen[row].last() != text)
+                seen[row] << text;
+        }
+    };
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, sampleTexts);
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+
+    sampleTexts();
+    QTest::mouseClick(m_window->btnStart(), Qt::LeftButton);
+    sampleTexts();
+    sampler.start(5);
+    checkControlsDuringRun();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    sampler.stop();
+    sampleTexts();
+
+    const QRegularExpression percent(QStringLiteral("^\\d+\\.\\d%$"));
+    for (int row = 0; row < files.size(); ++row) {
+        const QStringList &texts = seen[row];
+        QVERIFY2(texts.size() >= 3, qPrintable(texts.join(QLatin1String(" | "))));
+        QCOMPARE(texts.first(), QStringLiteral("Pending!"));
+        QCOMPARE(texts.last(), QStringLiteral("Task Finished."));
+        for (int i = 1; i < texts.size() - 1; ++i)
+            QVERIFY2(percent.match(texts[i]).hasMatch(), qPrintable(texts[i]));
+    }
+    for (const LSMediaPtr &media : m_window->items())
+        QVERIFY(QFile::exists(QDir(outputFolder).filePath(media->strOutFileName() + ".mp3")));
+
+    QVERIFY(!m_window->isConverting());
+    QVERIFY(m_window->btnStart()->isEnabled());
+    QCOMPARE(m_window->btnStart()->toolTip(), QStringLiteral("Click to start!"));
+    for (int segment = 0; segment <= 3; ++segment)
+        QVERIFY(m_window->segmentCtl()->isSegmentEnabled(segment));
+    QCOMPARE(m_workspace.opened, QList<QUrl>{QUrl::fromLocalFile(outputFolder)});
+    // Later ticks would open it again if the timer had kept running.
+    QTest::qWait(3 * 500);
+    QCOMPARE(m_workspace.opened.size(), 1);
+    QCOMPARE(finished.size(), 1);
+}
+
+void TestMainWindowRun::deletingRowsDuringARunIsSafe()
+{
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
+    const QStringList files = makeFiles(QStringLiteral("gone"), 4);
+    loadAndWait(files);
+    std::weak_ptr<LSMedia> first = m_window->items().first();
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+
+    m_window->startConvertDown();
+    checkControlsDuringRun();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_window->items().first()->eumCvtState() == LSMedia::CvtStateConverting, kRunTimeoutMs);
+
+    // The Delete key works during a run even though the delete segment is disabled.
+    m_window->tableView()->selectRow(0);
+    QTest::ignoreMessage(QtInfoMsg, "key down...:65535");
+    QTest::keyClick(m_window->tableView(), Qt::Key_Delete);
+    QCOMPARE(m_window->items().size(), 3);
+    m_window->clearDown();
+    QCOMPARE(m_window->items().size(), 0);
+    QVERIFY(m_window->isConverting());
+
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(m_workspace.opened.size(), 1);
+    // The removed rows' conversions have let go of their items.
+    QVERIFY(first.expired());
+    QVERIFY(!m_window->btnStart()->isEnabled()); // the list is empty now
+}
+
+void TestMainWindowRun::runOfAnEmptyListEndsAtOnce()
+{
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    QVERIFY(m_window->isConverting());
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_workspace.opened.size(), 1);
+    QVERIFY(!m_window->isConverting());
+}
+
+void TestMainWindowRun::queueWidthFollowsThePreference()
+{
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 5);
+    MainWndController window;
+    QCOMPARE(MainWndController::sharedInstance(), &window);
+    QCOMPARE(window.queue()->maxConcurrentOperationCount(), 5);
+    MainWndController::sharedInstance()->queue()->setMaxConcurrentOperationCount(2);
+    QCOMPARE(window.queue()->maxConcurrentOperationCount(), 2);
+}
+
+WAVELARK_WIDGET_TEST_MAIN(TestMainWindowRun)
+#include "tst_MainWindowRun.moc"
