@@ -59,9 +59,7 @@ AppRater::AppRater(QObject *parent)
     : QObject(parent)
 {
     m_settings.appStoreCountry = StoreLookup::defaultCountry();
-    m_settings.applicationName = QCoreApplication::applicationName();
-    if (m_settings.applicationName.isEmpty())
-        m_settings.applicationName = QLatin1String(AppInfo::kProductName);
+    m_settings.applicationName = QLatin1String(AppInfo::kProductName);
     m_settings.applicationVersion = QLatin1String(AppInfo::kShortVersion);
     if (m_settings.applicationVersion.isEmpty())
         m_settings.applicationVersion = QLatin1String(AppInfo::kBuildNumber);

@@ -1,0 +1,172 @@
+#include "TestEnvironment.h"
+#include "net/JsonValueExtractor.h"
+#include "net/SoftwareCentreWatcher.h"
+#include "net/StoreLookup.h"
+#include "net/VersionOrder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A JSON text written with single quotes, so that the samples stay readable.
+QString json(const char *text)
+{
+    return QString::fromUtf8(text).replace(QLatin1Char('\''), QLatin1Char('"'));
+}
+} // namespace
+
+// Reading the store's lookup answer: the value extractor and the order of version texts.
+class TestStoreAnswer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void valueForKey_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("value");
+
+        QTest::newRow("text") << json("{'version':'2.0', 'x':1}") << "version" << true << "2.0";
+        QTest::newRow("number") << json("{'trackId': 4711 , 'x':1}") << "trackId" << true << "4711";
+        QTest::newRow("white space and line ends") << "{\"version\" :\n\t \"2.0\"\r\n, \"x\":1}"
+                                                   << "version" << true << "2.0";
+        QTest::newRow("comma inside the text") << json("{'releaseNotes':'One, two, three', 'x':1}")
+                                               << "releaseNotes" << true << "One, two, three";
+        QTest::newRow("escaped quote before a comma")
+            << json("{'releaseNotes':'Say \\'hi\\', then go', 'x':1}") << "releaseNotes" << true
+            << "Say \"hi\", then go";
+        QTest::newRow("escaped quote at the end") << json("{'releaseNotes':'Say \\'hi\\'', 'x':1}")
+                                                  << "releaseNotes" << true << "Say \"hi\"";
+        QTest::newRow("escapes") << json("{'n':'a\\/b\\tc\\nd\\re\\ff\\bg\\\\h', 'x':1}") << "n"
+                                 << true << "a/b\tc\nd\re\ff\bg\\h";
+        QTest::newRow("escaped backslash before n")
+            << json("{'path':'C:\\\\new\\\\tab', 'x':1}") << "path" << true << "C:\\new\\tab";
+        QTest::newRow("unicode") << json("{'n':'caf\\u00e9 \\u2019', 'x':1}") << "n" << true
+                                 << QString::fromUtf8("caf\u00e9 \u2019");
+        QTest::newRow("surrogate pair") << json("{'n':'\\ud83c\\udfb5', 'x':1}") << "n" << true
+                                        << QString::fromUtf8("\U0001F3B5");
+        QTest::newRow("unicode escape yielding a backslash")
+            << json("{'n':'\\u005cu0041', 'x':1}") << "n" << true << "\\u0041";
+        QTest::newRow("short unicode escape at the end")
+            << json("{'n':'ab\\u12', 'x':1}") << "n" << true << "ab\\u12";
+        QTest::newRow("unicode escape with no hex")
+            << json("{'n':'\\uZZZZ', 'x':1}") << "n" << true << "\\uZZZZ";
+        QTest::newRow("unknown escape kept")
+            << json("{'n':'a\\qb', 'x':1}") << "n" << true << "a\\qb";
+        QTest::newRow("lone backslash at the end") << "{\"n\":ab\\, \"x\":1}"
+                                                   << "n" << true << "ab\\";
+        QTest::newRow("empty text") << json("{'n':'', 'x':1}") << "n" << true << "";
+        QTest::newRow("first occurrence wins")
+            << json("{'v':'1', 'v':'2', 'x':1}") << "v" << true << "1";
+        QTest::newRow("unclosed text to the last comma")
+            << json("{'n':'a, b, c}") << "n" << true << "a, b";
+        QTest::newRow("key missing")
+            << json("{'version':'2.0', 'x':1}") << "bundleId" << false << "";
+        QTest::newRow("key only as part of another")
+            << json("{'bundleIdentifier':'x', 'y':1}") << "bundleId" << false << "";
+        QTest::newRow("no colon") << json("{'version'") << "version" << false << "";
+        QTest::newRow("no comma after the value")
+            << json("{'version':'2.0'}") << "version" << false << "";
+        QTest::newRow("empty input") << ""
+                                     << "version" << false << "";
+    }
+
+    void valueForKey()
+    {
+        QFETCH(QString, json);
+        QFETCH(QString, key);
+        QFETCH(bool, found);
+        QFETCH(QString, value);
+        const std::optional<QString> result = JsonValueExtractor::valueForKey(key, json);
+        QCOMPARE(result.has_value(), found);
+        if (found)
+            QCOMPARE(*result, value);
+    }
+
+    void versionOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::newRow("1.10 after 1.9") << "1.10"
+                                        << "1.9" << 1;
+        QTest::newRow("1.9 before 1.10") << "1.9"
+                                         << "1.10" << -1;
+        QTest::newRow("same") << "2.0.1"
+                              << "2.0.1" << 0;
+        QTest::newRow("longer is newer") << "2.0"
+                                         << "2" << 1;
+        QTest::newRow("leading zeros") << "1.01"
+                                       << "1.1" << 0;
+        QTest::newRow("beyond 64 bits") << "1.99999999999999999999999"
+                                        << "1.99999999999999999999998" << 1;
+        QTest::newRow("letters") << "1.0b"
+                                 << "1.0a" << 1;
+        QTest::newRow("empty before anything") << ""
+                                               << "0" << -1;
+    }
+
+    void versionOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        const int result = VersionOrder::compare(a, b);
+        QCOMPARE((result > 0) - (result < 0), order);
+        const int reverse = VersionOrder::compare(b, a);
+        QCOMPARE((reverse > 0) - (reverse < 0), -order);
+    }
+
+    void newestVersion()
+    {
+        const QStringList versions{QStringLiteral("1.9"), QStringLiteral("1.10"),
+                                   QStringLiteral("1.2")};
+        QCOMPARE(VersionOrder::newest(versions), QStringLiteral("1.10"));
+        QCOMPARE(
+            VersionOrder::newestFirst(versions),
+            (QStringList{QStringLiteral("1.10"), QStringLiteral("1.9"), QStringLiteral("1.2")}));
+        QVERIFY(VersionOrder::newest({}).isNull());
+    }
+
+    void addresses()
+    {
+        qputenv("WAVELARK_STORE_SERVER", "http://127.0.0.1:8080/store/");
+        QCOMPARE(
+            StoreLookup::lookupUrl(QStringLiteral("de"), 0, QStringLiteral("com.morvane.wavelark")),
+            QUrl(QStringLiteral(
+                "http://127.0.0.1:8080/store/de/lookup?bundleId=com.morvane.wavelark")));
+        QCOMPARE(StoreLookup::lookupUrl(QStringLiteral("de"), 4711,
+                                        QStringLiteral("com.morvane.wavelark")),
+                 QUrl(QStringLiteral("http://127.0.0.1:8080/store/de/lookup?id=4711")));
+        qunsetenv("WAVELARK_STORE_SERVER");
+        QCOMPARE(StoreLookup::storePageUrl(QStringLiteral("com.morvane.wavelark")).toString(),
+                 QStringLiteral("appstream:com.morvane.wavelark"));
+        QCOMPARE(StoreLookup::defaultCountry().size(), 2);
+    }
+
+    void softwareCentreIsFoundByProcessName()
+    {
+        QTemporaryDir proc;
+        auto addProcess = [&proc](const QString &pid, const QByteArray &name) {
+            QDir(proc.path()).mkpath(pid);
+            QFile comm(proc.path() + QLatin1Char('/') + pid + QStringLiteral("/comm"));
+            QVERIFY(comm.open(QIODevice::WriteOnly));
+            comm.write(name + '\n');
+        };
+        addProcess(QStringLiteral("1"), "systemd");
+        addProcess(QStringLiteral("self"), "plasma-discover");
+        QVERIFY(!SoftwareCentreWatcher::softwareCentreRunning(proc.path()));
+        addProcess(QStringLiteral("977"), "plasma-discover");
+        QVERIFY(SoftwareCentreWatcher::softwareCentreRunning(proc.path()));
+        QVERIFY(
+            !SoftwareCentreWatcher::softwareCentreRunning(proc.path() + QStringLiteral("/none")));
+    }
+};
+
+WAVELARK_TEST_MAIN(TestStoreAnswer)
+#include "tst_StoreAnswer.moc"
