@@ -58,8 +58,10 @@ void ConversionRun::start(const QStringList &files)
 {
     m_pending = files;
     m_total = int(files.size());
-    if (m_display->isLive())
+    if (m_display->isLive()) {
+        refresh();
         m_refreshTimer.start();
+    }
     QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
 }
 

@@ -11,6 +11,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 // Drives the real wavelark-cli binary on files generated here, in the private home of the test.
 class TestCli : public QObject
@@ -185,6 +188,41 @@ private slots:
         // The encoder's own last words follow, indented.
         QVERIFY(lines.value(failed + 1).startsWith("    "));
         QVERIFY(lines.value(failed + 1).trimmed().size() > 3);
+    }
+
+    void showsALiveBlockOnATerminal()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TERM", "xterm");
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+        process.start(cli(), {"--no-sync", "-o", path("out-tty"), m_in});
+        QVERIFY(process.waitForStarted(60000));
+
+        // Keep reading, or the terminal's buffer fills and the program waits for us.
+        QByteArray screen;
+        const auto drain = [&] {
+            char buffer[4096];
+            ssize_t got;
+            while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+                screen.append(buffer, got);
+        };
+        while (!process.waitForFinished(100))
+            drain();
+        drain();
+        ::close(master);
+
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(screen.contains("] 0/3 files  --:--:-- left"), screen.constData());
+        QVERIFY(screen.contains("\x1b[")); // the block is redrawn in place
+        QCOMPARE(screen.count("Task Finished.  "), 3);
     }
 
     void interruptStopsEncodersAndRemovesTheirOutputs()
