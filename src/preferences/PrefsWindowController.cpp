@@ -2,6 +2,7 @@
 
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
+#include "preferences/FrameText.h"
 #include "preferences/PrefsViewController.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QGuiApplication>
 #include <QMetaMethod>
 #include <QPropertyAnimation>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -73,24 +73,6 @@ const QString kFrameFormat = QString(PrefKeys::PrefsFrameFormat);
 QString frameKey(const QString &identifier)
 {
     return kFrameFormat.arg(identifier);
-}
-
-// The numbers of a "{x, y}" or "{{x, y}, {w, h}}" text, when it holds exactly `count` of them.
-std::optional<QList<int>> numbersOf(const QString &text, int count)
-{
-    static const QRegularExpression shape(
-        QStringLiteral("^[\\s{},]*(?:[-+]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][-+]?\\d+)?[\\s{},]*)+$"));
-    static const QRegularExpression number(
-        QStringLiteral("[-+]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][-+]?\\d+)?"));
-    if (!shape.match(text).hasMatch())
-        return std::nullopt;
-    QList<int> numbers;
-    auto it = number.globalMatch(text);
-    while (it.hasNext())
-        numbers.append(qRound(it.next().captured().toDouble()));
-    if (numbers.size() != count)
-        return std::nullopt;
-    return numbers;
 }
 
 // The size a pane's view is to be shown in before it was ever laid out: its own size when it
@@ -214,7 +196,7 @@ void PrefsWindowController::windowDidLoad()
 
     // A corner left on a screen that is gone would put the window out of reach.
     const std::optional<QPoint> topLeft =
-        pointFromString(store.stringForKey(PrefKeys::PrefsFrameTopLeft));
+        FrameText::toPoint(store.stringForKey(PrefKeys::PrefsFrameTopLeft));
     if (topLeft && onSomeScreen(*topLeft))
         m_window->move(*topLeft);
 }
@@ -317,11 +299,12 @@ void PrefsWindowController::resizeWindowForPane(PrefsViewController *controller)
     const QString identifier = controller->identifier();
     const QSize bounds = boundsOf(view);
     if (!m_minimumViewRects.contains(identifier))
-        m_minimumViewRects.insert(identifier, stringFromRect(QRect(QPoint(), bounds)));
+        m_minimumViewRects.insert(identifier, FrameText::fromRect(QRect(QPoint(), bounds)));
 
-    const QRect saved = rectFromString(UserDefaults::standard().stringForKey(frameKey(identifier)))
-                            .value_or(QRect(QPoint(), bounds));
-    const QSize minimum = rectFromString(m_minimumViewRects.value(identifier))->size();
+    const QRect saved =
+        FrameText::toRect(UserDefaults::standard().stringForKey(frameKey(identifier)))
+            .value_or(QRect(QPoint(), bounds));
+    const QSize minimum = FrameText::toRect(m_minimumViewRects.value(identifier))->size();
     const bool widthResizable = view->sizePolicy().horizontalPolicy() & QSizePolicy::GrowFlag;
     const bool heightResizable = view->sizePolicy().verticalPolicy() & QSizePolicy::GrowFlag;
     const int width =
@@ -468,7 +451,7 @@ bool PrefsWindowController::windowShouldClose()
 void PrefsWindowController::windowDidMove()
 {
     UserDefaults::standard().setValue(PrefKeys::PrefsFrameTopLeft,
-                                      stringFromPoint(m_window->pos()));
+                                      FrameText::fromPoint(m_window->pos()));
 }
 
 void PrefsWindowController::windowDidResize()
@@ -477,7 +460,7 @@ void PrefsWindowController::windowDidResize()
         return;
     UserDefaults::standard().setValue(
         frameKey(m_selectedViewController->identifier()),
-        stringFromRect(QRect(QPoint(), m_selectedViewController->view()->size())));
+        FrameText::fromRect(QRect(QPoint(), m_selectedViewController->view()->size())));
 }
 
 QObject *PrefsWindowController::windowNextResponder() const
@@ -538,34 +521,4 @@ PrefsViewController *PrefsWindowController::paneForResponder(QObject *responder)
 void PrefsWindowController::setAnimatesResize(bool animates)
 {
     m_animatesResize = animates;
-}
-
-QString PrefsWindowController::stringFromPoint(const QPoint &point)
-{
-    return QStringLiteral("{%1, %2}").arg(point.x()).arg(point.y());
-}
-
-std::optional<QPoint> PrefsWindowController::pointFromString(const QString &text)
-{
-    const auto numbers = numbersOf(text, 2);
-    if (!numbers)
-        return std::nullopt;
-    return QPoint(numbers->at(0), numbers->at(1));
-}
-
-QString PrefsWindowController::stringFromRect(const QRect &rect)
-{
-    return QStringLiteral("{{%1, %2}, {%3, %4}}")
-        .arg(rect.x())
-        .arg(rect.y())
-        .arg(rect.width())
-        .arg(rect.height());
-}
-
-std::optional<QRect> PrefsWindowController::rectFromString(const QString &text)
-{
-    const auto numbers = numbersOf(text, 4);
-    if (!numbers)
-        return std::nullopt;
-    return QRect(numbers->at(0), numbers->at(1), numbers->at(2), numbers->at(3));
 }

@@ -3,13 +3,9 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
-#include <QRect>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 class PrefsViewController;
 class QAction;
@@ -22,11 +18,10 @@ class QWidget;
 //
 // It remembers in the preferences store the selected pane ("Prefs Selected Identifier View"),
 // the window's top-left corner ("Prefs Frame Top Left") and each pane's size ("Prefs <id>
-// Frame"). Points are stored as "{x, y}" and rectangles as "{{x, y}, {width, height}}", in the
-// desktop's coordinates (y grows downwards; the point is the top-left corner of the window's
-// frame). A pane's first size is its minimum for the life of the controller; a pane may grow
-// past it only in the directions its view's size policy can grow. Switching panes keeps the
-// window's top-left corner still.
+// Frame"), as texts of FrameText, in the desktop's coordinates (y grows downwards; the point is
+// the top-left corner of the window's frame). A pane's first size is its minimum for the life of
+// the controller; a pane may grow past it only in the directions its view's size policy can grow.
+// Switching panes keeps the window's top-left corner still.
 //
 // A pane can refuse to be left, and the window to be closed, by answering false from
 // `commitEditing`. Actions sent from the window (`sendAction`) reach the visible pane first,
@@ -83,11 +78,6 @@ public:
 
     // Off by default where the platform shows nothing (offscreen), so sizes apply at once.
     void setAnimatesResize(bool animates);
-
-    static QString stringFromPoint(const QPoint &point);
-    static std::optional<QPoint> pointFromString(const QString &text);
-    static QString stringFromRect(const QRect &rect);
-    static std::optional<QRect> rectFromString(const QString &text);
 
 public slots:
     void goNextTab(QObject *sender = nullptr);

@@ -2,6 +2,7 @@
 
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
+#include "preferences/FrameText.h"
 #include "preferences/PrefsViewController.h"
 #include "preferences/PrefsWindowController.h"
 
@@ -321,6 +322,7 @@ private slots:
             << QStringLiteral("{{1, 2}, {300, 200}}") << false << true << QRect(1, 2, 300, 200);
         QTest::newRow("too few numbers")
             << QStringLiteral("{{1, 2}, {300}}") << false << false << QRect();
+        QTest::newRow("out of range") << QStringLiteral("{1e300, 0}") << true << false << QRect();
         QTest::newRow("words") << QStringLiteral("{top, left}") << true << false << QRect();
         QTest::newRow("empty") << QString() << true << false << QRect();
     }
@@ -332,20 +334,18 @@ private slots:
         QFETCH(bool, valid);
         QFETCH(QRect, expected);
         if (isPoint) {
-            const auto point = PrefsWindowController::pointFromString(text);
+            const auto point = FrameText::toPoint(text);
             QCOMPARE(point.has_value(), valid);
             if (valid) {
                 QCOMPARE(*point, expected.topLeft());
-                QCOMPARE(PrefsWindowController::pointFromString(
-                             PrefsWindowController::stringFromPoint(*point)),
-                         point);
+                QCOMPARE(FrameText::toPoint(FrameText::fromPoint(*point)), point);
             }
         } else {
-            const auto rect = PrefsWindowController::rectFromString(text);
+            const auto rect = FrameText::toRect(text);
             QCOMPARE(rect.has_value(), valid);
             if (valid) {
                 QCOMPARE(*rect, expected);
-                QCOMPARE(PrefsWindowController::stringFromRect(*rect), text);
+                QCOMPARE(FrameText::fromRect(*rect), text);
             }
         }
     }
