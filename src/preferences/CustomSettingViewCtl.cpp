@@ -4,6 +4,7 @@
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
+#include "mainwindow/MainWndController.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 #include "preferences/MVTrustedPathViewCtl.h"
@@ -259,7 +260,10 @@ void CustomSettingViewCtl::setOperationQueue(OperationQueue *queue)
 
 OperationQueue *CustomSettingViewCtl::runningQueue() const
 {
-    return m_queue.data();
+    if (m_queue)
+        return m_queue.data();
+    MainWndController *mainWindow = MainWndController::sharedInstance();
+    return mainWindow ? mainWindow->queue() : nullptr;
 }
 
 void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)
