@@ -3,6 +3,7 @@
 #include "Shared/FolderBookmark.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
+#include "mainwindow/MainWndController.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
@@ -255,6 +256,16 @@ private slots:
 
         gate.release(8);
         queue.waitUntilAllOperationsAreFinished();
+    }
+
+    void mainWindowQueueFollowsTheSetting()
+    {
+        MainWndController mainWindow;
+        QCOMPARE(mainWindow.queue()->maxConcurrentOperationCount(), 3);
+        CustomSettingViewCtl settings;
+        settings.pBtnMaxNum()->setCurrentText(QStringLiteral("5"));
+        QVERIFY(settings.commitEditing());
+        QCOMPARE(mainWindow.queue()->maxConcurrentOperationCount(), 5);
     }
 
     void browseTrustsTheFolderAndStoresItOnCommit()
