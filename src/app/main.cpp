@@ -4,9 +4,12 @@
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/Translations.h"
 #include "model/MVMediaInfo.h"
-#include "preferences/MVTrustedPathViewCtl.h"
+#include "preferences/PreferencesWindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 
 int main(int argc, char *argv[])
 {
@@ -20,11 +23,15 @@ int main(int argc, char *argv[])
     Workspace::setShared(&workspace);
     FFMpegInit();
 
-    // The trusted folder list regains the stored folders before anything is converted.
-    MVTrustedPathViewCtl trustedFolders;
-    trustedFolders.restoreBookmarks();
-
     MainWndController window;
+    // After the main window has registered the defaults the settings pane shows. Its trusted
+    // folders pane regains the stored folders before anything is converted.
+    PreferencesWindow::shared();
+    QMenu *appMenu = window.menuBar()->addMenu(QLatin1String(AppInfo::kProductName));
+    QAction *preferences = appMenu->addAction(QApplication::translate("main", "Preferences..."),
+                                              &PreferencesWindow::show);
+    preferences->setMenuRole(QAction::PreferencesRole);
+    preferences->setShortcuts({QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)});
     window.show();
     const int status = app.exec();
     Workspace::setShared(nullptr);
