@@ -425,12 +425,22 @@ void AppRater::runLookup(const AppRaterSettings &snapshot, bool hasCustomRatings
     if (error) {
         const StoreError failure = *error;
         QMetaObject::invokeMethod(
-            this, [this, failure] { connectionError(failure); }, Qt::BlockingQueuedConnection);
+            this,
+            [this, failure] {
+                if (!m_stopping)
+                    connectionError(failure);
+            },
+            Qt::BlockingQueuedConnection);
         return;
     }
     if (appStoreID != 0 || snapshot.previewMode) {
         QMetaObject::invokeMethod(
-            this, [this] { connectionSucceeded(); }, Qt::BlockingQueuedConnection);
+            this,
+            [this] {
+                if (!m_stopping)
+                    connectionSucceeded();
+            },
+            Qt::BlockingQueuedConnection);
     }
     // Otherwise the store does not know the application: stay "checking" so that this run asks
     // no more.
@@ -518,10 +528,12 @@ void AppRater::stopLookup()
 {
     if (!m_lookupThread || m_lookupThread->isFinished())
         return;
+    m_stopping = true;
     m_lookupThread->requestInterruption();
     // The lookup may be waiting for the main thread to take its result: keep serving it.
     while (!m_lookupThread->wait(20))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    m_stopping = false;
 }
 
 void AppRater::verbose(const QString &text) const

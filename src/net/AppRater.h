@@ -133,6 +133,7 @@ private:
     AppRaterDelegate *m_delegate = nullptr;
     bool m_currentlyChecking = false;
     bool m_visibleAlert = false;
+    bool m_stopping = false; // results that still arrive are dropped
     QMutex m_lookupLock;
     QPointer<QThread> m_lookupThread;
     SoftwareCentreWatcher m_softwareCentre;

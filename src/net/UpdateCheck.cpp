@@ -366,6 +366,8 @@ void UpdateCheck::checkForNewVersionInBackground(const UpdateCheckSettings &snap
     QMetaObject::invokeMethod(
         this,
         [this, error, versions] {
+            if (m_stopping)
+                return;
             m_downloadError = error;
             m_remoteVersionsDict = versions;
             defaults().setValue(PrefKeys::UpdateCheckLastChecked, QDateTime::currentDateTimeUtc());
@@ -558,9 +560,11 @@ void UpdateCheck::stopLookup()
 {
     if (!m_lookupThread || m_lookupThread->isFinished())
         return;
+    m_stopping = true;
     m_lookupThread->requestInterruption();
     while (!m_lookupThread->wait(20))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    m_stopping = false;
 }
 
 void UpdateCheck::verbose(const QString &text) const

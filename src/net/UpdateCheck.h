@@ -131,6 +131,7 @@ private:
     bool m_visibleLocalAlert = false;
     bool m_visibleRemoteAlert = false;
     bool m_currentlyChecking = false;
+    bool m_stopping = false; // results that still arrive are dropped
     QMutex m_lookupLock;
     QPointer<QThread> m_lookupThread;
     SoftwareCentreWatcher m_softwareCentre;

@@ -433,6 +433,25 @@ private slots:
         QVERIFY(m_presenter.sheets.isEmpty());
     }
 
+    void startsItselfOnceTheEventLoopRuns()
+    {
+        qputenv("WAVELARK_NO_STORE_PROMPTS", "1");
+        QVERIFY(AppRater::storePromptsDisabled());
+        AppRater::startWhenApplicationRuns();
+        QTest::qWait(200);
+        QVERIFY(!store().hasStoredValue(PrefKeys::AppRaterUseCount));
+
+        qputenv("WAVELARK_NO_STORE_PROMPTS", "0");
+        QVERIFY(!AppRater::storePromptsDisabled());
+        AppRater::startWhenApplicationRuns();
+        // Nothing happens before the event loop turns.
+        QVERIFY(!store().hasStoredValue(PrefKeys::AppRaterUseCount));
+        QTRY_COMPARE_WITH_TIMEOUT(store().integerForKey(PrefKeys::AppRaterUseCount), 1, kWaitMs);
+        QCOMPARE(AppRater::sharedInstance(), AppRater::sharedInstance());
+        QCOMPARE(store().stringForKey(PrefKeys::AppRaterLastVersionUsed),
+                 AppRater::sharedInstance()->settings().applicationVersion);
+    }
+
     void ratingsAddressAndTexts()
     {
         AppRater rater;
