@@ -7,6 +7,7 @@
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -39,7 +40,7 @@ QStringList acceptedFiles(const QStringList &paths, QStringList *skipped)
                 QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
             continue;
         }
-        const QString absolute = QFileInfo(path).absoluteFilePath();
+        const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
         if (S_ISDIR(status.st_mode)) {
             const QStringList found =
                 GlobalFun::fileListAtDirenctory(absolute, GlobalFun::getSupportedFmts());
