@@ -18,16 +18,17 @@ void FolderPanel::chooseFolders(QWidget *window, bool multipleSelection, Accepte
     for (const QString &extension : GlobalFun::getSupportedFmts())
         patterns.append(QStringLiteral("*.") + extension);
     dialog->setNameFilter(patterns.join(QLatin1Char(' ')));
-    if (multipleSelection) {
-        // The desktop's own folder dialogs pick one folder only; Qt's own can pick several.
+    // The desktop's own folder dialogs pick one folder only; Qt's own can pick several.
+    if (multipleSelection)
         dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-        for (auto *view : dialog->findChildren<QAbstractItemView *>())
-            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    }
     QObject::connect(dialog, &QFileDialog::accepted, dialog, [dialog, accepted] {
         const QList<QUrl> folders = dialog->selectedUrls();
         if (!folders.isEmpty() && accepted)
             accepted(folders);
     });
     dialog->open();
+    if (multipleSelection) {
+        for (auto *view : dialog->findChildren<QAbstractItemView *>())
+            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    }
 }

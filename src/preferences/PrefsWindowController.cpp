@@ -316,24 +316,39 @@ void PrefsWindowController::resizeWindowForPane(PrefsViewController *controller)
     // The window is the toolbar above the pane's view.
     const int toolbarHeight = m_toolbar->isHidden() ? 0 : m_toolbar->sizeHint().height();
     const QSize windowSize(width, height + toolbarHeight);
-    m_window->setMinimumSize(minimum.width(), minimum.height() + toolbarHeight);
-    m_window->setMaximumSize(widthResizable ? QWIDGETSIZE_MAX : windowSize.width(),
-                             heightResizable ? QWIDGETSIZE_MAX : windowSize.height());
+    const QSize minimumSize(minimum.width(), minimum.height() + toolbarHeight);
+    const QSize maximumSize(widthResizable ? QWIDGETSIZE_MAX : windowSize.width(),
+                            heightResizable ? QWIDGETSIZE_MAX : windowSize.height());
 
-    if (!m_window->isVisible()) {
-        // Not placed yet: leave the placing to the desktop, or to the remembered corner.
-        m_window->resize(windowSize);
+    // A resize still under way would fight this one.
+    if (m_resizeAnimation)
+        m_resizeAnimation->stop();
+
+    if (!m_window->isVisible() || !m_animatesResize) {
+        m_window->setMinimumSize(minimumSize);
+        m_window->setMaximumSize(maximumSize);
+        if (!m_window->isVisible()) {
+            // Not placed yet: leave the placing to the desktop, or to the remembered corner.
+            m_window->resize(windowSize);
+            return;
+        }
+        m_window->setGeometry(QRect(m_window->geometry().topLeft(), windowSize));
         return;
     }
-    const QRect target(m_window->geometry().topLeft(), windowSize);
-    if (m_animatesResize) {
-        auto *animation = new QPropertyAnimation(m_window, "geometry", m_window);
-        animation->setDuration(150);
-        animation->setEndValue(target);
-        animation->start(QAbstractAnimation::DeleteWhenStopped);
-    } else {
-        m_window->setGeometry(target);
-    }
+    // The limits of the new pane would make the window jump to its size at once; they apply
+    // when the animation ends.
+    m_window->setMinimumSize(0, 0);
+    m_window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    auto *animation = new QPropertyAnimation(m_window, "geometry", m_window);
+    animation->setDuration(150);
+    animation->setEndValue(QRect(m_window->geometry().topLeft(), windowSize));
+    QPointer<QWidget> window = m_window;
+    connect(animation, &QPropertyAnimation::finished, m_window, [window, minimumSize, maximumSize] {
+        window->setMinimumSize(minimumSize);
+        window->setMaximumSize(maximumSize);
+    });
+    m_resizeAnimation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void PrefsWindowController::focusInitialKeyView(PrefsViewController *controller)

@@ -10,6 +10,7 @@
 class PrefsViewController;
 class QAction;
 class QActionGroup;
+class QPropertyAnimation;
 class QToolBar;
 class QVBoxLayout;
 class QWidget;
@@ -117,4 +118,5 @@ private:
     QWidget *m_placeholderView = nullptr; // the empty view shown while no pane is
     QPointer<QObject> m_windowNextResponder;
     bool m_animatesResize = true;
+    QPointer<QPropertyAnimation> m_resizeAnimation;
 };
