@@ -48,16 +48,6 @@ private slots:
 
     void cleanupTestCase() { delete m_window; }
 
-    void mainWindowMustBeShown()
-    {
-        MessageBoxPresenter presenter(m_window);
-        m_window->hide();
-        QVERIFY(!presenter.mainWindowAvailable() || QApplication::activeWindow());
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-        QVERIFY(presenter.mainWindowAvailable());
-    }
-
     void buttonsEndTheSheet_data()
     {
         QTest::addColumn<QString>("clicked"); // "<escape>": the Escape key

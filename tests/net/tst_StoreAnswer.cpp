@@ -122,17 +122,6 @@ private slots:
         QCOMPARE((reverse > 0) - (reverse < 0), -order);
     }
 
-    void newestVersion()
-    {
-        const QStringList versions{QStringLiteral("1.9"), QStringLiteral("1.10"),
-                                   QStringLiteral("1.2")};
-        QCOMPARE(VersionOrder::newest(versions), QStringLiteral("1.10"));
-        QCOMPARE(
-            VersionOrder::newestFirst(versions),
-            (QStringList{QStringLiteral("1.10"), QStringLiteral("1.9"), QStringLiteral("1.2")}));
-        QVERIFY(VersionOrder::newest({}).isNull());
-    }
-
     void addresses()
     {
         qputenv("WAVELARK_STORE_SERVER", "http://127.0.0.1:8080/store/");
