@@ -203,6 +203,25 @@ private slots:
             QCOMPARE(window->maximumHeight(), expected.height() + toolbarHeight);
     }
 
+    void resizedPaneComesBackAtItsSize()
+    {
+        {
+            TestPane a(QStringLiteral("A"), QSize(300, 200), true, false);
+            PrefsWindowController first({&a});
+            QWidget *window = first.window();
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            window->resize(460, window->height());
+            QTRY_COMPARE_WITH_TIMEOUT(store().stringForKey(frameKey(QStringLiteral("A"))),
+                                      QStringLiteral("{{0, 0}, {460, 200}}"), 10000);
+        }
+        TestPane a(QStringLiteral("A"), QSize(300, 200), true, false);
+        PrefsWindowController second({&a});
+        second.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(second.window()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.size(), QSize(460, 200), 10000);
+    }
+
     void switchingPanesKeepsTopLeftCorner_data()
     {
         QTest::addColumn<bool>("animated");
