@@ -72,6 +72,9 @@ void ConvertOperation::setEncoderPathOverride(const QString &path)
 void ConvertOperation::cancel()
 {
     Operation::cancel();
+    // One that never gets to run ends here, not pending.
+    if (!isExecuting() && !isFinished() && m_mediaToConvert)
+        m_mediaToConvert->setEumCvtState(LSMedia::CvtStateCanceled);
     QMutexLocker locker(&m_lock);
     if (m_runningTask) {
         // The runner belongs to the worker thread: stop it there. The call is dropped if the

@@ -119,13 +119,14 @@ void OperationQueue::run(OperationPtr operation)
     operation->m_executing = true;
     if (!operation->isCancelled())
         operation->main();
-    operation->m_executing = false;
-    operation->m_finished = true;
 
     bool nowDrained = false;
     {
         QMutexLocker locker(&m_lock);
         m_running.erase(std::find(m_running.begin(), m_running.end(), operation));
+        // Finished only once the queue no longer counts it.
+        operation->m_executing = false;
+        operation->m_finished = true;
         startWaitingLocked();
         nowDrained = m_running.empty() && m_waiting.empty();
         if (nowDrained)

@@ -1,0 +1,410 @@
+#include "TestAudio.h"
+#include "TestEnvironment.h"
+#include "engine/ConvertOperation.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr double kSeconds = 3.0;
+
+const TestAudio::Tags kFlacTags{{QStringLiteral("TITLE"), QStringLiteral("Flac Title")},
+                                {QStringLiteral("ARTIST"), QStringLiteral("Flac Artist")},
+                                {QStringLiteral("ALBUM"), QStringLiteral("Flac Album")},
+                                {QStringLiteral("TRACKNUMBER"), QStringLiteral("3")}};
+const TestAudio::Tags kOggTags{{QStringLiteral("TITLE"), QStringLiteral("Ogg Title")},
+                               {QStringLiteral("ARTIST"), QStringLiteral("Ogg Artist")},
+                               {QStringLiteral("ALBUM"), QStringLiteral("Ogg Album")},
+                               {QStringLiteral("TRACKNUMBER"), QStringLiteral("4")}};
+
+// An item as the loader would fill it from the catalogue row of `extension`.
+LSMediaPtr audioItem(const QString &input, const QString &extension, double seconds = kSeconds)
+{
+    auto item = std::make_shared<LSMedia>();
+    item->setFilePath(input);
+    item->setStrOutFileName(QFileInfo(input).completeBaseName());
+    item->setStrOutFileExt(extension);
+    item->setEumDestFmtType(LSMedia::DestFmtAudio);
+    item->setVOACodecName(extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0
+                              ? QStringLiteral("libmp3lame")
+                              : QStringLiteral("aac"));
+    item->setDAOSamplerate(44100);
+    item->setDAOBitrate(128);
+    item->setDuration(seconds);
+    item->setDTrimLength(seconds);
+    return item;
+}
+
+// Notes every state an item passes through, from another thread, until its operation ends.
+class StateWatcher
+{
+public:
+    StateWatcher(LSMediaPtr item, std::shared_ptr<ConvertOperation> operation)
+        : m_thread([this, item, operation] {
+            qint32 last = -100;
+            for (;;) {
+                const bool done = operation->isFinished();
+                const qint32 state = item->eumCvtState();
+                if (state != last) {
+                    m_states << state;
+                    last = state;
+                }
+                if (done)
+                    break;
+                std::this_thread::yield();
+            }
+        })
+    {}
+    QList<qint32> states()
+    {
+        m_thread.join();
+        return m_states;
+    }
+
+private:
+    QList<qint32> m_states;
+    std::thread m_thread;
+};
+
+// A queue slot kept busy until the test opens it.
+class GatedOperation : public Operation
+{
+public:
+    void main() override { gate.acquire(); }
+    QSemaphore gate;
+};
+
+} // namespace
+
+class TestConvertOperation : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_sources;
+    QString m_outputFolder;
+    QString m_flac;
+    QString m_ogg;
+
+    static UserDefaults &defaults() { return UserDefaults::standard(); }
+
+    static void runAll(const QList<std::shared_ptr<ConvertOperation>> &operations, int width)
+    {
+        OperationQueue queue(width);
+        for (const auto &operation : operations)
+            queue.addOperation(operation);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 240000);
+    }
+
+    QString playlistText(const QString &name) const
+    {
+        QFile file(TestEnvironment::home() + QStringLiteral("/Music/") + name +
+                   QStringLiteral(".m3u8"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_outputFolder = TestEnvironment::home() + QStringLiteral("/Music/Audio Converted");
+        QVERIFY(QDir().mkpath(m_outputFolder));
+        defaults().setValue(PrefKeys::AppAudioOutputFolder, m_outputFolder);
+        defaults().setValue(PrefKeys::AppVideoOutputFolder,
+                            TestEnvironment::home() + QStringLiteral("/Music/Video Converted"));
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        m_flac = m_sources.path() + QStringLiteral("/tagged song.flac");
+        m_ogg = m_sources.path() + QStringLiteral("/tagged song.ogg");
+        QVERIFY(TestAudio::makeFlac(m_flac, kSeconds, kFlacTags));
+        QVERIFY(TestAudio::makeOgg(m_ogg, kSeconds, kOggTags));
+    }
+
+    void progressParsing_data()
+    {
+        QTest::addColumn<int>("destType");
+        QTest::addColumn<double>("trimLength");
+        QTest::addColumn<double>("fps");
+        QTest::addColumn<QStringList>("chunks");
+        QTest::addColumn<float>("progress");
+        QTest::addColumn<double>("leftTime");
+        QTest::addColumn<bool>("zeroFrameLog");
+        const int audio = LSMedia::DestFmtAudio;
+
+        QTest::newRow("video frames")
+            << 0 << 20.0 << 25.0
+            << QStringList{QStringLiteral("frame=  250 fps= 25 q=28.0 size=     512kB")} << 50.0f
+            << 100000.0 << false; // first video estimate is measured from clock 0: capped
+        QTest::newRow("audio time")
+            << audio << 130.0 << 0.0
+            << QStringList{QStringLiteral(
+                   "size=    1024kB time=00:01:05.20 bitrate= 128.0kbits/s\r")}
+            << 50.0f << 65.0 << false;
+        QTest::newRow("frame not at the start")
+            << 0 << 20.0 << 25.0 << QStringList{QStringLiteral("\rframe=  250 fps= 25")} << 0.0f
+            << 0.0 << true;
+        QTest::newRow("frame zero")
+            << 0 << 20.0 << 25.0 << QStringList{QStringLiteral("frame=    0 fps=0.0")} << 0.0f
+            << 0.0 << true;
+        QTest::newRow("audio chunk without time")
+            << audio << 130.0 << 0.0 << QStringList{QStringLiteral("Input #0, flac, from 'a'")}
+            << 0.0f << 0.0 << false;
+        QTest::newRow("empty and null chunks")
+            << audio << 130.0 << 0.0 << QStringList{QString(), QStringLiteral("")} << 0.0f << 0.0
+            << false;
+        QTest::newRow("no elapsed time keeps the initial estimate")
+            << audio << 100.0 << 0.0 << QStringList{QStringLiteral("time=00:00:00.50")} << 0.0f
+            << 1000.0 << false;
+        QTest::newRow("too little gained keeps the last estimate")
+            << audio << 100.0 << 0.0
+            << QStringList{QStringLiteral("time=00:00:10.00"), QStringLiteral("time=00:00:10.90")}
+            << 10.0f << 90.0 << false;
+        QTest::newRow("estimate counts media seconds")
+            << audio << 100.0 << 0.0
+            << QStringList{QStringLiteral("time=00:00:10.00"), QStringLiteral("time=00:00:30.00")}
+            << 30.0f << 70.0 << false;
+        QTest::newRow("no length gives no progress")
+            << audio << 0.0 << 0.0 << QStringList{QStringLiteral("time=00:00:05.00")} << 0.0f << 0.0
+            << false;
+        QTest::newRow("video without frame rate gives no progress")
+            << 0 << 20.0 << 0.0 << QStringList{QStringLiteral("frame=  250 fps= 25")} << 0.0f << 0.0
+            << false;
+    }
+    void progressParsing()
+    {
+        QFETCH(int, destType);
+        QFETCH(double, trimLength);
+        QFETCH(double, fps);
+        QFETCH(QStringList, chunks);
+        QFETCH(float, progress);
+        QFETCH(double, leftTime);
+        QFETCH(bool, zeroFrameLog);
+        auto item = std::make_shared<LSMedia>();
+        item->setEumDestFmtType(destType);
+        item->setDTrimLength(trimLength);
+        item->setVOFps(fps);
+        ConvertOperation operation(item);
+        if (zeroFrameLog)
+            QTest::ignoreMessage(QtInfoMsg, "frame 000000000000000000---");
+        for (const QString &chunk : chunks)
+            operation.appendOutput(chunk);
+        QCOMPARE(item->dProgress(), progress);
+        QCOMPARE(item->dLeftTime(), leftTime);
+    }
+
+    void exitStatusEndsAtFullProgress()
+    {
+        auto item = std::make_shared<LSMedia>();
+        item->setEumCvtState(LSMedia::CvtStateFinished);
+        ConvertOperation operation(item);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStatePending));
+        operation.appendOutput(
+            QStringLiteral("x.flac: Invalid data found when processing input\n"));
+        operation.appendOutput(QStringLiteral("size=  1kB time=00:00:01.00 bitrate=1\r"));
+        operation.launcherDidTerminatedWithCode(1);
+        QCOMPARE(item->dProgress(), 100.0f);
+        QCOMPARE(operation.exitCode(), 1);
+        QCOMPARE(operation.lastErrorLine(),
+                 QStringLiteral("x.flac: Invalid data found when processing input"));
+    }
+
+    void convertsAndKeepsTags_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<bool>("sync");
+        QTest::newRow("flac to mp3") << QStringLiteral("flac") << QStringLiteral("mp3") << true;
+        QTest::newRow("flac to m4a") << QStringLiteral("flac") << QStringLiteral("m4a") << false;
+        QTest::newRow("ogg to mp3") << QStringLiteral("ogg") << QStringLiteral("mp3") << false;
+        QTest::newRow("ogg to m4a") << QStringLiteral("ogg") << QStringLiteral("m4a") << true;
+    }
+    void convertsAndKeepsTags()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, extension);
+        QFETCH(bool, sync);
+        const bool isFlac = source == QLatin1String("flac");
+        const TestAudio::Tags &tags = isFlac ? kFlacTags : kOggTags;
+        const QString playlist = QStringLiteral("List %1 %2").arg(source, extension);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, sync);
+        defaults().setValue(PrefKeys::PlaylistName, playlist);
+
+        LSMediaPtr item = audioItem(isFlac ? m_flac : m_ogg, extension);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        StateWatcher watcher(item, operation);
+        runAll({operation}, 1);
+        const QList<qint32> states = watcher.states();
+
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QCOMPARE(item->dProgress(), 100.0f);
+        const QList<qint32> expected = sync ? QList<qint32>{0, 1, 2, 5} : QList<qint32>{0, 1, 5};
+        if (sync && !states.contains(2)) // syncing can be too quick to be seen
+            QCOMPARE(states, (QList<qint32>{0, 1, 5}));
+        else
+            QCOMPARE(states, expected);
+
+        const QString output = operation->outputPath();
+        QVERIFY(output.startsWith(m_outputFolder + QLatin1Char('/')));
+        QVERIFY(output.endsWith(QLatin1Char('.') + extension));
+        QVERIFY(qAbs(TestAudio::probeDuration(output) - kSeconds) < 0.2);
+        const TestAudio::Tags written = TestAudio::readTags(output);
+        for (const char *name : {"TITLE", "ARTIST", "ALBUM"})
+            QCOMPARE(written.value(QLatin1String(name)), tags.value(QLatin1String(name)));
+        QVERIFY2(written.value(QStringLiteral("TRACK"))
+                     .startsWith(tags.value(QStringLiteral("TRACKNUMBER"))),
+                 qPrintable(written.value(QStringLiteral("TRACK"))));
+
+        const QString entries = playlistText(playlist);
+        QCOMPARE(entries.contains(QFileInfo(output).fileName()), sync);
+    }
+
+    void whichOutputsAreSynced_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("destType");
+        QTest::addColumn<bool>("synced");
+        QTest::newRow("MP3 in capitals")
+            << QStringLiteral("MP3") << int(LSMedia::DestFmtAudio) << true;
+        QTest::newRow("aac") << QStringLiteral("aac") << int(LSMedia::DestFmtAudio) << false;
+    }
+    void whichOutputsAreSynced()
+    {
+        QFETCH(QString, extension);
+        QFETCH(int, destType);
+        QFETCH(bool, synced);
+        const QString playlist = QStringLiteral("Qualify %1").arg(extension);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, true);
+        defaults().setValue(PrefKeys::PlaylistName, playlist);
+        LSMediaPtr item = audioItem(m_flac, extension);
+        item->setEumDestFmtType(destType);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        runAll({operation}, 1);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QCOMPARE(playlistText(playlist).contains(QFileInfo(operation->outputPath()).fileName()),
+                 synced);
+    }
+
+    void failedRunsEndCanceled_data()
+    {
+        QTest::addColumn<bool>("corruptInput");
+        QTest::newRow("corrupt input") << true;
+        QTest::newRow("missing encoder") << false;
+    }
+    void failedRunsEndCanceled()
+    {
+        QFETCH(bool, corruptInput);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, true);
+        defaults().setValue(PrefKeys::PlaylistName, QStringLiteral("Never"));
+        QString input = m_flac;
+        if (corruptInput) {
+            input = m_sources.path() + QStringLiteral("/corrupt.flac");
+            QFile file(input);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        }
+        LSMediaPtr item = audioItem(input, QStringLiteral("mp3"));
+        auto operation = std::make_shared<ConvertOperation>(item);
+        if (!corruptInput)
+            operation->setEncoderPathOverride(QStringLiteral("/nonexistent/wavelark/ffmpeg"));
+        StateWatcher watcher(item, operation);
+        runAll({operation}, 1);
+        QCOMPARE(watcher.states(), (QList<qint32>{0, 1, 4}));
+        QVERIFY(operation->exitCode() != 0);
+        QVERIFY(!operation->lastErrorLine().isEmpty());
+        QCOMPARE(item->dProgress(), 100.0f);
+        // The reserved name held nothing: it is not left behind as an empty file.
+        QVERIFY(!QFileInfo::exists(operation->outputPath()));
+        QVERIFY(playlistText(QStringLiteral("Never")).isEmpty());
+    }
+
+    void sameNamedInputsNeverShareAnOutput()
+    {
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        constexpr double seconds = 8.0;
+        QTemporaryDir folders;
+        QList<std::shared_ptr<ConvertOperation>> operations;
+        QList<LSMediaPtr> items;
+        for (int i = 0; i < 6; ++i) {
+            const QString folder = folders.path() + QStringLiteral("/d%1").arg(i);
+            QVERIFY(QDir().mkpath(folder));
+            const QString input = folder + QStringLiteral("/a.flac");
+            QVERIFY(TestAudio::makeFlac(input, seconds));
+            items << audioItem(input, QStringLiteral("mp3"), seconds);
+            operations << std::make_shared<ConvertOperation>(items.last());
+        }
+        runAll(operations, 3);
+        QSet<QString> outputs;
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(items.at(i)->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+            const QString output = operations.at(i)->outputPath();
+            QVERIFY(QFileInfo(output).fileName().startsWith(QLatin1String("a")));
+            outputs.insert(output);
+            QVERIFY2(qAbs(TestAudio::probeDuration(output) - seconds) < 0.2, qPrintable(output));
+        }
+        QCOMPARE(outputs.size(), 6);
+    }
+
+    void raisingTheWidthDuringARunStartsConversions()
+    {
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        OperationQueue queue(1);
+        auto blocker = std::make_shared<GatedOperation>();
+        queue.addOperation(blocker);
+        QList<LSMediaPtr> items;
+        for (int i = 0; i < 3; ++i) {
+            items << audioItem(i % 2 ? m_ogg : m_flac, QStringLiteral("m4a"));
+            queue.addOperation(std::make_shared<ConvertOperation>(items.last()));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(blocker->isExecuting(), 30000);
+        QCOMPARE(items.first()->eumCvtState(), qint32(LSMedia::CvtStatePending));
+        queue.setMaxConcurrentOperationCount(4);
+        // Every conversion finishes while the first slot is still taken.
+        for (const LSMediaPtr &item : std::as_const(items))
+            QTRY_COMPARE_WITH_TIMEOUT(item->eumCvtState(), qint32(LSMedia::CvtStateFinished),
+                                      120000);
+        QVERIFY(blocker->isExecuting());
+        blocker->gate.release();
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 30000);
+    }
+
+    void cancelStopsTheEncoder()
+    {
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        // A long input, so that the encoder is surely still running when it is stopped.
+        const QString input = m_sources.path() + QStringLiteral("/long.flac");
+        QVERIFY(TestAudio::makeFlac(input, 300.0));
+        LSMediaPtr item = audioItem(input, QStringLiteral("mp3"), 300.0);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        OperationQueue queue(1);
+        queue.addOperation(operation);
+        QTRY_VERIFY_WITH_TIMEOUT(item->dProgress() > 0.0f, 60000);
+        queue.cancelAllOperations();
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 60000);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+        QVERIFY(operation->exitCode() != 0);
+
+        // One cancelled before its turn never starts the encoder.
+        LSMediaPtr waiting = audioItem(m_flac, QStringLiteral("mp3"));
+        auto early = std::make_shared<ConvertOperation>(waiting);
+        early->cancel();
+        queue.addOperation(early);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 30000);
+        QVERIFY(early->outputPath().isEmpty());
+        QCOMPARE(waiting->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+    }
+};
+
+WAVELARK_TEST_MAIN(TestConvertOperation)
+#include "tst_ConvertOperation.moc"

@@ -1,0 +1,278 @@
+#include "TestEnvironment.h"
+#include "engine/EncoderCommandLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kEncoder = QStringLiteral("/opt/bin/ffmpeg");
+const QString kOutput = QStringLiteral("/out/a.mp3");
+const QStringList kTagMapping{QStringLiteral("-map_metadata"), QStringLiteral("0"),
+                              QStringLiteral("-map_metadata"), QStringLiteral("0:s:0")};
+
+LSMediaPtr audioItem()
+{
+    auto item = std::make_shared<LSMedia>();
+    item->setFilePath(QStringLiteral("/in/a.flac"));
+    item->setEumDestFmtType(LSMedia::DestFmtAudio);
+    item->setDTrimLength(245.3);
+    item->setVOACodecName(QStringLiteral("N"));
+    item->setDAOSamplerate(44100);
+    item->setDAOBitrate(320);
+    item->setStrOutFileName(QStringLiteral("a"));
+    item->setStrOutFileExt(QStringLiteral("mp3"));
+    return item;
+}
+
+LSMediaPtr videoItem()
+{
+    LSMediaPtr item = audioItem();
+    item->setEumDestFmtType(0);
+    item->setVOVCodecName(QStringLiteral("libx264"));
+    item->setDVOBitrate(1500);
+    item->setStrOResolution(QStringLiteral("640*480"));
+    item->setVOFps(30);
+    item->setPixWidth(1920);
+    item->setPixHeight(1080);
+    item->setIOWidth(640);
+    item->setIOHeight(480);
+    return item;
+}
+
+// The elements that follow "-i <input>" and the tag mapping, up to "-acodec".
+QStringList videoPart(const QStringList &args)
+{
+    const qsizetype from = args.indexOf(QStringLiteral("0:s:0")) + 1;
+    const qsizetype to = args.indexOf(QStringLiteral("-acodec"));
+    return args.mid(from, to - from);
+}
+
+} // namespace
+
+class TestEncoderCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void encoderLiesBesideTheExecutable()
+    {
+        QCOMPARE(EncoderCommandLine::encoderPath(QStringLiteral("/usr/lib/wavelark/bin/wavelark")),
+                 QStringLiteral("/usr/lib/wavelark/bin/ffmpeg"));
+    }
+
+    void audioArgumentsElementByElement()
+    {
+        QStringList expected{kEncoder,
+                             QStringLiteral("-ss"),
+                             QStringLiteral("0.0000"),
+                             QStringLiteral("-t"),
+                             QStringLiteral("245.3000"),
+                             QStringLiteral("-i"),
+                             QStringLiteral("/in/a.flac")};
+        expected << kTagMapping;
+        expected << QStringLiteral("-vn") << QStringLiteral("-acodec") << QStringLiteral("N")
+                 << QStringLiteral("-ar") << QStringLiteral("44100.00") << QStringLiteral("-b:a")
+                 << QStringLiteral("320.00k") << QStringLiteral("-ac") << QStringLiteral("2")
+                 << QStringLiteral("-y") << kOutput;
+        QCOMPARE(EncoderCommandLine::arguments(*audioItem(), kEncoder, kOutput), expected);
+    }
+
+    void videoArgumentsDifferOnlyInTheVideoPart()
+    {
+        const QStringList audio = EncoderCommandLine::arguments(*audioItem(), kEncoder, kOutput);
+        const QStringList video = EncoderCommandLine::arguments(*videoItem(), kEncoder, kOutput);
+        const QStringList expectedPart{
+            QStringLiteral("-vcodec"), QStringLiteral("libx264"), QStringLiteral("-g"),
+            QStringLiteral("15"),      QStringLiteral("-b:v"),    QStringLiteral("1500.00k"),
+            QStringLiteral("-s"),      QStringLiteral("640*480"), QStringLiteral("-r"),
+            QStringLiteral("30.00"),   QStringLiteral("-aspect"), QStringLiteral("1920:1080")};
+        QCOMPARE(videoPart(video), expectedPart);
+        QCOMPARE(videoPart(audio), QStringList{QStringLiteral("-vn")});
+        QStringList audioRest = audio;
+        audioRest.removeAll(QStringLiteral("-vn"));
+        QStringList videoRest = video;
+        for (const QString &element : expectedPart)
+            videoRest.removeOne(element);
+        QCOMPARE(videoRest, audioRest);
+    }
+
+    void trimSwitches_data()
+    {
+        QTest::addColumn<double>("trimStart");
+        QTest::addColumn<double>("trimLength");
+        QTest::addColumn<double>("startTime");
+        QTest::addColumn<QStringList>("leading"); // elements between the encoder and "-i"
+        QTest::newRow("exactly one second") << 0.0 << 1.0 << 0.0 << QStringList();
+        QTest::newRow("below one second") << 0.0 << 0.5 << 0.0 << QStringList();
+        QTest::newRow("just above one second")
+            << 0.0 << 1.0001 << 0.0
+            << QStringList{QStringLiteral("-ss"), QStringLiteral("0.0000"), QStringLiteral("-t"),
+                           QStringLiteral("1.0001")};
+        QTest::newRow("start time moves the offset")
+            << 0.0 << 10.0 << 1.5
+            << QStringList{QStringLiteral("-ss"), QStringLiteral("-1.5000"), QStringLiteral("-t"),
+                           QStringLiteral("10.0000")};
+        QTest::newRow("trim start") << 12.25 << 3.0 << 0.25
+                                    << QStringList{QStringLiteral("-ss"), QStringLiteral("12.0000"),
+                                                   QStringLiteral("-t"), QStringLiteral("3.0000")};
+    }
+    void trimSwitches()
+    {
+        QFETCH(double, trimStart);
+        QFETCH(double, trimLength);
+        QFETCH(double, startTime);
+        QFETCH(QStringList, leading);
+        LSMediaPtr item = audioItem();
+        item->setDTrimStart(trimStart);
+        item->setDTrimLength(trimLength);
+        item->setStartTime(startTime);
+        const QStringList args = EncoderCommandLine::arguments(*item, kEncoder, kOutput);
+        QCOMPARE(args.mid(1, args.indexOf(QStringLiteral("-i")) - 1), leading);
+    }
+
+    void cropAndAspect_data()
+    {
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<QRectF>("crop");
+        QTest::addColumn<int>("aspectOption");
+        QTest::addColumn<QStringList>("part");
+        const QStringList common{QStringLiteral("-b:v"), QStringLiteral("1500.00k"),
+                                 QStringLiteral("-s"),   QStringLiteral("640*480"),
+                                 QStringLiteral("-r"),   QStringLiteral("30.00")};
+        const QStringList x264{QStringLiteral("-vcodec"), QStringLiteral("libx264"),
+                               QStringLiteral("-g"), QStringLiteral("15")};
+        const auto aspect = [](const char *text) {
+            return QStringList{QStringLiteral("-aspect"), QString::fromLatin1(text)};
+        };
+        const auto crop = [](const char *text) {
+            return QStringList{QStringLiteral("-vf"), QString::fromLatin1(text)};
+        };
+
+        QTest::newRow("codec name in capitals adds no -g")
+            << "LIBX264" << QRectF() << 0
+            << QStringList{QStringLiteral("-vcodec"), QStringLiteral("LIBX264")} + common +
+                   aspect("1920:1080");
+        QTest::newRow("output size")
+            << "libx264" << QRectF() << 1 << x264 + common + aspect("640:480");
+        QTest::newRow("16:9") << "libx264" << QRectF() << 2 << x264 + common + aspect("16:9");
+        QTest::newRow("4:3") << "libx264" << QRectF() << 3 << x264 + common + aspect("4:3");
+        QTest::newRow("unknown option keeps the source")
+            << "libx264" << QRectF() << 7 << x264 + common + aspect("1920:1080");
+        QTest::newRow("crop scaled, aspect unscaled")
+            << "libx264" << QRectF(192, 108, 960, 540) << 0
+            << x264 + common + crop("crop=320:240:64:48") + aspect("960:540");
+        QTest::newRow("zero width still crops")
+            << "libx264" << QRectF(0, 0, 0, 10) << 0
+            << x264 + common + crop("crop=0:4:0:0") + aspect("0:10");
+        QTest::newRow("crop with 16:9")
+            << "libx264" << QRectF(0, 0, 960, 540) << 2
+            << x264 + common + crop("crop=320:240:0:0") + aspect("16:9");
+    }
+    void cropAndAspect()
+    {
+        QFETCH(QString, codec);
+        QFETCH(QRectF, crop);
+        QFETCH(int, aspectOption);
+        QFETCH(QStringList, part);
+        LSMediaPtr item = videoItem();
+        item->setVOVCodecName(codec);
+        item->setRcCroped(crop);
+        item->setAspectOption(aspectOption);
+        QCOMPARE(videoPart(EncoderCommandLine::arguments(*item, kEncoder, kOutput)), part);
+    }
+
+    void buildPlacesOutputByKindAndLogs()
+    {
+        QTemporaryDir audio;
+        QTemporaryDir video;
+        LSMediaPtr item = audioItem();
+        QTest::ignoreMessage(QtInfoMsg,
+                             qPrintable(QStringLiteral("tOutFile:%1/a.mp3").arg(audio.path())));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^args:\\(")));
+        EncoderCommand command = EncoderCommandLine::build(*item, audio.path(), video.path(),
+                                                           QStringLiteral("/app/bin/wavelark"));
+        QCOMPARE(command.outputPath, audio.path() + QStringLiteral("/a.mp3"));
+        QCOMPARE(command.arguments.first(), QStringLiteral("/app/bin/ffmpeg"));
+        QCOMPARE(command.arguments.last(), command.outputPath);
+
+        item = videoItem();
+        item->setStrOutFileExt(QStringLiteral("mp4"));
+        QTest::ignoreMessage(QtInfoMsg, "Croped Rect:{{0, 0}, {0, 0}}");
+        QTest::ignoreMessage(QtInfoMsg, "finally crop rect:(null),Ratio:1920:1080");
+        command = EncoderCommandLine::build(*item, audio.path(), video.path(),
+                                            QStringLiteral("/app/bin/wavelark"),
+                                            QStringLiteral("/other/ffmpeg"));
+        QCOMPARE(command.outputPath, video.path() + QStringLiteral("/a.mp4"));
+        QCOMPARE(command.arguments.first(), QStringLiteral("/other/ffmpeg"));
+    }
+
+    void reservedOutputIsNumberedAndNeverOverwritten()
+    {
+        QTemporaryDir folder;
+        const QString planned = folder.path() + QStringLiteral("/a.mp3");
+        {
+            QFile existing(planned);
+            QVERIFY(existing.open(QIODevice::WriteOnly));
+            existing.write("keep me");
+        }
+        const QString first = EncoderCommandLine::reserveOutputPath(planned, QStringLiteral("mp3"));
+        const QString second =
+            EncoderCommandLine::reserveOutputPath(planned, QStringLiteral("mp3"));
+        QCOMPARE(first, folder.path() + QStringLiteral("/a(1).mp3"));
+        QCOMPARE(second, folder.path() + QStringLiteral("/a(2).mp3"));
+        QVERIFY(QFileInfo(first).isFile());
+        QCOMPARE(QFileInfo(first).size(), 0);
+        QFile existing(planned);
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("keep me"));
+        // A name without the extension gets it first.
+        QCOMPARE(EncoderCommandLine::reserveOutputPath(folder.path() + QStringLiteral("/b"),
+                                                       QStringLiteral("mp3")),
+                 folder.path() + QStringLiteral("/b.mp3"));
+    }
+
+    void concurrentReservationsAreDistinct()
+    {
+        QTemporaryDir folder;
+        const QString planned = folder.path() + QStringLiteral("/song.m4a");
+        constexpr int kThreads = 8;
+        constexpr int kEach = 25;
+        std::vector<QStringList> chosen(kThreads);
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back(QThread::create([&, t] {
+                for (int i = 0; i < kEach; ++i)
+                    chosen[t] << EncoderCommandLine::reserveOutputPath(planned,
+                                                                       QStringLiteral("m4a"));
+            }));
+            threads.back()->start();
+        }
+        for (auto &thread : threads)
+            QVERIFY(thread->wait(60000));
+        QSet<QString> distinct;
+        for (const QStringList &list : chosen)
+            for (const QString &path : list)
+                distinct.insert(path);
+        QCOMPARE(distinct.size(), kThreads * kEach);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), kThreads * kEach);
+    }
+
+    void unwritableFolderStillGivesAPath()
+    {
+        const QString path = QStringLiteral("/nonexistent-wavelark-folder/x.mp3");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not reserve")));
+        QCOMPARE(EncoderCommandLine::reserveOutputPath(path, QStringLiteral("mp3")), path);
+    }
+};
+
+WAVELARK_TEST_MAIN(TestEncoderCommandLine)
+#include "tst_EncoderCommandLine.moc"
