@@ -254,9 +254,8 @@ bool MainWndController::isRightFormat(const QString &extension)
 void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 index)
 {
     m_currentIndex = index < 0 ? 0 : index;
-    const QStringList supported = GlobalFun::getSupportedFmts();
     UserDefaults &prefs = UserDefaults::standard();
-    QStringList accepted;
+    QList<MediaLoader::Source> accepted;
     for (const QString &path : paths) {
         struct stat status;
         if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
@@ -264,7 +263,9 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
             continue;
         }
         if (S_ISDIR(status.st_mode)) {
-            accepted += GlobalFun::fileListAtDirenctory(path, supported);
+            // The loader lists the folder's supported files, so a large folder does not hold up
+            // the window.
+            accepted.append({path, true});
             if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
                 trusted->addToBookmarkWithURL(QUrl::fromLocalFile(path));
             continue;
@@ -275,7 +276,7 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
             !prefs.boolForKey(PrefKeys::AppSupportVob))
             continue;
         if (isRightFormat(extension))
-            accepted << path;
+            accepted.append({path, false});
     }
     if (!accepted.isEmpty())
         m_loader->load(accepted);

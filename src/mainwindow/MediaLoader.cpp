@@ -1,5 +1,6 @@
 #include "mainwindow/MediaLoader.h"
 
+#include "Shared/GlobalFun.h"
 #include "Shared/PathText.h"
 #include "model/FormatUtils.h"
 #include "model/MVMediaInfo.h"
@@ -31,11 +32,11 @@ MediaLoader::~MediaLoader()
     }
 }
 
-void MediaLoader::load(const QStringList &paths)
+void MediaLoader::load(const QList<Source> &sources)
 {
     reapFinishedThreads();
     ++m_pendingBatches;
-    QThread *thread = QThread::create([this, paths] { run(paths); });
+    QThread *thread = QThread::create([this, sources] { run(sources); });
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
@@ -77,7 +78,7 @@ LSMediaPtr MediaLoader::makeMedia(const QString &path)
     return media;
 }
 
-void MediaLoader::run(const QStringList &paths)
+void MediaLoader::run(const QList<Source> &sources)
 {
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
@@ -91,13 +92,25 @@ void MediaLoader::run(const QStringList &paths)
             this, [this, items = ready] { emit itemsLoaded(items); }, Qt::QueuedConnection);
         ready.clear();
     };
-    for (const QString &path : paths) {
-        if (m_stopping)
-            break;
+    auto loadFile = [&](const QString &path) {
         ready.append(makeMedia(path));
         if (ready.size() >= kHandOverCount || sinceHandOver.elapsed() >= kHandOverMs) {
             handOver();
             sinceHandOver.restart();
+        }
+    };
+    const QStringList supported = GlobalFun::getSupportedFmts();
+    for (const Source &source : sources) {
+        if (m_stopping)
+            break;
+        if (!source.isFolder) {
+            loadFile(source.path);
+            continue;
+        }
+        for (const QString &path : GlobalFun::fileListAtDirenctory(source.path, supported)) {
+            if (m_stopping)
+                break;
+            loadFile(path);
         }
     }
     handOver();

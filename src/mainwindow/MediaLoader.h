@@ -12,8 +12,9 @@
 class QThread;
 
 // Turns accepted paths into media items off the GUI thread: each batch (one drop or import) gets
-// a thread of its own that creates, probes and fills the items from the format catalogue and
-// the preferences, and hands them to the GUI thread in order, a few at a time.
+// a thread of its own that lists the supported files of its folders, creates, probes and fills
+// the items from the format catalogue and the preferences, and hands them to the GUI thread in
+// order, a few at a time.
 //
 // Thread: construct, call load() and destroy on the GUI thread; the signals arrive there.
 // Destroying the loader stops its threads after the item they are on and waits for them.
@@ -22,11 +23,18 @@ class MediaLoader : public QObject
     Q_OBJECT
 
 public:
+    // A file to load, or a folder whose supported files (at any depth) are loaded.
+    struct Source
+    {
+        QString path;
+        bool isFolder = false;
+    };
+
     explicit MediaLoader(QObject *parent = nullptr);
     ~MediaLoader() override;
 
-    // Starts a thread that loads `paths` in order; returns at once.
-    void load(const QStringList &paths);
+    // Starts a thread that loads `sources` in order; returns at once.
+    void load(const QList<Source> &sources);
 
     // Batches whose threads have not finished yet.
     int pendingBatches() const { return m_pendingBatches; }
@@ -43,7 +51,7 @@ signals:
     void batchFinished();
 
 private:
-    void run(const QStringList &paths);
+    void run(const QList<Source> &sources);
     void reapFinishedThreads();
 
     std::vector<QThread *> m_threads;
