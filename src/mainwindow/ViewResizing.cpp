@@ -17,6 +17,7 @@ class ResizeFollower : public QObject
 public:
     explicit ResizeFollower(QWidget *parent)
         : QObject(parent)
+        , m_lastSize(parent->size())
     {
         parent->installEventFilter(this);
     }
@@ -34,12 +35,12 @@ protected:
     {
         if (event->type() != QEvent::Resize)
             return false;
-        auto *resize = static_cast<QResizeEvent *>(event);
-        const QSize oldSize = resize->oldSize();
-        if (!oldSize.isValid())
-            return false;
+        // The size seen last, not the event's old size: a hidden widget's resizes reach it as one
+        // event without an old size when it is shown.
+        const QSize oldSize = m_lastSize;
+        const QSize newSize = static_cast<QResizeEvent *>(event)->size();
+        m_lastSize = newSize;
         auto *parent = static_cast<QWidget *>(watched);
-        const QSize newSize = resize->size();
         for (QWidget *child : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
             const uint mask = ViewResizing::autoresizingMask(child);
             if (mask == 0)
@@ -61,6 +62,8 @@ protected:
     }
 
 private:
+    QSize m_lastSize;
+
     // Shares `delta` among the stretching parts of one axis: the leading margin (`position`), the
     // size and the trailing margin, in proportion to their sizes (equally when all are empty).
     static void share(int delta, uint mask, uint leadBit, uint sizeBit, uint trailBit,

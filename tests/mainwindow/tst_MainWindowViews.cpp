@@ -142,10 +142,11 @@ void TestMainWindowViews::promptFollowsTheListAndItsSize()
     view.setGeometry(0, 0, 400, 300);
     QStandardItemModel model(0, 1);
     view.setModel(&model);
+    // The prompt is made before the window is first shown, as the main window does.
+    view.reloadData();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    view.reloadData();
     JKDropInTipsView *prompt = view.dropTipView();
     QVERIFY(prompt);
     QVERIFY(prompt->isVisible());
