@@ -8,6 +8,16 @@ TinyHttpServer::TinyHttpServer(QObject *parent)
     connect(&m_server, &QTcpServer::newConnection, this, &TinyHttpServer::onNewConnection);
 }
 
+TinyHttpServer::~TinyHttpServer()
+{
+    // Connections still open close while the server goes away: they must not reach the
+    // bookkeeping that is already gone.
+    for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
+        socket->disconnect(this);
+    for (QTcpSocket *socket : findChildren<QTcpSocket *>())
+        socket->disconnect(this);
+}
+
 bool TinyHttpServer::listen()
 {
     return m_server.listen(QHostAddress::LocalHost);

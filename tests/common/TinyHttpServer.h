@@ -29,6 +29,7 @@ public:
     };
 
     explicit TinyHttpServer(QObject *parent = nullptr);
+    ~TinyHttpServer() override;
 
     bool listen();
     QString baseUrl() const;

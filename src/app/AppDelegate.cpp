@@ -1,0 +1,70 @@
+#include "app/AppDelegate.h"
+
+#include "model/MVMediaInfo.h"
+#include "preferences/CustomSettingViewCtl.h"
+#include "preferences/PrefsWindowController.h"
+#include "preferences/TrustedPathsPane.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QWidget>
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+{}
+
+AppDelegate::~AppDelegate()
+{
+    // The window shows one of the panes' views: it goes first.
+    _preferWndCtl.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    FFMpegInit();
+    if (!_preferWndCtl)
+        buildPreferencesWindow();
+    _preferWndCtl->window();
+}
+
+void AppDelegate::buildPreferencesWindow()
+{
+    m_trustedPane = std::make_unique<TrustedPathsPane>();
+    m_settingsPane = std::make_unique<CustomSettingViewCtl>();
+    const QList<PrefsViewController *> panes{m_settingsPane.get(), m_trustedPane.get()};
+    _preferWndCtl = std::make_unique<PrefsWindowController>(
+        panes, QCoreApplication::translate("AppDelegate", "Preferences"));
+    // Selecting the trusted folders pane loads the window and that pane's view, which regains
+    // the stored folders; selecting the settings pane afterwards leaves it in front.
+    if (_preferWndCtl->selectedViewController() != m_trustedPane.get()) {
+        _preferWndCtl->selectControllerAtIndex(1);
+        _preferWndCtl->selectControllerAtIndex(0);
+    }
+}
+
+void AppDelegate::preferenceDown()
+{
+    if (!_preferWndCtl)
+        buildPreferencesWindow();
+    _preferWndCtl->showWindow();
+}
+
+void AppDelegate::setWindow(QWidget *window)
+{
+    if (_window)
+        _window->removeEventFilter(this);
+    _window = window;
+    if (_window)
+        _window->installEventFilter(this);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _window && event->type() == QEvent::Close &&
+        applicationShouldTerminateAfterLastWindowClosed()) {
+        // Let the window close first, then end the application even if the preferences or
+        // the products window are still open.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}

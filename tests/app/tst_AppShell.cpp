@@ -1,0 +1,140 @@
+#include "Shared/FolderBookmark.h"
+#include "Shared/Workspace.h"
+#include "TestEnvironment.h"
+#include "TinyHttpServer.h"
+#include "app/AppDelegate.h"
+#include "app/MacAppHelper.h"
+#include "crash/CrashReportObject.h"
+#include "crash/CrashReportUtil.h"
+#include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
+#include "model/UserDefaults.h"
+#include "net/AppRecommandWndCtl.h"
+#include "preferences/MVTrustedPathViewCtl.h"
+#include "preferences/PrefsWindowController.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QUrlQuery>
+#include <QtTest>
+
+namespace {
+
+class RecordingWorkspace : public Workspace
+{
+public:
+    QList<QUrl> opened;
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+    void selectFile(const QString &) override {}
+};
+
+} // namespace
+
+class TestAppShell : public QObject
+{
+    Q_OBJECT
+
+private:
+    TinyHttpServer m_server;
+    RecordingWorkspace m_workspace;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_server.listen());
+        m_server.route("/common_task/reportstartup.php", QByteArray("ok"));
+        qputenv("WAVELARK_MAKER_SERVER", m_server.baseUrl().toUtf8());
+        Workspace::setShared(&m_workspace);
+        PreferenceDefaults::registerDefaults(UserDefaults::standard());
+    }
+
+    void cleanupTestCase() { Workspace::setShared(nullptr); }
+
+    void wakeUpHandsOnThePendingCrashRecordAndReportsTheStart()
+    {
+        const QString record = CrashReportUtil::getCrashReportObjectPath();
+        QVERIFY(QDir().mkpath(QFileInfo(record).path()));
+        CrashReportObject crash =
+            CrashReportObject::initWithCrashDate(QDateTime::currentDateTime(), {"frame 0"});
+        QVERIFY(crash.writeToFile(record, true));
+
+        MacAppHelper helper;
+        QCOMPARE(MacAppHelper::sharedInstance(), &helper);
+        QSignalSpy requests(&m_server, &TinyHttpServer::requestReceived);
+        helper.awakeFromNib();
+        QVERIFY(!QFile::exists(record));
+        QCOMPARE(helper.bundleID(), QString("com.morvane.wavelark"));
+
+        QVERIFY(requests.wait(20000));
+        const QUrl target(m_server.url(requests.first().first().toString()));
+        QCOMPARE(target.path(), QString("/common_task/reportstartup.php"));
+        const QUrlQuery query(target);
+        QCOMPARE(query.queryItemValue("channelid"), QString("5"));
+        QCOMPARE(query.queryItemValue("appid"), QString("com.morvane.wavelark"));
+        QCOMPARE(query.queryItemValue("userid"), UserDefaults::standard().stringForKey("guid"));
+    }
+
+    void menuCommandsOpenTheMakersAddresses()
+    {
+        MacAppHelper helper;
+        m_workspace.opened.clear();
+        helper.feedbackDown();
+        helper.rateDown();
+        helper.websiteDown();
+        QCOMPARE(m_workspace.opened.size(), 3);
+        QCOMPARE(m_workspace.opened[0].toString(QUrl::FullyEncoded),
+                 QString("mailto:support@morvane.com?subject=About%20Wavelark"));
+        QCOMPARE(m_workspace.opened[1].toString(), QString("appstream:com.morvane.wavelark"));
+        QCOMPARE(m_workspace.opened[2].scheme(), QString("https"));
+    }
+
+    void moreProductsReusesOneWindow()
+    {
+        m_server.route("/jsons/products.json", QByteArray("[]"));
+        MacAppHelper helper;
+        helper.moreProductsDown();
+        AppRecommandWndCtl *first = helper.recommendationsWindow();
+        QVERIFY(first);
+        helper.moreProductsDown();
+        QCOMPARE(helper.recommendationsWindow(), first);
+    }
+
+    void launchingRegainsTrustedFoldersAndLeavesTheSettingsPaneSelected()
+    {
+        const QString folder = TestEnvironment::home() + "/Trusted Music";
+        QVERIFY(QDir().mkpath(folder));
+        UserDefaults::standard().setValue(PrefKeys::Bookmarks,
+                                          QVariantList{FolderBookmark::create(folder)});
+
+        AppDelegate delegate;
+        delegate.applicationDidFinishLaunching();
+        PrefsWindowController *preferences = delegate.preferencesWindowController();
+        QVERIFY(preferences);
+        QVERIFY(preferences->isWindowLoaded());
+        QVERIFY(!preferences->window()->isVisible());
+        QCOMPARE(preferences->selectedViewController(), preferences->viewControllers().first());
+
+        QVERIFY(MVTrustedPathViewCtl::sharedInstance());
+        QCOMPARE(MVTrustedPathViewCtl::sharedInstance()->items(),
+                 QList<QUrl>{QUrl::fromLocalFile(folder)});
+
+        delegate.preferenceDown();
+        QVERIFY(preferences->window()->isVisible());
+        QCOMPARE(delegate.preferencesWindowController(), preferences);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    TestEnvironment environment;
+    QApplication app(argc, argv);
+    TestAppShell test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_AppShell.moc"
