@@ -7,15 +7,15 @@
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
-#include <QElapsedTimer>
 #include <QThread>
+
+#include <memory>
 
 namespace {
 
-// A batch hands its items over when this many are ready or this long has passed, so a large
-// folder shows up progressively without one queued call per file.
-constexpr int kHandOverCount = 64;
-constexpr qint64 kHandOverMs = 40;
+// Items are probed and handed over in chunks of this many files, so a large folder shows up
+// progressively without one queued call per file.
+constexpr qsizetype kChunkSize = 32;
 
 } // namespace
 
@@ -82,38 +82,68 @@ void MediaLoader::run(const QList<Source> &sources)
 {
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
-    QList<LSMediaPtr> ready;
-    QElapsedTimer sinceHandOver;
-    sinceHandOver.start();
-    auto handOver = [this, &ready] {
-        if (ready.isEmpty())
-            return;
-        QMetaObject::invokeMethod(
-            this, [this, items = ready] { emit itemsLoaded(items); }, Qt::QueuedConnection);
-        ready.clear();
-    };
-    auto loadFile = [&](const QString &path) {
-        ready.append(makeMedia(path));
-        if (ready.size() >= kHandOverCount || sinceHandOver.elapsed() >= kHandOverMs) {
-            handOver();
-            sinceHandOver.restart();
-        }
-    };
     const QStringList supported = GlobalFun::getSupportedFmts();
+    QStringList files;
     for (const Source &source : sources) {
         if (m_stopping)
             break;
-        if (!source.isFolder) {
-            loadFile(source.path);
-            continue;
-        }
-        for (const QString &path : GlobalFun::fileListAtDirenctory(source.path, supported)) {
-            if (m_stopping)
-                break;
-            loadFile(path);
-        }
+        if (source.isFolder)
+            files += GlobalFun::fileListAtDirenctory(source.path, supported);
+        else
+            files << source.path;
     }
-    handOver();
+
+    // The files are probed in chunks by this thread and, for a larger batch, one helper thread;
+    // this thread hands the finished chunks over strictly in their order.
+    struct Chunk
+    {
+        QList<LSMediaPtr> items;
+        std::atomic<bool> done{false};
+    };
+    const int chunkCount = int((files.size() + kChunkSize - 1) / kChunkSize);
+    std::vector<Chunk> chunks(static_cast<size_t>(chunkCount));
+    std::atomic<int> nextChunk{0};
+    // Probes the next unclaimed chunk; false when none is left.
+    auto probeNextChunk = [&] {
+        const int index = nextChunk++;
+        if (index >= chunkCount)
+            return false;
+        Chunk &chunk = chunks[size_t(index)];
+        const qsizetype end = qMin(qsizetype(index + 1) * kChunkSize, files.size());
+        for (qsizetype i = qsizetype(index) * kChunkSize; i < end && !m_stopping; ++i)
+            chunk.items.append(makeMedia(files.at(i)));
+        chunk.done.store(true, std::memory_order_release);
+        return true;
+    };
+    int handedOver = 0;
+    auto handOverFinishedChunks = [&] {
+        QList<LSMediaPtr> ready;
+        while (handedOver < chunkCount &&
+               chunks[size_t(handedOver)].done.load(std::memory_order_acquire)) {
+            ready += chunks[size_t(handedOver)].items;
+            chunks[size_t(handedOver)].items.clear();
+            ++handedOver;
+        }
+        if (ready.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, ready] { emit itemsLoaded(ready); }, Qt::QueuedConnection);
+    };
+
+    std::unique_ptr<QThread> helper;
+    if (chunkCount > 1 && QThread::idealThreadCount() > 1) {
+        helper.reset(QThread::create([&] {
+            while (probeNextChunk()) {
+            }
+        }));
+        helper->start();
+    }
+    while (probeNextChunk())
+        handOverFinishedChunks();
+    if (helper)
+        helper->wait();
+    handOverFinishedChunks();
+
     QMetaObject::invokeMethod(
         this,
         [this] {

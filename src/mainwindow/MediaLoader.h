@@ -13,8 +13,8 @@ class QThread;
 
 // Turns accepted paths into media items off the GUI thread: each batch (one drop or import) gets
 // a thread of its own that lists the supported files of its folders, creates, probes and fills
-// the items from the format catalogue and the preferences, and hands them to the GUI thread in
-// order, a few at a time.
+// the items from the format catalogue and the preferences (a large batch with the help of a
+// second thread), and hands them to the GUI thread in order, a few at a time.
 //
 // Thread: construct, call load() and destroy on the GUI thread; the signals arrive there.
 // Destroying the loader stops its threads after the item they are on and waits for them.

@@ -3,6 +3,7 @@
 #include "MainWindowTestSupport.h"
 #include "TestAudio.h"
 
+#include "Shared/GlobalFun.h"
 #include "mainwindow/JKDropInTipsView.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
@@ -37,6 +38,7 @@ private slots:
 
     void threeFilesDroppedAtRowTwoLandInOrder();
     void folderAddsEverySupportedFileAndIsTrustedOnce();
+    void largeFolderKeepsItsOrderFromTheDropRowOn();
     void dropOntoRowIsRefused();
     void onlySupportedPathsAreKept_data();
     void onlySupportedPathsAreKept();
@@ -159,6 +161,28 @@ void TestMainWindowDrops::folderAddsEverySupportedFileAndIsTrustedOnce()
     dropAndWait({folder}, aboveRow(m_window->tableView(), 0), 4);
     QCOMPARE(m_trusted->items().size(), 1);
     QCOMPARE(UserDefaults::standard().arrayForKey(PrefKeys::Bookmarks).size(), 1);
+}
+
+void TestMainWindowDrops::largeFolderKeepsItsOrderFromTheDropRowOn()
+{
+    // Enough files to be probed in several chunks by more than one thread.
+    const QString folder = m_scratch->filePath(QStringLiteral("collection"));
+    for (int i = 0; i < 150; ++i)
+        sample(QStringLiteral("collection/disc%1/t%2.%3")
+                   .arg(i / 40)
+                   .arg(i)
+                   .arg(i % 3 ? "flac" : "ogg"));
+    const QStringList around{sample(QStringLiteral("before.flac")),
+                             sample(QStringLiteral("after.flac"))};
+    dropAndWait(around, QPoint(20, 20), 2);
+
+    dropAndWait({folder}, aboveRow(m_window->tableView(), 1), 152);
+    const QStringList listed =
+        GlobalFun::fileListAtDirenctory(folder, GlobalFun::getSupportedFmts());
+    QCOMPARE(listed.size(), 150);
+    QCOMPARE(paths(), QStringList{around[0]} + listed + QStringList{around[1]});
+    for (const LSMediaPtr &media : m_window->items())
+        QVERIFY(media->duration() > 0.9);
 }
 
 void TestMainWindowDrops::dropOntoRowIsRefused()
