@@ -41,7 +41,6 @@ class TestMainWindowViews : public QObject
     Q_OBJECT
 
 private slots:
-    void promptDefaults();
     void promptDrawing_data();
     void promptDrawing();
     void promptFollowsTheListAndItsSize();
@@ -51,19 +50,6 @@ private slots:
     void progressTexts();
     void statusLine();
 };
-
-void TestMainWindowViews::promptDefaults()
-{
-    JKDropInTipsView view;
-    QCOMPARE(view.clrNorBg(), QColor::fromRgbF(236 / 255.f, 237 / 255.f, 235 / 255.f));
-    QCOMPARE(view.clrHlBg(), QColor::fromRgbF(117 / 255.f, 187 / 255.f, 231 / 255.f));
-    QCOMPARE(view.clrNorArrowFill(), QColor::fromRgbF(162 / 255.f, 164 / 255.f, 166 / 255.f));
-    QCOMPARE(view.clrHlArrowFill(), QColor::fromRgbF(247 / 255.f, 249 / 255.f, 251 / 255.f));
-    QCOMPARE(view.fArrowRectWidth(), 100.0);
-    QCOMPARE(view.fArrowWidth(), 50.0);
-    QVERIFY(!view.bHighlighted());
-    QVERIFY(view.strPromot().isEmpty());
-}
 
 void TestMainWindowViews::promptDrawing_data()
 {
