@@ -89,7 +89,7 @@ void ConvertOperation::main()
 {
     LSMedia &media = *m_mediaToConvert;
     if (isCancelled()) {
-        media.setEumCvtState(LSMedia::CvtStateCanceled);
+        setState(LSMedia::CvtStateCanceled);
         return;
     }
 
@@ -122,7 +122,7 @@ void ConvertOperation::main()
         m_runningTask = m_wraperTask.get();
     }
     m_wraperTask->startProcess();
-    media.setEumCvtState(LSMedia::CvtStateConverting);
+    setState(LSMedia::CvtStateConverting);
     m_bIsConverting = true;
     // A cancel that came before the runner could be reached.
     if (isCancelled())
@@ -150,7 +150,7 @@ void ConvertOperation::main()
     m_wraperTask.reset();
 
     if (m_iExitCode != 0) {
-        media.setEumCvtState(LSMedia::CvtStateCanceled);
+        setState(LSMedia::CvtStateCanceled);
         // The empty file that reserved the name was never written: do not leave it behind.
         const QFileInfo output(command.outputPath);
         if (output.isFile() && output.size() == 0)
@@ -159,7 +159,7 @@ void ConvertOperation::main()
     }
 
     syncToLibraryIfWanted(command.outputPath);
-    media.setEumCvtState(LSMedia::CvtStateFinished);
+    setState(LSMedia::CvtStateFinished);
 }
 
 void ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
@@ -173,12 +173,20 @@ void ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
     if (!qualifies || !syncWanted)
         return;
 
-    media.setEumCvtState(LSMedia::CvtStateSyncing);
+    setState(LSMedia::CvtStateSyncing);
     QString playlistName = UserDefaults::standard().stringForKey(PrefKeys::PlaylistName);
     if (playlistName.isEmpty())
         playlistName = QString::fromUtf8(AppInfo::kProductName);
     ScriptBridgeHelper::syncItunesLibrary(playlistName, outputPath);
-    media.setEumCvtState(LSMedia::CvtStateFinished);
+    setState(LSMedia::CvtStateFinished);
+}
+
+void ConvertOperation::setState(qint32 state)
+{
+    const bool changed = m_mediaToConvert->eumCvtState() != state;
+    m_mediaToConvert->setEumCvtState(state);
+    if (changed && m_stateObserver)
+        m_stateObserver(state);
 }
 
 void ConvertOperation::processStarted()

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QEventLoop;
@@ -44,6 +45,12 @@ public:
     // Runs this program instead of the encoder beside the executable (tests, other installs).
     void setEncoderPathOverride(const QString &path);
 
+    // Called with every change of state this operation makes to its item from main() on, on the
+    // worker thread, for callers that follow a run without polling. Set it before the operation is
+    // queued.
+    using StateObserver = std::function<void(qint32 state)>;
+    void setStateObserver(StateObserver observer) { m_stateObserver = std::move(observer); }
+
     // TaskWrapperController
     void processStarted() override;
     void appendOutput(const QString &output) override;
@@ -51,6 +58,7 @@ public:
     void launcherDidTerminatedWithCode(int status) override;
 
 private:
+    void setState(qint32 state);
     void noteDiagnostics(const QString &output);
     void syncToLibraryIfWanted(const QString &outputPath);
 
@@ -62,6 +70,7 @@ private:
     double m_dLastLeftTime = 1000.0;
     std::atomic<int> m_iExitCode{0};
 
+    StateObserver m_stateObserver;
     QEventLoop *m_waitLoop = nullptr; // the wait slice in progress, on the worker thread
 
     mutable QMutex m_lock; // guards the fields below and the runner pointer seen by cancel()

@@ -140,7 +140,8 @@ private slots:
         OperationQueue queue(3);
         const QList<GatedPtr> operations = addGated(queue, tracker, 5);
         GateGuard guard{operations};
-        QTRY_VERIFY_WITH_TIMEOUT(operations.at(2)->ran, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            operations.at(0)->ran && operations.at(1)->ran && operations.at(2)->ran, 30000);
         queue.setMaxConcurrentOperationCount(1);
         QCOMPARE(queue.maxConcurrentOperationCount(), 1);
         operations.at(0)->gate.release();
