@@ -5,6 +5,37 @@
 
 #include <QTimer>
 
+#include <cerrno>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// How much the conversions give way to the window: the encoders take every core they can, and
+// at the same priority the window's redraws would wait behind them.
+constexpr int kConversionNice = 10;
+
+// A conversion that runs, with its encoder, below the window's priority. Linux keeps the nice
+// value per thread, and the encoder inherits it from the thread that starts it.
+class BackgroundConvertOperation final : public ConvertOperation
+{
+public:
+    using ConvertOperation::ConvertOperation;
+
+    void main() override
+    {
+        const id_t thread = id_t(::gettid());
+        errno = 0;
+        const int current = ::getpriority(PRIO_PROCESS, thread);
+        if (errno == 0 && current < kConversionNice)
+            ::setpriority(PRIO_PROCESS, thread, kConversionNice);
+        ConvertOperation::main();
+    }
+};
+
+} // namespace
+
 ListConversionRun::ListConversionRun(int width, QObject *parent)
     : QObject(parent)
     , m_queue(std::make_unique<OperationQueue>(width))
@@ -22,7 +53,7 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items)
 {
     m_isConverting = true;
     for (const LSMediaPtr &media : items)
-        m_queue->addOperation(std::make_shared<ConvertOperation>(media));
+        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media));
 
     if (m_timer) {
         m_timer->stop();
