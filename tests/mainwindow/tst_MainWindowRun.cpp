@@ -24,8 +24,28 @@
 #include <memory>
 
 namespace {
+
 constexpr int kRunTimeoutMs = 240000;
+
+// The nice values of this process's running children (the encoders).
+QList<int> childNiceValues()
+{
+    QList<int> values;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // Fields after the command name (which ends with the last ')'): state, ppid, ... nice.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 16 && fields.at(1) == self.toLatin1())
+            values << fields.at(16).toInt();
+    }
+    return values;
 }
+
+} // namespace
 
 class TestMainWindowRun : public QObject
 {
@@ -122,7 +142,9 @@ void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
     // Every text each row shows, sampled far more often than the window redraws.
     MediaListModel *model = m_window->listModel();
     QVector<QStringList> seen(files.size());
+    QList<int> encoderNice;
     auto sampleTexts = [&] {
+        encoderNice += childNiceValues();
         for (int row = 0; row < model->rowCount(); ++row) {
             const QString text =
                 model->index(row, MediaListModel::ProgressColumn).data().toString();
@@ -152,6 +174,10 @@ void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
         for (int i = 1; i < texts.size() - 1; ++i)
             QVERIFY2(percent.match(texts[i]).hasMatch(), qPrintable(texts[i]));
     }
+    // The encoders run below the window's priority.
+    QVERIFY(!encoderNice.isEmpty());
+    for (int nice : std::as_const(encoderNice))
+        QVERIFY2(nice >= 10, QByteArray::number(nice));
     for (const LSMediaPtr &media : m_window->items())
         QVERIFY(QFile::exists(QDir(outputFolder).filePath(media->strOutFileName() + ".mp3")));
 
