@@ -39,6 +39,7 @@ private slots:
     void threeFilesDroppedAtRowTwoLandInOrder();
     void folderAddsEverySupportedFileAndIsTrustedOnce();
     void largeFolderKeepsItsOrderFromTheDropRowOn();
+    void rowsRemovedWhileLoadingDoNotDisplaceTheBatch();
     void dropOntoRowIsRefused();
     void onlySupportedPathsAreKept_data();
     void onlySupportedPathsAreKept();
@@ -183,6 +184,23 @@ void TestMainWindowDrops::largeFolderKeepsItsOrderFromTheDropRowOn()
     QCOMPARE(paths(), QStringList{around[0]} + listed + QStringList{around[1]});
     for (const LSMediaPtr &media : m_window->items())
         QVERIFY(media->duration() > 0.9);
+}
+
+void TestMainWindowDrops::rowsRemovedWhileLoadingDoNotDisplaceTheBatch()
+{
+    const QString folder = m_scratch->filePath(QStringLiteral("pile"));
+    for (int i = 0; i < 70; ++i)
+        sample(QStringLiteral("pile/t%1.flac").arg(i, 2, 10, QLatin1Char('0')));
+    dropAndWait({sample(QStringLiteral("a.flac")), sample(QStringLiteral("b.flac"))},
+                QPoint(20, 20), 2);
+
+    // The batch is to go below both rows, but the list is cleared before anything arrives.
+    const QPoint below(
+        20, m_window->tableView()->visualRect(m_window->listModel()->index(1, 0)).bottom() + 10);
+    QVERIFY(dropPaths(m_window->tableView(), {folder}, below).dropAccepted);
+    m_window->clearDown();
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, kLoadTimeoutMs);
+    QCOMPARE(paths(), GlobalFun::fileListAtDirenctory(folder, GlobalFun::getSupportedFmts()));
 }
 
 void TestMainWindowDrops::dropOntoRowIsRefused()
