@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 
 namespace {
 
@@ -122,12 +123,35 @@ void MyTableView::validateDrag(QDropEvent *event)
     const Qt::DropAction action =
         m_dropDelegate ? m_dropDelegate->validateDrop(this, event->mimeData(), position)
                        : Qt::IgnoreAction;
+    setDropIndicatorRow(action == Qt::IgnoreAction ? -1 : position.row);
     if (action == Qt::IgnoreAction) {
         event->ignore();
         return;
     }
     event->setDropAction(action);
     event->accept();
+}
+
+void MyTableView::setDropIndicatorRow(int row)
+{
+    if (row == m_dropIndicatorRow)
+        return;
+    m_dropIndicatorRow = row;
+    viewport()->update();
+}
+
+void MyTableView::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    const int rows = model() ? model()->rowCount() : 0;
+    if (m_dropIndicatorRow < 0 || rows == 0)
+        return;
+    // A line where the files would be inserted: above that row, or under the last one.
+    const int y = m_dropIndicatorRow < rows ? rowViewportPosition(m_dropIndicatorRow)
+                                            : rowViewportPosition(rows - 1) + rowHeight(rows - 1);
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawLine(0, y, viewport()->width(), y);
 }
 
 void MyTableView::dragEnterEvent(QDragEnterEvent *event)
@@ -147,11 +171,13 @@ void MyTableView::dragMoveEvent(QDragMoveEvent *event)
 void MyTableView::dragLeaveEvent(QDragLeaveEvent *event)
 {
     QTableView::dragLeaveEvent(event);
+    setDropIndicatorRow(-1);
     refreshState(false);
 }
 
 void MyTableView::dropEvent(QDropEvent *event)
 {
+    setDropIndicatorRow(-1);
     const MyTableViewDropPosition position = dropPositionAt(event->position().toPoint());
     const bool taken =
         m_dropDelegate && m_dropDelegate->acceptDrop(this, event->mimeData(), position);

@@ -79,11 +79,16 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void validateDrag(QDropEvent *event);
+    // The row above which a hovering drag would insert (the row count: below the last row);
+    // -1 for none.
+    void setDropIndicatorRow(int row);
 
     QPointer<JKDropInTipsView> m_dropTipView;
     MyTableViewDelegate *m_reloadDelegate = nullptr;
     MyTableViewDropDelegate *m_dropDelegate = nullptr;
+    int m_dropIndicatorRow = -1;
 };
