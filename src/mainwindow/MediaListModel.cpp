@@ -69,7 +69,11 @@ int MediaListModel::insertItems(int row, const QList<LSMediaPtr> &items)
 
 void MediaListModel::removeItemsAtRows(const QList<int> &rows)
 {
-    QList<int> sorted = rows;
+    QList<int> sorted;
+    for (int row : rows) {
+        if (row >= 0 && row < m_aryItems.size())
+            sorted << row;
+    }
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // From the bottom up, one contiguous run at a time, so that earlier rows keep their index.
@@ -80,8 +84,6 @@ void MediaListModel::removeItemsAtRows(const QList<int> &rows)
         while (i > 0 && sorted.at(i - 1) == first - 1)
             first = sorted.at(--i);
         --i;
-        if (first < 0 || last >= m_aryItems.size())
-            continue;
         beginRemoveRows(QModelIndex(), first, last);
         m_aryItems.remove(first, last - first + 1);
         endRemoveRows();

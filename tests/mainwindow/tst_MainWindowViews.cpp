@@ -49,6 +49,7 @@ private slots:
     void progressTexts_data();
     void progressTexts();
     void statusLine();
+    void removingScatteredRows();
 };
 
 void TestMainWindowViews::promptDrawing_data()
@@ -236,6 +237,22 @@ void TestMainWindowViews::statusLine()
     QCOMPARE(model.index(1, MediaListModel::DurationColumn).data().toString(),
              QStringLiteral("00:00:00"));
     QCOMPARE(MediaListModel::cellText(*probed, QStringLiteral("other")), QString());
+}
+
+void TestMainWindowViews::removingScatteredRows()
+{
+    MediaListModel model;
+    QList<LSMediaPtr> items;
+    for (int i = 0; i < 7; ++i) {
+        items << std::make_shared<LSMedia>();
+        items.last()->setFilePath(QStringLiteral("/m/%1.flac").arg(i));
+    }
+    model.insertItems(0, items);
+    model.removeItemsAtRows({5, 0, 3, 2, 3, -1, 9});
+    QCOMPARE(model.items(), QList<LSMediaPtr>({items[1], items[4], items[6]}));
+    // Inserting past the end appends.
+    model.insertItems(10, {items[0]});
+    QCOMPARE(model.items().last(), items[0]);
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestMainWindowViews)
