@@ -4,6 +4,8 @@
 #include "net/WebRequest.h"
 #include "net/WebRequestDelegate.h"
 
+#include "net/AppRecommandWndCtl.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>

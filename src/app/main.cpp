@@ -1,39 +1,95 @@
-#include "app/DesktopWorkspace.h"
-
 #include "AppInfo.h"
+#include "app/AppDelegate.h"
+#include "app/AppMenus.h"
+#include "app/DesktopWorkspace.h"
+#include "app/InstanceChannel.h"
+#include "app/MacAppHelper.h"
+#include "app/RunAnnouncer.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/Translations.h"
-#include "model/MVMediaInfo.h"
-#include "preferences/PreferencesWindow.h"
+#include "net/AppRater.h"
+#include "net/MessageBoxPresenter.h"
+#include "net/UpdateCheck.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QMenu>
-#include <QMenuBar>
+#include <QFileInfo>
+#include <QIcon>
+#include <QTimer>
+
+namespace {
+
+void describeApplication()
+{
+    QApplication::setApplicationName(QLatin1String(AppInfo::kProductName));
+    QApplication::setOrganizationName(QLatin1String(AppInfo::kMakerName));
+    QApplication::setApplicationVersion(QLatin1String(AppInfo::kShortVersion));
+    QApplication::setDesktopFileName(QLatin1String(AppInfo::kBundleIdentifier));
+    QApplication::setWindowIcon(QIcon::fromTheme(QLatin1String(AppInfo::kBundleIdentifier),
+                                                 QIcon(QStringLiteral(":/app/wavelark.svg"))));
+}
+
+// The files and folders named on the command line; Qt has taken its own options already.
+QStringList pathArguments(const QStringList &arguments)
+{
+    QStringList paths;
+    for (const QString &argument : arguments.mid(1)) {
+        if (!argument.startsWith(QLatin1Char('-')) || QFileInfo::exists(argument))
+            paths.append(argument);
+    }
+    return paths;
+}
+
+// Paths from the command line or from a later start go to the top of the list, as an import.
+void openPaths(MainWndController &window, const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    window.setCurrentIndex(-1);
+    window.loadMediasWithPaths(paths, -1);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QLatin1String(AppInfo::kProductName));
-    QApplication::setOrganizationName(QLatin1String(AppInfo::kMakerName));
-    QApplication::setApplicationVersion(QLatin1String(AppInfo::kShortVersion));
-    Translations::install(app);
+    describeApplication();
+    const QStringList paths = pathArguments(QApplication::arguments());
 
+    InstanceChannel instances;
+    if (instances.handOverToRunningInstance(paths))
+        return 0;
+
+    Translations::install(app);
     DesktopWorkspace workspace;
     Workspace::setShared(&workspace);
-    FFMpegInit();
 
     MainWndController window;
-    // After the main window has registered the defaults the settings pane shows. Its trusted
-    // folders pane regains the stored folders before anything is converted.
-    PreferencesWindow::shared();
-    QMenu *appMenu = window.menuBar()->addMenu(QLatin1String(AppInfo::kProductName));
-    QAction *preferences = appMenu->addAction(QApplication::translate("main", "Preferences..."),
-                                              &PreferencesWindow::show);
-    preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setShortcuts({QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)});
+    MacAppHelper helper;
+    helper.awakeFromNib();
+    AppDelegate delegate;
+    delegate.setWindow(&window);
+    delegate.applicationDidFinishLaunching();
+    AppMenus::install(window, delegate, helper);
+    RunAnnouncer announcer(window);
+
+    MessageBoxPresenter prompts(&window);
+    PromptPresenter::setShared(&prompts);
+    AppRater::startWhenApplicationRuns();
+    UpdateCheck::startWhenApplicationRuns();
+
+    QObject::connect(&instances, &InstanceChannel::pathsReceived, &window,
+                     [&window](const QStringList &handedOver) {
+                         openPaths(window, handedOver);
+                         window.showNormal();
+                         window.raise();
+                         window.activateWindow();
+                     });
     window.show();
+    QTimer::singleShot(0, &window, [&window, paths] { openPaths(window, paths); });
+
     const int status = app.exec();
+    PromptPresenter::setShared(nullptr);
     Workspace::setShared(nullptr);
     return status;
 }

@@ -2,10 +2,9 @@
 
 #include "net/PromptPresenter.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
-
-class QMessageBox;
 
 // Shows the rating prompt's and the update check's sheets as window-modal message boxes on the
 // main window: the registered one when it is visible, else the active window.

@@ -1,0 +1,97 @@
+#include "app/AppMenus.h"
+
+#include "AppInfo.h"
+#include "app/AppDelegate.h"
+#include "app/MacAppHelper.h"
+#include "mainwindow/MainWndController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace AppMenus {
+namespace {
+
+QString tr(const char *text)
+{
+    return QApplication::translate("AppMenus", text);
+}
+
+void showAbout(MainWndController &window)
+{
+    auto *about = new QMessageBox(
+        QMessageBox::NoIcon, tr("About %1").arg(AppInfo::kProductName),
+        QStringLiteral("<b>%1 %2</b>")
+            .arg(QLatin1String(AppInfo::kProductName), QLatin1String(AppInfo::kShortVersion)),
+        QMessageBox::Ok, &window);
+    about->setInformativeText(tr("Converts FLAC and Ogg audio to MP3 or AAC.\n© %1")
+                                  .arg(QLatin1String(AppInfo::kMakerName)));
+    about->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    about->setWindowModality(Qt::WindowModal);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void addApplicationMenu(MainWndController &window, AppDelegate &delegate)
+{
+    QMenu *menu = window.menuBar()->addMenu(QLatin1String(AppInfo::kProductName));
+    QObject::connect(window.aboutMenu(), &QAction::triggered, &window,
+                     [&window] { showAbout(window); });
+    window.aboutMenu()->setMenuRole(QAction::AboutRole);
+    menu->addAction(window.aboutMenu());
+    menu->addSeparator();
+    QAction *preferences =
+        menu->addAction(tr("Preferences..."), &delegate, &AppDelegate::preferenceDown);
+    preferences->setMenuRole(QAction::PreferencesRole);
+    preferences->setShortcuts({QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)});
+    menu->addSeparator();
+    window.hideMenu()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    menu->addAction(window.hideMenu());
+    window.quitMenu()->setShortcut(QKeySequence::Quit);
+    window.quitMenu()->setMenuRole(QAction::QuitRole);
+    menu->addAction(window.quitMenu());
+}
+
+void addFileMenu(MainWndController &window)
+{
+    QMenu *menu = window.menuBar()->addMenu(tr("&File"));
+    window.importAction()->setShortcut(QKeySequence::Open);
+    menu->addAction(window.importAction());
+    QAction *start =
+        menu->addAction(tr("Start Converting"), &window, &MainWndController::startConvertDown);
+    start->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    QObject::connect(menu, &QMenu::aboutToShow, &window,
+                     [&window, start] { start->setEnabled(window.btnStart()->isEnabled()); });
+    menu->addSeparator();
+    menu->addAction(window.revealAction());
+    menu->addAction(window.deleteAction());
+    menu->addAction(window.clearAction());
+}
+
+void addHelpMenu(MainWndController &window, MacAppHelper &helper)
+{
+    QMenu *menu = window.menuBar()->addMenu(tr("&Help"));
+    QObject::connect(window.helpMenu(), &QAction::triggered, &helper, &MacAppHelper::websiteDown);
+    menu->addAction(window.helpMenu());
+    menu->addSeparator();
+    menu->addAction(tr("Send Feedback..."), &helper, &MacAppHelper::feedbackDown);
+    menu->addAction(tr("More Products..."), &helper, &MacAppHelper::moreProductsDown);
+    menu->addAction(tr("Rate %1...").arg(QLatin1String(AppInfo::kProductName)), &helper,
+                    &MacAppHelper::rateDown);
+    menu->addAction(tr("%1 Website").arg(QLatin1String(AppInfo::kProductName)), &helper,
+                    &MacAppHelper::websiteDown);
+}
+
+} // namespace
+
+void install(MainWndController &window, AppDelegate &delegate, MacAppHelper &helper)
+{
+    addApplicationMenu(window, delegate);
+    addFileMenu(window);
+    addHelpMenu(window, helper);
+}
+
+} // namespace AppMenus
