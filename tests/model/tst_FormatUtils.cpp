@@ -40,7 +40,7 @@ QByteArray catalogue(const QString &formats, const QString &devices, const QStri
         .toUtf8();
 }
 
-// Video row with the spec's own example values; numbers as text, as integer and as real.
+// Video row with the worked example's values; numbers as text, as integer and as real.
 const QString kMovieSettings =
     "<key>image</key><string>movie_icon</string><key>formattype</key><string>1</string>" +
     setting("vcodec", str("H.264")) + setting("vbitrate", "<integer>1500</integer>") +
