@@ -13,23 +13,6 @@ namespace {
 
 constexpr int kRefreshMs = 500;
 
-// The list's text for a final state.
-QString stateText(qint32 state)
-{
-    switch (state) {
-    case LSMedia::CvtStateCanceled:
-        return QStringLiteral("Canceled.");
-    case LSMedia::CvtStateFinished:
-        return QStringLiteral("Task Finished.");
-    case LSMedia::CvtStateFailed:
-        return QStringLiteral("Failed!");
-    case LSMedia::CvtStatePending:
-        return QStringLiteral("Pending!");
-    default:
-        return QStringLiteral("Unkown!!!");
-    }
-}
-
 double finitePercent(float percent)
 {
     return std::isfinite(percent) ? qBound(0.0, double(percent), 100.0) : 0.0;
@@ -115,10 +98,11 @@ void ConversionRun::report(Entry &entry)
     if (state == LSMedia::CvtStatePending)
         return; // cancelled before it started: nothing to say about it
     if (state == LSMedia::CvtStateFinished) {
-        m_display->printLine(QStringLiteral("%1  %2 -> %3").arg(stateText(state), input, output));
+        m_display->printLine(QStringLiteral("%1  %2 -> %3")
+                                 .arg(LSMedia::progressText(state, 100.0f), input, output));
         return;
     }
-    m_display->printLine(QStringLiteral("%1  %2").arg(stateText(state), input));
+    m_display->printLine(QStringLiteral("%1  %2").arg(LSMedia::progressText(state, 100.0f), input));
     const QString why = entry.operation->lastErrorLine();
     if (!why.isEmpty() && m_interruptSignal == 0)
         m_display->printLine(QStringLiteral("    ") + why);

@@ -141,23 +141,7 @@ QString MediaListModel::cellText(const LSMedia &media, const QString &identifier
 
 QString MediaListModel::progressText(qint32 state, float progress)
 {
-    switch (state) {
-    case -1:
-    case LSMedia::CvtStatePending:
-        return QStringLiteral("Pending!");
-    case LSMedia::CvtStateConverting:
-        return QString::asprintf("%.1f%%", double(progress));
-    case LSMedia::CvtStateSyncing:
-        return QStringLiteral("Syncing to iTunes...");
-    case LSMedia::CvtStateCanceled:
-        return QStringLiteral("Canceled.");
-    case LSMedia::CvtStateFinished:
-        return QStringLiteral("Task Finished.");
-    case LSMedia::CvtStateFailed:
-        return QStringLiteral("Failed!");
-    default:
-        return QStringLiteral("Unkown!!!");
-    }
+    return LSMedia::progressText(state, progress);
 }
 
 QString MediaListModel::statusText(qsizetype count, double totalSeconds)

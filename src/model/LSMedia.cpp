@@ -1,5 +1,26 @@
 #include "model/LSMedia.h"
 
+QString LSMedia::progressText(qint32 state, float progress)
+{
+    switch (state) {
+    case -1:
+    case LSMedia::CvtStatePending:
+        return QStringLiteral("Pending!");
+    case LSMedia::CvtStateConverting:
+        return QString::asprintf("%.1f%%", double(progress));
+    case LSMedia::CvtStateSyncing:
+        return QStringLiteral("Syncing to iTunes...");
+    case LSMedia::CvtStateCanceled:
+        return QStringLiteral("Canceled.");
+    case LSMedia::CvtStateFinished:
+        return QStringLiteral("Task Finished.");
+    case LSMedia::CvtStateFailed:
+        return QStringLiteral("Failed!");
+    default:
+        return QStringLiteral("Unkown!!!");
+    }
+}
+
 std::shared_ptr<LSMedia> LSMedia::copy() const
 {
     auto other = std::make_shared<LSMedia>();

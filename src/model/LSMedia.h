@@ -42,6 +42,9 @@ public:
     LSMedia(const LSMedia &) = delete;
     LSMedia &operator=(const LSMedia &) = delete;
 
+    // What the list shows for a state: "Pending!", the progress as "12.5%", "Task Finished."...
+    static QString progressText(qint32 state, float progress);
+
     // A new item carrying every field but the profile name, profile type and aspect option.
     std::shared_ptr<LSMedia> copy() const;
 
