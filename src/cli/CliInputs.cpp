@@ -2,10 +2,6 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/PathText.h"
-#include "model/FormatUtils.h"
-#include "model/MVMediaInfo.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,29 +51,6 @@ QStringList acceptedFiles(const QStringList &paths, QStringList *skipped)
         }
     }
     return accepted;
-}
-
-LSMediaPtr makeItem(const QString &path)
-{
-    auto item = std::make_shared<LSMedia>();
-    item->setFilePath(path);
-    item->setStrOutFileName(PathText::baseName(path));
-    MVMediaInfo::dumpMediaInfo(item.get());
-    item->setDTrimLength(item->duration());
-
-    UserDefaults &store = UserDefaults::standard();
-    const QString preferred = store.stringForKey(PrefKeys::PreferedFormatName);
-    const QString formatName = preferred.contains(QLatin1String("AAC"))
-                                   ? QString(FormatNames::AacAudio)
-                                   : QString(FormatNames::Mp3Audio);
-    FormatUtils::sharedInstance()->fillMedia(item.get(), formatName);
-
-    item->setBSampeQuality(store.boolForKey(PrefKeys::BSameQuality));
-    if (!item->bSampeQuality()) {
-        item->setDAOSamplerate(store.doubleForKey(PrefKeys::DoubleSamepleRate));
-        item->setDAOBitrate(store.doubleForKey(PrefKeys::DoubleBitRate));
-    }
-    return item;
 }
 
 } // namespace CliInputs

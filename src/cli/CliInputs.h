@@ -14,7 +14,4 @@ namespace CliInputs {
 // described in `skipped`.
 QStringList acceptedFiles(const QStringList &paths, QStringList *skipped);
 
-// A probed item for `path`, with the output format and rates that the preferences ask for.
-LSMediaPtr makeItem(const QString &path);
-
 } // namespace CliInputs

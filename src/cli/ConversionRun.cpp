@@ -3,6 +3,7 @@
 #include "cli/CliInputs.h"
 #include "cli/ProgressDisplay.h"
 #include "engine/ConvertOperation.h"
+#include "model/MediaItemBuilder.h"
 
 #include <QFile>
 #include <QTimer>
@@ -57,7 +58,7 @@ void ConversionRun::loadNext()
         return;
     }
     Entry entry;
-    entry.item = CliInputs::makeItem(m_pending.takeFirst());
+    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst());
     entry.operation = std::make_shared<ConvertOperation>(entry.item);
     m_entries.append(entry);
     m_queue.addOperation(entry.operation);

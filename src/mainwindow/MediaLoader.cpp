@@ -3,9 +3,7 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/PathText.h"
 #include "model/FormatUtils.h"
-#include "model/MVMediaInfo.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
+#include "model/MediaItemBuilder.h"
 
 #include <QThread>
 
@@ -55,29 +53,6 @@ void MediaLoader::reapFinishedThreads()
     }
 }
 
-LSMediaPtr MediaLoader::makeMedia(const QString &path)
-{
-    auto media = std::make_shared<LSMedia>();
-    media->setFilePath(path);
-    media->setStrOutFileName(PathText::baseName(path));
-    MVMediaInfo::dumpMediaInfo(media.get());
-    media->setDTrimLength(media->duration());
-
-    UserDefaults &prefs = UserDefaults::standard();
-    const QString preferred = prefs.stringForKey(PrefKeys::PreferedFormatName);
-    const QString formatName = preferred.contains(QLatin1String("AAC"))
-                                   ? QString(FormatNames::AacAudio)
-                                   : QString(FormatNames::Mp3Audio);
-    FormatUtils::sharedInstance()->fillMedia(media.get(), formatName);
-
-    media->setBSampeQuality(prefs.boolForKey(PrefKeys::BSameQuality));
-    if (!media->bSampeQuality()) {
-        media->setDAOSamplerate(prefs.doubleForKey(PrefKeys::DoubleSamepleRate));
-        media->setDAOBitrate(prefs.doubleForKey(PrefKeys::DoubleBitRate));
-    }
-    return media;
-}
-
 void MediaLoader::run(const QList<Source> &sources)
 {
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
@@ -111,7 +86,7 @@ void MediaLoader::run(const QList<Source> &sources)
         Chunk &chunk = chunks[size_t(index)];
         const qsizetype end = qMin(qsizetype(index + 1) * kChunkSize, files.size());
         for (qsizetype i = qsizetype(index) * kChunkSize; i < end && !m_stopping; ++i)
-            chunk.items.append(makeMedia(files.at(i)));
+            chunk.items.append(MediaItemBuilder::makeMedia(files.at(i)));
         chunk.done.store(true, std::memory_order_release);
         return true;
     };

@@ -39,11 +39,6 @@ public:
     // Batches whose threads have not finished yet.
     int pendingBatches() const { return m_pendingBatches; }
 
-    // One new item for the file at `path`: probed, its trim length set to its duration, filled
-    // from the preferred format and, unless same quality is asked for, given the preferred
-    // sample rate and bit rate. Any thread.
-    static LSMediaPtr makeMedia(const QString &path);
-
 signals:
     // The next items of a batch, in the batch's order.
     void itemsLoaded(const QList<LSMediaPtr> &items);

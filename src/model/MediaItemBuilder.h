@@ -1,0 +1,17 @@
+#pragma once
+
+#include "model/LSMedia.h"
+
+#include <QString>
+
+// How a file becomes an item of the conversion list, for the window's loader and the
+// command-line converter alike.
+// Thread: any (it probes the file, so not the GUI thread).
+namespace MediaItemBuilder {
+
+// One new item for the file at `path`: probed, its trim length set to its duration, filled from
+// the preferred format ("AAC Audio (m4a)" when "PreferedFormatName" names AAC, else "MP3 Audio")
+// and, unless same quality is asked for, given the preferred sample rate and bit rate.
+LSMediaPtr makeMedia(const QString &path);
+
+} // namespace MediaItemBuilder
