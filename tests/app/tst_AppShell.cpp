@@ -1,7 +1,9 @@
+#include "RecordingWorkspace.h"
 #include "Shared/FolderBookmark.h"
 #include "Shared/Workspace.h"
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
+#include "WidgetTestMain.h"
 #include "app/AppDelegate.h"
 #include "app/MacAppHelper.h"
 #include "crash/CrashReportObject.h"
@@ -19,22 +21,6 @@
 #include <QSignalSpy>
 #include <QUrlQuery>
 #include <QtTest>
-
-namespace {
-
-class RecordingWorkspace : public Workspace
-{
-public:
-    QList<QUrl> opened;
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    void selectFile(const QString &) override {}
-};
-
-} // namespace
 
 class TestAppShell : public QObject
 {
@@ -130,11 +116,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    TestEnvironment environment;
-    QApplication app(argc, argv);
-    TestAppShell test;
-    return QTest::qExec(&test, argc, argv);
-}
+WAVELARK_WIDGET_TEST_MAIN(TestAppShell)
 #include "tst_AppShell.moc"

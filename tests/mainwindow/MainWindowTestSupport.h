@@ -1,7 +1,9 @@
 #pragma once
 
+#include "RecordingWorkspace.h"
 #include "Shared/Workspace.h"
 #include "TestEnvironment.h"
+#include "WidgetTestMain.h"
 #include "mainwindow/MyTableView.h"
 #include "mainwindow/Translations.h"
 
@@ -13,21 +15,6 @@
 #include <QStringList>
 #include <QTest>
 #include <QUrl>
-
-// Records the desktop "open" calls instead of starting a file manager.
-class RecordingWorkspace final : public Workspace
-{
-public:
-    bool openUrl(const QUrl &url) override
-    {
-        opened << url;
-        return true;
-    }
-    void selectFile(const QString &path) override { selected << path; }
-
-    QList<QUrl> opened;
-    QStringList selected;
-};
 
 // What a synthetic drag did at one place of the list.
 struct DropOutcome
@@ -80,14 +67,3 @@ inline QPoint ontoRow(MyTableView *view, int row)
 {
     return view->visualRect(view->model()->index(row, 0)).center();
 }
-
-// main() of a widget test: a private home, an application with the English text table.
-#define WAVELARK_WIDGET_TEST_MAIN(TestClass)                                                       \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        TestEnvironment environment;                                                               \
-        QApplication app(argc, argv);                                                              \
-        Translations::install(app);                                                                \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
-    }

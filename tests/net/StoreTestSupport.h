@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordingWorkspace.h"
 #include "Shared/Workspace.h"
 #include "net/PromptPresenter.h"
 
@@ -88,18 +89,6 @@ public:
         if (!pending.isEmpty())
             pending.takeFirst()(returnCode);
     }
-};
-
-class RecordingWorkspace : public Workspace
-{
-public:
-    QList<QUrl> opened;
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    void selectFile(const QString &) override {}
 };
 
 // Collects this process's log lines (any thread) while it lives.

@@ -1,6 +1,8 @@
+#include "RecordingWorkspace.h"
 #include "Shared/Workspace.h"
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
+#include "WidgetTestMain.h"
 #include "net/AppGotoCell.h"
 #include "net/AppRecommandWndCtl.h"
 #include "net/AppRecommendModel.h"
@@ -17,18 +19,6 @@ namespace {
 
 constexpr int kWait = 60000;
 const QString kList = QStringLiteral("/jsons/products.json");
-
-class RecordingWorkspace : public Workspace
-{
-public:
-    QList<QUrl> opened;
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    void selectFile(const QString &) override {}
-};
 
 QByteArray pngBytes(const QColor &colour)
 {
@@ -216,12 +206,6 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    TestEnvironment environment;
-    QApplication app(argc, argv);
-    TestAppRecommandWnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+WAVELARK_WIDGET_TEST_MAIN(TestAppRecommandWnd)
 
 #include "tst_AppRecommandWnd.moc"

@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "WidgetTestMain.h"
 #include "net/MessageBoxPresenter.h"
 
 #include <QApplication>
@@ -131,12 +132,6 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    TestEnvironment environment;
-    QApplication app(argc, argv);
-    TestPromptSheet test;
-    return QTest::qExec(&test, argc, argv);
-}
+WAVELARK_WIDGET_TEST_MAIN(TestPromptSheet)
 
 #include "tst_PromptSheet.moc"

@@ -1,4 +1,5 @@
-#include "PrefsTestMain.h"
+#include "RecordingWorkspace.h"
+#include "WidgetTestMain.h"
 
 #include "Shared/FolderBookmark.h"
 #include "Shared/Workspace.h"
@@ -38,20 +39,6 @@ const QStringList kPaneKeys = {
     QString(PrefKeys::DoubleBitRate),      QString(PrefKeys::AppMaxConvertNum),
     QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
     QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
-};
-
-class RecordingWorkspace : public Workspace
-{
-public:
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    void selectFile(const QString &path) override { selected.append(path); }
-
-    QList<QUrl> opened;
-    QStringList selected;
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.

@@ -1,4 +1,4 @@
-#include "PrefsTestMain.h"
+#include "WidgetTestMain.h"
 
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"

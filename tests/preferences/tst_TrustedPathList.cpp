@@ -1,6 +1,7 @@
 // The trusted folder list: what is stored under "BookmarksKey", when, and what comes back at
 // the next start.
 #include "TestEnvironment.h"
+#include "WidgetTestMain.h"
 
 #include "Shared/FolderBookmark.h"
 #include "model/PrefKeys.h"
@@ -189,12 +190,6 @@ void TestTrustedPathList::sharedInstanceIsTheLatest()
     QCOMPARE(MVTrustedPathViewCtl::sharedInstance(), nullptr);
 }
 
-int main(int argc, char *argv[])
-{
-    TestEnvironment environment;
-    QApplication app(argc, argv);
-    TestTrustedPathList test;
-    return QTest::qExec(&test, argc, argv);
-}
+WAVELARK_WIDGET_TEST_MAIN(TestTrustedPathList)
 
 #include "tst_TrustedPathList.moc"
