@@ -2,7 +2,6 @@
 
 #include "AppInfo.h"
 #include "Shared/Logging.h"
-#include "Shared/Workspace.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 #include "net/JsonValueExtractor.h"
@@ -10,42 +9,15 @@
 #include "net/VersionOrder.h"
 
 #include <QCoreApplication>
-#include <QMutexLocker>
-#include <QTimer>
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
 constexpr double kSecondsPerWeek = 604800.0;
 constexpr quint64 kGameGenreID = 6014;
-const QString kErrorDomain = QStringLiteral("AppRaterErrorDomain");
-
-enum AppRaterErrorCode {
-    BundleIdDoesNotMatchAppStore = 1,
-    ApplicationNotFoundOnAppStore = 2,
-    ApplicationIsNotLatestVersion = 3,
-};
 
 UserDefaults &defaults()
 {
     return UserDefaults::standard();
-}
-
-QDateTime storedDate(QLatin1String key)
-{
-    const QDateTime date = defaults().objectForKey(key).toDateTime();
-    return date.isValid() ? date : QDateTime();
-}
-
-void storeAndSync(QLatin1String key, const QVariant &value)
-{
-    defaults().setValue(key, value);
-    defaults().synchronize();
-}
-
-double secondsSince(const QDateTime &date)
-{
-    return date.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0;
 }
 
 QString translated(const char *text, const char *key)
@@ -56,14 +28,10 @@ QString translated(const char *text, const char *key)
 } // namespace
 
 AppRater::AppRater(QObject *parent)
-    : QObject(parent)
+    : StorePrompt(QStringLiteral("AppRater"), parent)
 {
-    m_settings.appStoreCountry = StoreLookup::defaultCountry();
+    setApplicationIdentity(m_settings);
     m_settings.applicationName = QLatin1String(AppInfo::kProductName);
-    m_settings.applicationVersion = QLatin1String(AppInfo::kShortVersion);
-    if (m_settings.applicationVersion.isEmpty())
-        m_settings.applicationVersion = QLatin1String(AppInfo::kBuildNumber);
-    m_settings.applicationBundleID = QLatin1String(AppInfo::kBundleIdentifier);
 }
 
 AppRater::~AppRater()
@@ -73,28 +41,12 @@ AppRater::~AppRater()
 
 AppRater *AppRater::sharedInstance()
 {
-    static AppRater *instance = [] {
-        auto *rater = new AppRater(); // kept until the process ends
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, rater, &AppRater::stopLookup);
-        return rater;
-    }();
-    return instance;
+    return sharedPrompt<AppRater>();
 }
 
 void AppRater::startWhenApplicationRuns()
 {
-    if (storePromptsDisabled())
-        return;
-    QTimer::singleShot(0, qApp, [] {
-        AppRater *rater = sharedInstance();
-        QTimer::singleShot(0, rater, &AppRater::applicationLaunched);
-    });
-}
-
-bool AppRater::storePromptsDisabled()
-{
-    const QByteArray value = qgetenv("WAVELARK_NO_STORE_PROMPTS");
-    return !value.isEmpty() && value != "0";
+    startWhenRunning<AppRater>();
 }
 
 QString AppRater::messageTitle() const
@@ -245,21 +197,31 @@ bool AppRater::shouldPromptForRating() const
             << "AppRater preview mode is enabled - make sure you disable this for release";
         return true;
     }
+    return !userAnswerForbidsPrompt() && usageAllowsPrompt();
+}
+
+bool AppRater::userAnswerForbidsPrompt() const
+{
     if (ratedThisVersion()) {
         verbose(QStringLiteral(
             "AppRater did not prompt for rating because the user has already rated this version"));
-        return false;
+        return true;
     }
     if (ratedAnyVersion() && !m_settings.promptAgainForEachNewVersion) {
         verbose(QStringLiteral("AppRater did not prompt for rating because the user has already "
                                "rated this app, and promptAgainForEachNewVersion is disabled"));
-        return false;
+        return true;
     }
     if (declinedThisVersion()) {
         verbose(QStringLiteral("AppRater did not prompt for rating because the user has declined "
                                "to rate this version"));
-        return false;
+        return true;
     }
+    return false;
+}
+
+bool AppRater::usageAllowsPrompt() const
+{
     const QDateTime first = firstUsed();
     if ((m_settings.daysUntilPrompt > 0.0f || m_settings.usesPerWeekForPrompt != 0.0f) &&
         !first.isValid()) {
@@ -267,8 +229,7 @@ bool AppRater::shouldPromptForRating() const
                                "time the app has been launched"));
         return false;
     }
-    if (first.isValid() &&
-        secondsSince(first) < double(m_settings.daysUntilPrompt) * kSecondsPerDay) {
+    if (first.isValid() && isWithinDays(first, m_settings.daysUntilPrompt)) {
         verbose(QString::asprintf("AppRater did not prompt for rating because the app was first "
                                   "used less than %g days ago",
                                   double(m_settings.daysUntilPrompt)));
@@ -291,9 +252,7 @@ bool AppRater::shouldPromptForRating() const
         return false;
     }
     const QDateTime reminded = lastReminded();
-    if (!reminded.isValid())
-        return true;
-    if (secondsSince(reminded) < double(m_settings.remindPeriod) * kSecondsPerDay) {
+    if (reminded.isValid() && isWithinDays(reminded, m_settings.remindPeriod)) {
         verbose(QString::asprintf("AppRater did not prompt for rating because the user last "
                                   "asked to be reminded less than %g days ago",
                                   double(m_settings.remindPeriod)));
@@ -304,151 +263,122 @@ bool AppRater::shouldPromptForRating() const
 
 void AppRater::promptIfNetworkAvailable()
 {
-    if (m_currentlyChecking)
-        return;
-    m_currentlyChecking = true;
     const AppRaterSettings snapshot = m_settings;
     const bool hasCustomRatingsURL = m_settings.ratingsURL.isValid();
-    m_lookupThread = QThread::create(
+    startLookup(
         [this, snapshot, hasCustomRatingsURL] { runLookup(snapshot, hasCustomRatingsURL); });
-    m_lookupThread->setObjectName(QStringLiteral("AppRater lookup"));
-    connect(m_lookupThread, &QThread::finished, m_lookupThread, &QObject::deleteLater);
-    m_lookupThread->start();
 }
 
 void AppRater::runLookup(const AppRaterSettings &snapshot, bool hasCustomRatingsURL)
 {
-    QMutexLocker locker(&m_lookupLock);
-    QThread *thread = QThread::currentThread();
     quint64 appStoreID = snapshot.appStoreID;
     const QUrl url =
         StoreLookup::lookupUrl(snapshot.appStoreCountry, appStoreID, snapshot.applicationBundleID);
-    if (snapshot.verboseLogging) {
-        qCInfo(lcNet).noquote()
-            << QStringLiteral("AppRater is checking %1 to retrieve the App Store details...")
-                   .arg(url.toString());
-    }
+    logVerbose(snapshot.verboseLogging,
+               QStringLiteral("AppRater is checking %1 to retrieve the App Store details...")
+                   .arg(url.toString()));
     const StoreFetchResult fetched =
         StoreLookup::fetch(url, StoreLookup::CachePolicy::ReturnCacheDataElseLoad);
     std::optional<StoreError> error = fetched.error;
-
     if (fetched.hasBody) {
-        const QString json = QString::fromUtf8(fetched.body);
-        const std::optional<QString> bundleID =
-            JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
-        if (bundleID) {
-            if (*bundleID == snapshot.applicationBundleID) {
-                quint64 genreID = 0;
-                if (snapshot.appStoreGenreID == 0) {
-                    genreID =
-                        JsonValueExtractor::valueForKey(QStringLiteral("primaryGenreId"), json)
-                            .value_or(QString())
-                            .toULongLong();
-                }
-                quint64 foundID = 0;
-                if (appStoreID == 0) {
-                    const QString trackID =
-                        JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json)
-                            .value_or(QString());
-                    foundID = trackID.toULongLong();
-                    appStoreID = foundID;
-                    if (snapshot.verboseLogging) {
-                        qCInfo(lcNet).noquote()
-                            << QStringLiteral(
-                                   "AppRater found the app on iTunes. The App Store ID is %1")
-                                   .arg(trackID);
-                    }
-                }
-                if ((genreID != 0 || foundID != 0) && !thread->isInterruptionRequested()) {
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, genreID, foundID] {
-                            if (genreID != 0)
-                                m_settings.appStoreGenreID = genreID;
-                            if (foundID != 0)
-                                m_settings.appStoreID = foundID;
-                        },
-                        Qt::BlockingQueuedConnection);
-                }
-                if (snapshot.onlyPromptIfLatestVersion && !snapshot.previewMode) {
-                    const QString latest =
-                        JsonValueExtractor::valueForKey(QStringLiteral("version"), json)
-                            .value_or(QString());
-                    if (VersionOrder::isNewer(latest, snapshot.applicationVersion)) {
-                        if (snapshot.verboseLogging) {
-                            qCInfo(lcNet).noquote()
-                                << QStringLiteral("AppRater found that the installed application "
-                                                  "version (%1) is not the latest version on the "
-                                                  "App Store, which is %2")
-                                       .arg(snapshot.applicationVersion, latest);
-                        }
-                        error = StoreError{
-                            kErrorDomain, ApplicationIsNotLatestVersion,
-                            QStringLiteral("Installed app is not the latest version available")};
-                    }
-                }
-            } else {
-                if (snapshot.verboseLogging) {
-                    qCInfo(lcNet).noquote() << QString::asprintf(
-                        "AppRater found that the application bundle ID (%s) does not match the "
-                        "bundle ID of the app found on iTunes (%s) with the specified App Store ID "
-                        "(%i)",
-                        qUtf8Printable(snapshot.applicationBundleID), qUtf8Printable(*bundleID),
-                        int(appStoreID));
-                }
-                error = StoreError{
-                    kErrorDomain, BundleIdDoesNotMatchAppStore,
-                    QStringLiteral("Application bundle ID does not match expected value of %1")
-                        .arg(*bundleID)};
-            }
-        } else if (appStoreID != 0 || !hasCustomRatingsURL) {
-            if (snapshot.verboseLogging) {
-                qCInfo(lcNet).noquote()
-                    << "AppRater could not find this application on iTunes. If your app is not "
-                       "intended for App Store release then you must specify a custom ratingsURL. "
-                       "If this is the first release of your application then it's not a problem "
-                       "that it cannot be found on the store yet";
-            }
-            error =
-                StoreError{kErrorDomain, ApplicationNotFoundOnAppStore,
-                           QStringLiteral("The application could not be found on the App Store.")};
-        } else if (snapshot.verboseLogging) {
-            qCInfo(lcNet).noquote()
-                << "AppRater could not find your app on iTunes. If your app is not yet on the "
-                   "store or is not intended for App Store release then don't worry about this";
-        }
+        error = readStoreAnswer(QString::fromUtf8(fetched.body), snapshot, hasCustomRatingsURL,
+                                appStoreID);
     }
 
-    // The owner is stopping the lookup (quit): nobody is left to answer.
-    if (thread->isInterruptionRequested())
-        return;
     if (error) {
         const StoreError failure = *error;
-        QMetaObject::invokeMethod(
-            this,
-            [this, failure] {
-                if (!m_stopping)
-                    connectionError(failure);
-            },
-            Qt::BlockingQueuedConnection);
-        return;
-    }
-    if (appStoreID != 0 || snapshot.previewMode) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_stopping)
-                    connectionSucceeded();
-            },
-            Qt::BlockingQueuedConnection);
+        deliverResult([this, failure] { connectionError(failure); });
+    } else if (appStoreID != 0 || snapshot.previewMode) {
+        deliverResult([this] { connectionSucceeded(); });
     }
     // Otherwise the store does not know the application: stay "checking" so that this run asks
     // no more.
 }
 
+std::optional<StoreError> AppRater::readStoreAnswer(const QString &json,
+                                                    const AppRaterSettings &snapshot,
+                                                    bool hasCustomRatingsURL, quint64 &appStoreID)
+{
+    const std::optional<QString> bundleID =
+        JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
+    if (!bundleID)
+        return notFoundOnStore(snapshot, hasCustomRatingsURL, appStoreID);
+    if (*bundleID != snapshot.applicationBundleID) {
+        logBundleMismatch(snapshot.verboseLogging, snapshot.applicationBundleID, *bundleID,
+                          appStoreID);
+        return bundleMismatchError(*bundleID);
+    }
+    learnStoreDetails(json, snapshot, appStoreID);
+    return notLatestVersion(json, snapshot);
+}
+
+void AppRater::learnStoreDetails(const QString &json, const AppRaterSettings &snapshot,
+                                 quint64 &appStoreID)
+{
+    quint64 genreID = 0;
+    if (snapshot.appStoreGenreID == 0) {
+        genreID = JsonValueExtractor::valueForKey(QStringLiteral("primaryGenreId"), json)
+                      .value_or(QString())
+                      .toULongLong();
+    }
+    quint64 foundID = 0;
+    if (appStoreID == 0) {
+        const QString trackID =
+            JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json).value_or(QString());
+        foundID = trackID.toULongLong();
+        appStoreID = foundID;
+        logFoundStoreID(snapshot.verboseLogging, trackID);
+    }
+    if (genreID == 0 && foundID == 0)
+        return;
+    applyOnMainThread([this, genreID, foundID] {
+        if (genreID != 0)
+            m_settings.appStoreGenreID = genreID;
+        if (foundID != 0)
+            m_settings.appStoreID = foundID;
+    });
+}
+
+std::optional<StoreError> AppRater::notLatestVersion(const QString &json,
+                                                     const AppRaterSettings &snapshot) const
+{
+    if (!snapshot.onlyPromptIfLatestVersion || snapshot.previewMode)
+        return std::nullopt;
+    const QString latest =
+        JsonValueExtractor::valueForKey(QStringLiteral("version"), json).value_or(QString());
+    if (!VersionOrder::isNewer(latest, snapshot.applicationVersion))
+        return std::nullopt;
+    logVerbose(snapshot.verboseLogging,
+               QStringLiteral("AppRater found that the installed application version (%1) is not "
+                              "the latest version on the App Store, which is %2")
+                   .arg(snapshot.applicationVersion, latest));
+    return lookupError(ApplicationIsNotLatestVersion,
+                       QStringLiteral("Installed app is not the latest version available"));
+}
+
+std::optional<StoreError> AppRater::notFoundOnStore(const AppRaterSettings &snapshot,
+                                                    bool hasCustomRatingsURL,
+                                                    quint64 appStoreID) const
+{
+    // Without a store ID but with a page of its own the application need not be in the store.
+    if (appStoreID == 0 && hasCustomRatingsURL) {
+        logVerbose(snapshot.verboseLogging,
+                   QStringLiteral("AppRater could not find your app on iTunes. If your app is not "
+                                  "yet on the store or is not intended for App Store release then "
+                                  "don't worry about this"));
+        return std::nullopt;
+    }
+    logVerbose(snapshot.verboseLogging,
+               QStringLiteral("AppRater could not find this application on iTunes. If your app is "
+                              "not intended for App Store release then you must specify a custom "
+                              "ratingsURL. If this is the first release of your application then "
+                              "it's not a problem that it cannot be found on the store yet"));
+    return notFoundError();
+}
+
 void AppRater::connectionError(const StoreError &error)
 {
-    m_currentlyChecking = false;
+    finishChecking();
     if (!error.description.isEmpty()) {
         qCWarning(lcNet).noquote()
             << QStringLiteral("AppRater rating process failed because: %1").arg(error.description);
@@ -461,7 +391,7 @@ void AppRater::connectionError(const StoreError &error)
 
 void AppRater::connectionSucceeded()
 {
-    m_currentlyChecking = false;
+    finishChecking();
     if (!delegate()->AppRaterShouldPromptForRating()) {
         verbose(QStringLiteral("AppRater did not display the rating prompt because the "
                                "AppRaterShouldPromptForRating delegate method returned NO"));
@@ -474,9 +404,8 @@ void AppRater::promptForRating()
 {
     if (m_visibleAlert)
         return;
-    PromptPresenter &presenter = PromptPresenter::shared();
-    if (m_settings.onlyPromptIfMainWindowIsAvailable && !presenter.mainWindowAvailable()) {
-        QTimer::singleShot(500, this, &AppRater::promptForRating);
+    if (!mainWindowReady(m_settings.onlyPromptIfMainWindowIsAvailable,
+                         [this] { promptForRating(); })) {
         return;
     }
     PromptSheet sheet;
@@ -487,7 +416,7 @@ void AppRater::promptForRating()
     sheet.otherButton = remindButtonLabel();
     m_visibleAlert = true;
     QPointer<AppRater> self(this);
-    presenter.showSheet(sheet, [self](int returnCode) {
+    PromptPresenter::shared().showSheet(sheet, [self](int returnCode) {
         if (self)
             self->alertDidEnd(returnCode);
     });
@@ -520,26 +449,12 @@ void AppRater::openRatingsPageInAppStore()
     verbose(
         QStringLiteral("AppRater will open the App Store ratings page using the following URL: %1")
             .arg(url.toString()));
-    Workspace::shared().openUrl(url);
-    m_softwareCentre.reopenWhenSoftwareCentreRuns(url);
-}
-
-void AppRater::stopLookup()
-{
-    if (!m_lookupThread || m_lookupThread->isFinished())
-        return;
-    m_stopping = true;
-    m_lookupThread->requestInterruption();
-    // The lookup may be waiting for the main thread to take its result: keep serving it.
-    while (!m_lookupThread->wait(20))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    m_stopping = false;
+    openInStore(url, true);
 }
 
 void AppRater::verbose(const QString &text) const
 {
-    if (m_settings.verboseLogging)
-        qCInfo(lcNet).noquote() << text;
+    logVerbose(m_settings.verboseLogging, text);
 }
 
 AppRaterDelegate *AppRater::delegate() const

@@ -1,14 +1,11 @@
 #pragma once
 
-#include "net/SoftwareCentreWatcher.h"
-#include "net/StoreLookup.h"
+#include "net/StorePrompt.h"
 
 #include <QDateTime>
-#include <QMutex>
-#include <QObject>
-#include <QPointer>
-#include <QThread>
 #include <QUrl>
+
+#include <optional>
 
 // Optional answers and notices of the rating prompt. Every operation has a default that does
 // nothing (or answers true), so a delegate overrides only what it cares about.
@@ -63,7 +60,7 @@ struct AppRaterSettings
 // installed version is the newest one.
 // Thread: main thread; the store lookup runs on a thread of its own and hands its results back
 // to the main thread.
-class AppRater : public QObject
+class AppRater : public StorePrompt
 {
     Q_OBJECT
 
@@ -77,9 +74,6 @@ public:
     // Queues the creation of the shared prompt and its start handling to the main thread's event
     // loop; call once the application object exists. Does nothing when prompts are switched off.
     static void startWhenApplicationRuns();
-    // True when the environment variable WAVELARK_NO_STORE_PROMPTS is set to anything but "0";
-    // test runs of other parts set it so that no sheet comes up.
-    static bool storePromptsDisabled();
 
     AppRaterSettings &settings() { return m_settings; }
     const AppRaterSettings &settings() const { return m_settings; }
@@ -113,16 +107,23 @@ public:
     void promptForRating();
     void openRatingsPageInAppStore();
 
-    bool isCurrentlyChecking() const { return m_currentlyChecking; }
     bool isPromptVisible() const { return m_visibleAlert; }
-
-    // Stops a running lookup and waits for its thread (serving the main thread meanwhile).
-    void stopLookup();
 
 private:
     void incrementUseCount();
     void incrementEventCount();
+    bool userAnswerForbidsPrompt() const;
+    bool usageAllowsPrompt() const;
+    // Lookup thread: the steps of the store lookup, on a copy of the settings.
     void runLookup(const AppRaterSettings &snapshot, bool hasCustomRatingsURL);
+    std::optional<StoreError> readStoreAnswer(const QString &json, const AppRaterSettings &snapshot,
+                                              bool hasCustomRatingsURL, quint64 &appStoreID);
+    void learnStoreDetails(const QString &json, const AppRaterSettings &snapshot,
+                           quint64 &appStoreID);
+    std::optional<StoreError> notLatestVersion(const QString &json,
+                                               const AppRaterSettings &snapshot) const;
+    std::optional<StoreError> notFoundOnStore(const AppRaterSettings &snapshot,
+                                              bool hasCustomRatingsURL, quint64 appStoreID) const;
     void connectionError(const StoreError &error);
     void connectionSucceeded();
     void alertDidEnd(int returnCode);
@@ -131,10 +132,5 @@ private:
 
     AppRaterSettings m_settings;
     AppRaterDelegate *m_delegate = nullptr;
-    bool m_currentlyChecking = false;
     bool m_visibleAlert = false;
-    bool m_stopping = false; // results that still arrive are dropped
-    QMutex m_lookupLock;
-    QPointer<QThread> m_lookupThread;
-    SoftwareCentreWatcher m_softwareCentre;
 };

@@ -6,6 +6,7 @@ target_sources(wavelark_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PromptPresenter.cpp ${CMAKE_CURRENT_LIST_DIR}/PromptPresenter.h
     ${CMAKE_CURRENT_LIST_DIR}/SoftwareCentreWatcher.cpp ${CMAKE_CURRENT_LIST_DIR}/SoftwareCentreWatcher.h
     ${CMAKE_CURRENT_LIST_DIR}/StoreLookup.cpp ${CMAKE_CURRENT_LIST_DIR}/StoreLookup.h
+    ${CMAKE_CURRENT_LIST_DIR}/StorePrompt.cpp ${CMAKE_CURRENT_LIST_DIR}/StorePrompt.h
     ${CMAKE_CURRENT_LIST_DIR}/UpdateCheck.cpp ${CMAKE_CURRENT_LIST_DIR}/UpdateCheck.h
     ${CMAKE_CURRENT_LIST_DIR}/VersionOrder.cpp ${CMAKE_CURRENT_LIST_DIR}/VersionOrder.h
 )
