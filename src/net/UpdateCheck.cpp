@@ -2,10 +2,8 @@
 
 #include "AppInfo.h"
 #include "Shared/Logging.h"
-#include "Shared/Workspace.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
-#include "net/AppRater.h"
 #include "net/JsonValueExtractor.h"
 #include "net/PromptPresenter.h"
 #include "net/VersionOrder.h"
@@ -13,8 +11,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QMutexLocker>
-#include <QTimer>
 
 #include <plist/plist.h>
 
@@ -23,28 +19,9 @@
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
-const QString kErrorDomain = QStringLiteral("UpdateCheckErrorDomain");
-
-enum UpdateCheckErrorCode {
-    BundleIdDoesNotMatchAppStore = 1,
-    ApplicationNotFoundOnAppStore = 2,
-};
-
 UserDefaults &defaults()
 {
     return UserDefaults::standard();
-}
-
-QDateTime storedDate(QLatin1String key)
-{
-    const QDateTime date = defaults().objectForKey(key).toDateTime();
-    return date.isValid() ? date : QDateTime();
-}
-
-double secondsSince(const QDateTime &date)
-{
-    return date.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0;
 }
 
 QString translated(const char *text, const char *key)
@@ -104,13 +81,9 @@ UpdateCheck::VersionsDict readVersionsPlist(const QByteArray &bytes)
 } // namespace
 
 UpdateCheck::UpdateCheck(QObject *parent)
-    : QObject(parent)
+    : StorePrompt(QStringLiteral("UpdateCheck"), parent)
 {
-    m_settings.appStoreCountry = StoreLookup::defaultCountry();
-    m_settings.applicationVersion = QLatin1String(AppInfo::kShortVersion);
-    if (m_settings.applicationVersion.isEmpty())
-        m_settings.applicationVersion = QLatin1String(AppInfo::kBuildNumber);
-    m_settings.applicationBundleID = QLatin1String(AppInfo::kBundleIdentifier);
+    setApplicationIdentity(m_settings);
 }
 
 UpdateCheck::~UpdateCheck()
@@ -120,22 +93,12 @@ UpdateCheck::~UpdateCheck()
 
 UpdateCheck *UpdateCheck::sharedInstance()
 {
-    static UpdateCheck *instance = [] {
-        auto *check = new UpdateCheck(); // kept until the process ends
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, check, &UpdateCheck::stopLookup);
-        return check;
-    }();
-    return instance;
+    return sharedPrompt<UpdateCheck>();
 }
 
 void UpdateCheck::startWhenApplicationRuns()
 {
-    if (AppRater::storePromptsDisabled())
-        return;
-    QTimer::singleShot(0, qApp, [] {
-        UpdateCheck *check = sharedInstance();
-        QTimer::singleShot(0, check, &UpdateCheck::applicationLaunched);
-    });
+    startWhenRunning<UpdateCheck>();
 }
 
 QString UpdateCheck::inThisVersionTitle() const
@@ -199,23 +162,20 @@ void UpdateCheck::applicationLaunched()
 
 void UpdateCheck::checkIfNewVersion()
 {
-    if (m_settings.onlyPromptIfMainWindowIsAvailable &&
-        !PromptPresenter::shared().mainWindowAvailable()) {
-        QTimer::singleShot(500, this, &UpdateCheck::checkIfNewVersion);
+    if (!mainWindowReady(m_settings.onlyPromptIfMainWindowIsAvailable,
+                         [this] { checkIfNewVersion(); })) {
         return;
     }
     const QString current = m_settings.applicationVersion;
     const QString lastVersion = defaults().stringForKey(PrefKeys::UpdateCheckLastVersionChecked);
     if (lastVersion.isEmpty() && !m_settings.showOnFirstLaunch && !m_settings.previewMode) {
-        defaults().setValue(PrefKeys::UpdateCheckLastVersionChecked, current);
-        defaults().synchronize();
+        storeAndSync(PrefKeys::UpdateCheckLastVersionChecked, current);
         return;
     }
     if (!VersionOrder::isNewer(current, lastVersion) && !m_settings.previewMode)
         return;
 
-    defaults().removeObjectForKey(PrefKeys::UpdateCheckLastReminded);
-    defaults().synchronize();
+    removeAndSync(PrefKeys::UpdateCheckLastReminded);
     const VersionsDict local = localVersionsDict();
     std::optional<QString> notes;
     if (lastVersion == current) {
@@ -240,14 +200,13 @@ bool UpdateCheck::shouldCheckForNewVersion() const
         const QDateTime reminded = storedDate(PrefKeys::UpdateCheckLastReminded);
         const QDateTime checked = storedDate(PrefKeys::UpdateCheckLastChecked);
         if (reminded.isValid()) {
-            if (secondsSince(reminded) < double(m_settings.remindPeriod) * kSecondsPerDay) {
+            if (isWithinDays(reminded, m_settings.remindPeriod)) {
                 verbose(QString::asprintf("UpdateCheck did not check for a new version because the "
                                           "user last asked to be reminded less than %g days ago",
                                           double(m_settings.remindPeriod)));
                 return false;
             }
-        } else if (checked.isValid() &&
-                   secondsSince(checked) < double(m_settings.checkPeriod) * kSecondsPerDay) {
+        } else if (checked.isValid() && isWithinDays(checked, m_settings.checkPeriod)) {
             verbose(QString::asprintf("UpdateCheck did not check for a new version because the "
                                       "last check was less than %g days ago",
                                       double(m_settings.checkPeriod)));
@@ -264,137 +223,98 @@ bool UpdateCheck::shouldCheckForNewVersion() const
 
 void UpdateCheck::checkForNewVersion()
 {
-    if (m_currentlyChecking)
-        return;
-    m_currentlyChecking = true;
     const UpdateCheckSettings snapshot = m_settings;
-    m_lookupThread =
-        QThread::create([this, snapshot] { checkForNewVersionInBackground(snapshot); });
-    m_lookupThread->setObjectName(QStringLiteral("UpdateCheck lookup"));
-    connect(m_lookupThread, &QThread::finished, m_lookupThread, &QObject::deleteLater);
-    m_lookupThread->start();
+    startLookup([this, snapshot] { checkForNewVersionInBackground(snapshot); });
 }
 
 void UpdateCheck::checkForNewVersionInBackground(const UpdateCheckSettings &snapshot)
 {
-    QMutexLocker locker(&m_lookupLock);
-    QThread *thread = QThread::currentThread();
     const QUrl url = StoreLookup::lookupUrl(snapshot.appStoreCountry, snapshot.appStoreID,
                                             snapshot.applicationBundleID);
-    if (snapshot.verboseLogging) {
-        qCInfo(lcNet).noquote() << QStringLiteral(
-                                       "UpdateCheck is checking %1 for a new app version...")
-                                       .arg(url.toString());
-    }
+    logVerbose(
+        snapshot.verboseLogging,
+        QStringLiteral("UpdateCheck is checking %1 for a new app version...").arg(url.toString()));
     const StoreFetchResult fetched =
         StoreLookup::fetch(url, StoreLookup::CachePolicy::ReloadIgnoringCache);
     std::optional<StoreError> error = fetched.error;
     std::optional<VersionsDict> versions;
+    if (fetched.hasBody)
+        error = readStoreAnswer(QString::fromUtf8(fetched.body), snapshot, versions);
 
-    if (fetched.hasBody) {
-        const QString json = QString::fromUtf8(fetched.body);
-        const std::optional<QString> bundleID =
-            JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
-        if (bundleID && *bundleID == snapshot.applicationBundleID) {
-            const QString notes =
-                JsonValueExtractor::valueForKey(QStringLiteral("releaseNotes"), json)
-                    .value_or(QString());
-            const std::optional<QString> version =
-                JsonValueExtractor::valueForKey(QStringLiteral("version"), json);
-            if (version)
-                versions = VersionsDict{{*version, notes}};
-            if (snapshot.appStoreID == 0) {
-                const QString trackID =
-                    JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json)
-                        .value_or(QString());
-                const quint64 foundID = trackID.toULongLong();
-                if (foundID != 0 && !thread->isInterruptionRequested()) {
-                    QMetaObject::invokeMethod(
-                        this, [this, foundID] { m_settings.appStoreID = foundID; },
-                        Qt::BlockingQueuedConnection);
-                }
-                if (snapshot.verboseLogging) {
-                    qCInfo(lcNet).noquote()
-                        << QStringLiteral(
-                               "UpdateCheck found the app on iTunes. The App Store ID is %1")
-                               .arg(trackID);
-                }
-            }
-            if (snapshot.verboseLogging) {
-                const QString latest = version.value_or(QString());
-                if (VersionOrder::isNewer(latest, snapshot.applicationVersion)) {
-                    qCInfo(lcNet).noquote()
-                        << QStringLiteral("UpdateCheck found a new version (%1) of the app on "
-                                          "iTunes. Current version is %2")
-                               .arg(latest, snapshot.applicationVersion);
-                } else {
-                    qCInfo(lcNet).noquote()
-                        << QStringLiteral("UpdateCheck did not find a new version of the app on "
-                                          "iTunes. Current version is %1, latest version is %2")
-                               .arg(snapshot.applicationVersion, latest);
-                }
-            }
-        } else if (bundleID) {
-            if (snapshot.verboseLogging) {
-                qCInfo(lcNet).noquote() << QString::asprintf(
-                    "UpdateCheck found that the application bundle ID (%s) does not match the "
-                    "bundle ID of the app found on iTunes (%s) with the specified App Store ID "
-                    "(%i)",
-                    qUtf8Printable(snapshot.applicationBundleID), qUtf8Printable(*bundleID),
-                    int(snapshot.appStoreID));
-            }
-            error = StoreError{
-                kErrorDomain, BundleIdDoesNotMatchAppStore,
-                QStringLiteral("Application bundle ID does not match expected value of %1")
-                    .arg(*bundleID)};
-        } else {
-            if (snapshot.verboseLogging) {
-                qCInfo(lcNet).noquote()
-                    << "UpdateCheck could not find this application on iTunes. If your app is not "
-                       "intended for App Store release then you must specify a "
-                       "remoteVersionsPlistURL. If this is the first release of your application "
-                       "then it's not a problem that it cannot be found on the store yet";
-            }
-            error =
-                StoreError{kErrorDomain, ApplicationNotFoundOnAppStore,
-                           QStringLiteral("The application could not be found on the App Store.")};
-        }
+    deliverResult([this, error, versions] {
+        m_downloadError = error;
+        m_remoteVersionsDict = versions;
+        storeAndSync(PrefKeys::UpdateCheckLastChecked, QDateTime::currentDateTimeUtc());
+        downloadedVersionsData();
+    });
+}
+
+std::optional<StoreError> UpdateCheck::readStoreAnswer(const QString &json,
+                                                       const UpdateCheckSettings &snapshot,
+                                                       std::optional<VersionsDict> &versions)
+{
+    const std::optional<QString> bundleID =
+        JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), json);
+    if (!bundleID) {
+        logVerbose(snapshot.verboseLogging,
+                   QStringLiteral("UpdateCheck could not find this application on iTunes. If your "
+                                  "app is not intended for App Store release then you must "
+                                  "specify a remoteVersionsPlistURL. If this is the first release "
+                                  "of your application then it's not a problem that it cannot be "
+                                  "found on the store yet"));
+        return notFoundError();
     }
+    if (*bundleID != snapshot.applicationBundleID) {
+        logBundleMismatch(snapshot.verboseLogging, snapshot.applicationBundleID, *bundleID,
+                          snapshot.appStoreID);
+        return bundleMismatchError(*bundleID);
+    }
+    const QString notes =
+        JsonValueExtractor::valueForKey(QStringLiteral("releaseNotes"), json).value_or(QString());
+    const std::optional<QString> version =
+        JsonValueExtractor::valueForKey(QStringLiteral("version"), json);
+    if (version)
+        versions = VersionsDict{{*version, notes}};
+    if (snapshot.appStoreID == 0)
+        learnStoreID(json, snapshot);
+    logVersionFound(snapshot, version.value_or(QString()));
+    return std::nullopt;
+}
 
-    if (thread->isInterruptionRequested())
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, error, versions] {
-            if (m_stopping)
-                return;
-            m_downloadError = error;
-            m_remoteVersionsDict = versions;
-            defaults().setValue(PrefKeys::UpdateCheckLastChecked, QDateTime::currentDateTimeUtc());
-            defaults().synchronize();
-            downloadedVersionsData();
-        },
-        Qt::BlockingQueuedConnection);
+void UpdateCheck::learnStoreID(const QString &json, const UpdateCheckSettings &snapshot)
+{
+    const QString trackID =
+        JsonValueExtractor::valueForKey(QStringLiteral("trackId"), json).value_or(QString());
+    const quint64 foundID = trackID.toULongLong();
+    if (foundID != 0)
+        applyOnMainThread([this, foundID] { m_settings.appStoreID = foundID; });
+    logFoundStoreID(snapshot.verboseLogging, trackID);
+}
+
+void UpdateCheck::logVersionFound(const UpdateCheckSettings &snapshot, const QString &latest) const
+{
+    if (VersionOrder::isNewer(latest, snapshot.applicationVersion)) {
+        logVerbose(snapshot.verboseLogging,
+                   QStringLiteral("UpdateCheck found a new version (%1) of the app on iTunes. "
+                                  "Current version is %2")
+                       .arg(latest, snapshot.applicationVersion));
+    } else {
+        logVerbose(snapshot.verboseLogging,
+                   QStringLiteral("UpdateCheck did not find a new version of the app on iTunes. "
+                                  "Current version is %1, latest version is %2")
+                       .arg(snapshot.applicationVersion, latest));
+    }
 }
 
 void UpdateCheck::downloadedVersionsData()
 {
-    if (m_settings.onlyPromptIfMainWindowIsAvailable &&
-        !PromptPresenter::shared().mainWindowAvailable()) {
-        QTimer::singleShot(500, this, &UpdateCheck::downloadedVersionsData);
+    if (!mainWindowReady(m_settings.onlyPromptIfMainWindowIsAvailable,
+                         [this] { downloadedVersionsData(); })) {
         return;
     }
-    m_currentlyChecking = false;
+    finishChecking();
     if (!m_remoteVersionsDict) {
-        if (m_downloadError && !m_downloadError->description.isEmpty()) {
-            qCWarning(lcNet).noquote()
-                << QStringLiteral("UpdateCheck update check failed because: %1")
-                       .arg(m_downloadError->description);
-        } else {
-            qCWarning(lcNet).noquote()
-                << "UpdateCheck update check failed because an unknown error occured";
-        }
-        delegate()->UpdateCheckVersionCheckDidFailWithError(m_downloadError.value_or(StoreError{}));
+        reportFailedCheck();
         return;
     }
     const VersionsDict versions = *m_remoteVersionsDict;
@@ -406,26 +326,42 @@ void UpdateCheck::downloadedVersionsData()
     }
     const QString newest = VersionOrder::newest(versions.keys());
     delegate()->UpdateCheckDidDetectNewVersion(newest, *details);
-
-    if (newest == defaults().stringForKey(PrefKeys::UpdateCheckIgnoreVersion) &&
-        !m_settings.previewMode) {
-        verbose(QStringLiteral(
-            "UpdateCheck did not display the new version because it was marked as ignored"));
-        return;
-    }
-    if (!delegate()->UpdateCheckShouldDisplayNewVersion(newest, *details)) {
-        verbose(QStringLiteral(
-            "UpdateCheck did not display the new version because the "
-            "UpdateCheckShouldDisplayNewVersion:details: delegate method returned NO"));
-        return;
-    }
-    if (m_visibleRemoteAlert)
+    if (!shouldDisplayNewVersion(newest, *details) || m_visibleRemoteAlert)
         return;
     QString title = updateAvailableTitle();
     if (!m_settings.groupNotesByVersion)
         title += QStringLiteral(" (%1)").arg(newest);
     showSheet(title, *details, downloadButtonLabel(), ignoreButtonLabel(), remindButtonLabel(),
               true);
+}
+
+void UpdateCheck::reportFailedCheck()
+{
+    if (m_downloadError && !m_downloadError->description.isEmpty()) {
+        qCWarning(lcNet).noquote() << QStringLiteral("UpdateCheck update check failed because: %1")
+                                          .arg(m_downloadError->description);
+    } else {
+        qCWarning(lcNet).noquote()
+            << "UpdateCheck update check failed because an unknown error occured";
+    }
+    delegate()->UpdateCheckVersionCheckDidFailWithError(m_downloadError.value_or(StoreError{}));
+}
+
+bool UpdateCheck::shouldDisplayNewVersion(const QString &newest, const QString &details)
+{
+    if (newest == defaults().stringForKey(PrefKeys::UpdateCheckIgnoreVersion) &&
+        !m_settings.previewMode) {
+        verbose(QStringLiteral(
+            "UpdateCheck did not display the new version because it was marked as ignored"));
+        return false;
+    }
+    if (!delegate()->UpdateCheckShouldDisplayNewVersion(newest, details)) {
+        verbose(QStringLiteral(
+            "UpdateCheck did not display the new version because the "
+            "UpdateCheckShouldDisplayNewVersion:details: delegate method returned NO"));
+        return false;
+    }
+    return true;
 }
 
 void UpdateCheck::showSheet(const QString &title, const QString &details,
@@ -457,9 +393,8 @@ void UpdateCheck::showSheet(const QString &title, const QString &details,
         PromptPresenter::shared().showSheet(sheet, [self](int) {
             if (!self)
                 return;
-            defaults().setValue(PrefKeys::UpdateCheckLastVersionChecked,
-                                self->m_settings.applicationVersion);
-            defaults().synchronize();
+            storeAndSync(PrefKeys::UpdateCheckLastVersionChecked,
+                         self->m_settings.applicationVersion);
             self->m_visibleLocalAlert = false;
         });
     }
@@ -469,17 +404,14 @@ void UpdateCheck::remoteAlertDidEnd(int returnCode, const QString &newestVersion
 {
     switch (returnCode) {
     case SheetDefaultReturn:
-        defaults().removeObjectForKey(PrefKeys::UpdateCheckLastReminded);
-        defaults().synchronize();
+        removeAndSync(PrefKeys::UpdateCheckLastReminded);
         delegate()->UpdateCheckUserDidAttemptToDownloadUpdate(newestVersion);
         if (delegate()->UpdateCheckShouldOpenAppStore()) {
             const QUrl url = updateURL();
             verbose(
                 QStringLiteral("UpdateCheck will open the App Store using the following URL: %1")
                     .arg(url.toString()));
-            Workspace::shared().openUrl(url);
-            if (!m_settings.updateURL.isValid())
-                m_softwareCentre.reopenWhenSoftwareCentreRuns(url);
+            openInStore(url, !m_settings.updateURL.isValid());
         }
         break;
     case SheetAlternateReturn:
@@ -489,8 +421,7 @@ void UpdateCheck::remoteAlertDidEnd(int returnCode, const QString &newestVersion
         delegate()->UpdateCheckUserDidIgnoreUpdate(newestVersion);
         break;
     default:
-        defaults().setValue(PrefKeys::UpdateCheckLastReminded, QDateTime::currentDateTimeUtc());
-        defaults().synchronize();
+        storeAndSync(PrefKeys::UpdateCheckLastReminded, QDateTime::currentDateTimeUtc());
         delegate()->UpdateCheckUserDidRequestReminderForUpdate(newestVersion);
         break;
     }
@@ -556,21 +487,9 @@ UpdateCheck::VersionsDict UpdateCheck::localVersionsDict() const
     return readVersionsPlist(file.readAll());
 }
 
-void UpdateCheck::stopLookup()
-{
-    if (!m_lookupThread || m_lookupThread->isFinished())
-        return;
-    m_stopping = true;
-    m_lookupThread->requestInterruption();
-    while (!m_lookupThread->wait(20))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    m_stopping = false;
-}
-
 void UpdateCheck::verbose(const QString &text) const
 {
-    if (m_settings.verboseLogging)
-        qCInfo(lcNet).noquote() << text;
+    logVerbose(m_settings.verboseLogging, text);
 }
 
 UpdateCheckDelegate *UpdateCheck::delegate() const

@@ -1,12 +1,7 @@
 #pragma once
 
-#include "net/SoftwareCentreWatcher.h"
-#include "net/StoreLookup.h"
+#include "net/StorePrompt.h"
 
-#include <QMutex>
-#include <QObject>
-#include <QPointer>
-#include <QThread>
 #include <QUrl>
 #include <QVariantMap>
 
@@ -64,7 +59,7 @@ struct UpdateCheckSettings
 // installed version once after an update when a local notes file is configured.
 // Thread: main thread; the store lookup runs on a thread of its own and hands its results back
 // to the main thread.
-class UpdateCheck : public QObject
+class UpdateCheck : public StorePrompt
 {
     Q_OBJECT
 
@@ -77,7 +72,7 @@ public:
     static UpdateCheck *sharedInstance();
     // Queues the creation of the shared check and its start handling to the main thread's event
     // loop; call once the application object exists. Does nothing when prompts are switched off
-    // (AppRater::storePromptsDisabled).
+    // (StorePrompt::storePromptsDisabled).
     static void startWhenApplicationRuns();
 
     UpdateCheckSettings &settings() { return m_settings; }
@@ -109,15 +104,21 @@ public:
     // The local notes file; an empty dictionary when none is set or it cannot be read.
     VersionsDict localVersionsDict() const;
 
-    bool isCurrentlyChecking() const { return m_currentlyChecking; }
     bool isRemoteSheetVisible() const { return m_visibleRemoteAlert; }
     bool isLocalSheetVisible() const { return m_visibleLocalAlert; }
 
-    void stopLookup();
-
 private:
+    // Lookup thread: the steps of the store lookup, on a copy of the settings.
     void checkForNewVersionInBackground(const UpdateCheckSettings &snapshot);
+    std::optional<StoreError> readStoreAnswer(const QString &json,
+                                              const UpdateCheckSettings &snapshot,
+                                              std::optional<VersionsDict> &versions);
+    void learnStoreID(const QString &json, const UpdateCheckSettings &snapshot);
+    void logVersionFound(const UpdateCheckSettings &snapshot, const QString &latest) const;
+
     void downloadedVersionsData();
+    void reportFailedCheck();
+    bool shouldDisplayNewVersion(const QString &newest, const QString &details);
     void showSheet(const QString &title, const QString &details, const QString &defaultButton,
                    const QString &ignoreButton, const QString &remindButton, bool remote);
     void remoteAlertDidEnd(int returnCode, const QString &newestVersion);
@@ -130,9 +131,4 @@ private:
     std::optional<StoreError> m_downloadError;
     bool m_visibleLocalAlert = false;
     bool m_visibleRemoteAlert = false;
-    bool m_currentlyChecking = false;
-    bool m_stopping = false; // results that still arrive are dropped
-    QMutex m_lookupLock;
-    QPointer<QThread> m_lookupThread;
-    SoftwareCentreWatcher m_softwareCentre;
 };
