@@ -38,8 +38,10 @@ uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 0; }
 	xargs -d '\n' rm -f < $(BUILD_DIR)/install_manifest.txt
 
-bench: deps build
-	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+bench: test-deps build
+	$(BUILD_DIR)/bin/probe_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bin/mainwindow_bench
+	$(BUILD_DIR)/bin/cli_bench 3
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
