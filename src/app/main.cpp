@@ -39,15 +39,6 @@ QStringList pathArguments(const QStringList &arguments)
     return paths;
 }
 
-// Paths from the command line or from a later start go to the top of the list, as an import.
-void openPaths(MainWndController &window, const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return;
-    window.setCurrentIndex(-1);
-    window.loadMediasWithPaths(paths, -1);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -80,13 +71,14 @@ int main(int argc, char *argv[])
 
     QObject::connect(&instances, &InstanceChannel::pathsReceived, &window,
                      [&window](const QStringList &handedOver) {
-                         openPaths(window, handedOver);
+                         window.importPaths(handedOver);
                          window.showNormal();
                          window.raise();
                          window.activateWindow();
                      });
     window.show();
-    QTimer::singleShot(0, &window, [&window, paths] { openPaths(window, paths); });
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, &window, [&window, paths] { window.importPaths(paths); });
 
     const int status = app.exec();
     PromptPresenter::setShared(nullptr);

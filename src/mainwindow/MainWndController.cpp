@@ -296,11 +296,14 @@ void MainWndController::importDown()
     auto *dialog = new MediaOpenDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &MediaOpenDialog::pathsChosen, this, [this](const QStringList &paths) {
-        m_currentIndex = -1;
-        loadMediasWithPaths(paths, m_currentIndex);
-    });
+    connect(dialog, &MediaOpenDialog::pathsChosen, this, &MainWndController::importPaths);
     dialog->open();
+}
+
+void MainWndController::importPaths(const QStringList &paths)
+{
+    m_currentIndex = -1;
+    loadMediasWithPaths(paths, m_currentIndex);
 }
 
 void MainWndController::deleteDown()

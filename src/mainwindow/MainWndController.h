@@ -53,6 +53,9 @@ public:
     // negative). Returns at once; the rows appear as the loader hands them over.
     void loadMediasWithPaths(const QStringList &paths, qint64 index);
     static bool isRightFormat(const QString &extension);
+    // Imports `paths` as the open panel does: at the top of the list, in their order. Also the
+    // way for paths given on the command line or handed over by a later start.
+    void importPaths(const QStringList &paths);
 
     // Enabled state of a menu entry: delete, clear and reveal need at least one row.
     bool validateUserInterfaceItem(UserInterfaceAction action) const;

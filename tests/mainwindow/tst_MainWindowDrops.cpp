@@ -47,6 +47,7 @@ private slots:
     void buttonsStatusLineAndPromptFollowTheList();
     void revealShowsTheSelectedFile();
     void importPutsChosenFilesAtTheTop();
+    void pathsGivenToTheProgramAreImportedInOrderAtTheTop();
 
 private:
     // A copy of the one-second sample under `name` (relative to the scratch folder).
@@ -406,6 +407,21 @@ void TestMainWindowDrops::importPutsChosenFilesAtTheTop()
     QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 2, kLoadTimeoutMs);
     QCOMPARE(paths(), QStringList({inside, existing}));
     QCOMPARE(m_trusted->items(), QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+void TestMainWindowDrops::pathsGivenToTheProgramAreImportedInOrderAtTheTop()
+{
+    const QString existing = sample(QStringLiteral("before.flac"));
+    dropAndWait({existing}, QPoint(20, 20), 1);
+    const QString second = sample(QStringLiteral("given/b.ogg"));
+    const QString first = sample(QStringLiteral("c.flac"));
+    const QString third = sample(QStringLiteral("a.flac"));
+    const QString skipped = m_scratch->filePath(QStringLiteral("notes.txt"));
+    QFile(skipped).open(QIODevice::WriteOnly);
+
+    m_window->importPaths({first, m_scratch->filePath(QStringLiteral("given")), skipped, third});
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 4, kLoadTimeoutMs);
+    QCOMPARE(paths(), QStringList({first, second, third, existing}));
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestMainWindowDrops)
