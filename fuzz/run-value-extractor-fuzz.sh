@@ -16,9 +16,11 @@ clang++ -std=c++17 -g -O1 -fPIC \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     $(pkg-config --cflags Qt6Core) -I"$root/src" \
     "$here/value_extractor_fuzz.cpp" "$root/src/net/JsonValueExtractor.cpp" \
+    "$root/src/net/QVJsonParser.cpp" "$root/src/net/QVJsonBase.cpp" \
+    "$root/src/net/JsonDecimal.cpp" \
     $(pkg-config --libs Qt6Core) -o "$out/value_extractor_fuzz"
 
 # New inputs go to the first folder; the checked-in seeds stay as they are.
-"$out/value_extractor_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+"$out/value_extractor_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=2 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/value-extractor-artifacts/" \
     "$out/value-extractor-corpus" "$here/corpus/value-extractor"

@@ -1,5 +1,7 @@
 #include "net/JsonValueExtractor.h"
 
+#include "net/QVJsonParser.h"
+
 namespace {
 
 bool isSpaceOrLineEnd(QChar c)
@@ -7,20 +9,17 @@ bool isSpaceOrLineEnd(QChar c)
     return c.isSpace();
 }
 
-QString trimmedOfSpace(QStringView text)
+// The end of text[begin, end) without the white space before `end`.
+qsizetype trimmedEnd(QStringView text, qsizetype begin, qsizetype end)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isSpaceOrLineEnd(text.at(begin)))
-        ++begin;
     while (end > begin && isSpaceOrLineEnd(text.at(end - 1)))
         --end;
-    return text.mid(begin, end - begin).toString();
+    return end;
 }
 
 // True when the text is a complete quoted value: it opens with a quote and its last quote is not
 // escaped by an odd run of backslashes.
-bool closesItsQuote(const QString &value)
+bool closesItsQuote(QStringView value)
 {
     if (value.size() < 2 || !value.endsWith(QLatin1Char('"')))
         return false;
@@ -46,6 +45,8 @@ int hexDigit(QChar c)
 
 std::optional<QString> JsonValueExtractor::valueForKey(const QString &key, const QString &json)
 {
+    if (!isWellFormed(json))
+        return std::nullopt;
     const QString quotedKey = QLatin1Char('"') + key + QLatin1Char('"');
     const qsizetype keyAt = json.indexOf(quotedKey);
     if (keyAt < 0)
@@ -53,20 +54,26 @@ std::optional<QString> JsonValueExtractor::valueForKey(const QString &key, const
     const qsizetype colonAt = json.indexOf(QLatin1Char(':'), keyAt + quotedKey.size());
     if (colonAt < 0)
         return std::nullopt;
-    const qsizetype start = colonAt + 1;
+    qsizetype start = colonAt + 1;
     qsizetype commaAt = json.indexOf(QLatin1Char(','), start);
     if (commaAt < 0)
         return std::nullopt;
 
-    QString value = trimmedOfSpace(QStringView(json).mid(start, commaAt - start));
+    const QStringView text(json);
+    while (start < commaAt && isSpaceOrLineEnd(text.at(start)))
+        ++start;
     // A quoted text may hold commas of its own: take in the next piece until the quote closes.
-    while (value.startsWith(QLatin1Char('"')) && !closesItsQuote(value)) {
-        const qsizetype nextComma = json.indexOf(QLatin1Char(','), commaAt + 1);
-        if (nextComma < 0)
-            break;
-        commaAt = nextComma;
-        value = trimmedOfSpace(QStringView(json).mid(start, commaAt - start));
+    // Each comma is looked at once, and only the white space and backslashes just before it, so
+    // the walk stays linear however many commas follow an open quote.
+    if (start < commaAt && text.at(start) == QLatin1Char('"')) {
+        while (!closesItsQuote(text.mid(start, trimmedEnd(text, start, commaAt) - start))) {
+            const qsizetype nextComma = json.indexOf(QLatin1Char(','), commaAt + 1);
+            if (nextComma < 0)
+                break;
+            commaAt = nextComma;
+        }
     }
+    QString value = text.mid(start, trimmedEnd(text, start, commaAt) - start).toString();
 
     // Remove the enclosing quotes only, so that an escaped quote at either end survives.
     if (value.startsWith(QLatin1Char('"')))
@@ -74,6 +81,12 @@ std::optional<QString> JsonValueExtractor::valueForKey(const QString &key, const
     if (value.endsWith(QLatin1Char('"')) && closesItsQuote(QLatin1Char('"') + value))
         value.chop(1);
     return unescape(value);
+}
+
+bool JsonValueExtractor::isWellFormed(const QString &json)
+{
+    QVJsonParser parser;
+    return parser.objectWithString(json).isValid();
 }
 
 QString JsonValueExtractor::unescape(const QString &text)

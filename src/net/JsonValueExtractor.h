@@ -4,21 +4,25 @@
 
 #include <optional>
 
-// Reads one value out of a store lookup answer without parsing the JSON: the text after the
-// first `"key"`, up to the next comma that is not inside the value's quotes, with the quotes
-// removed and the JSON escapes decoded. Enough for the flat, well-known answers of the store's
-// lookup service; not a JSON reader.
+// Reads one value out of a store lookup answer: the text after the first `"key"`, up to the next
+// comma that is not inside the value's quotes, with the quotes removed and the JSON escapes
+// decoded. Enough for the flat, well-known answers of the store's lookup service. The answer
+// must be well-formed JSON as a whole (checked with QVJsonParser); anything else has no values.
+// Time is linear in the answer's length.
 // Thread: any (no state).
 class JsonValueExtractor
 {
 public:
     JsonValueExtractor() = delete;
 
-    // The value of `key`, or nothing when the key, the colon after it or a comma after that is
-    // missing. Numbers come back as their text ("42").
+    // The value of `key`, or nothing when the answer is not well-formed JSON or when the key, the
+    // colon after it or a comma after that is missing. Numbers come back as their text ("42").
     static std::optional<QString> valueForKey(const QString &key, const QString &json);
 
     // `text` with the two-character escapes and \uXXXX decoded in one pass from left to right;
     // an escape that is incomplete or unknown stays as it is.
     static QString unescape(const QString &text);
+
+    // True when `json` is one complete JSON object or array.
+    static bool isWellFormed(const QString &json);
 };

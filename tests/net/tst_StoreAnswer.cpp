@@ -52,19 +52,22 @@ private slots:
                                         << QString::fromUtf8("\U0001F3B5");
         QTest::newRow("unicode escape yielding a backslash")
             << json("{'n':'\\u005cu0041', 'x':1}") << "n" << true << "\\u0041";
-        QTest::newRow("short unicode escape at the end")
-            << json("{'n':'ab\\u12', 'x':1}") << "n" << true << "ab\\u12";
-        QTest::newRow("unicode escape with no hex")
-            << json("{'n':'\\uZZZZ', 'x':1}") << "n" << true << "\\uZZZZ";
-        QTest::newRow("unknown escape kept")
-            << json("{'n':'a\\qb', 'x':1}") << "n" << true << "a\\qb";
-        QTest::newRow("lone backslash at the end") << "{\"n\":ab\\, \"x\":1}"
-                                                   << "n" << true << "ab\\";
+        QTest::newRow("unknown escape: not JSON")
+            << json("{'n':'a\\qb', 'x':1}") << "n" << false << "";
+        QTest::newRow("lone backslash at the end: not JSON") << "{\"n\":ab\\, \"x\":1}"
+                                                             << "n" << false << "";
         QTest::newRow("empty text") << json("{'n':'', 'x':1}") << "n" << true << "";
         QTest::newRow("first occurrence wins")
             << json("{'v':'1', 'v':'2', 'x':1}") << "v" << true << "1";
-        QTest::newRow("unclosed text to the last comma")
-            << json("{'n':'a, b, c}") << "n" << true << "a, b";
+        QTest::newRow("unclosed text: not JSON") << json("{'n':'a, b, c}") << "n" << false << "";
+        QTest::newRow("broken array: not JSON")
+            << json("{'version': [1,2,,, }}}{") << "version" << false << "";
+        QTest::newRow("text after the object: not JSON")
+            << json("{'version':'2.0', 'x':1} {'version':'3.0', 'x':1}") << "version" << false
+            << "";
+        QTest::newRow("nested answer")
+            << json("{'resultCount':1,'results':[{'version':'2.0','trackId':4711}]}") << "version"
+            << true << "2.0";
         QTest::newRow("key missing")
             << json("{'version':'2.0', 'x':1}") << "bundleId" << false << "";
         QTest::newRow("key only as part of another")
@@ -86,6 +89,44 @@ private slots:
         QCOMPARE(result.has_value(), found);
         if (found)
             QCOMPARE(*result, value);
+    }
+
+    // Escapes that JSON does not allow never reach unescape() through valueForKey(), but the
+    // decoder itself stays tolerant.
+    void unescapeKeepsWhatItDoesNotKnow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("decoded");
+        QTest::newRow("short unicode escape at the end") << "ab\\u12"
+                                                         << "ab\\u12";
+        QTest::newRow("unicode escape with no hex") << "\\uZZZZ"
+                                                    << "\\uZZZZ";
+        QTest::newRow("unknown escape kept") << "a\\qb"
+                                             << "a\\qb";
+        QTest::newRow("lone backslash at the end") << "ab\\"
+                                                   << "ab\\";
+    }
+
+    void unescapeKeepsWhatItDoesNotKnow()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, decoded);
+        QCOMPARE(JsonValueExtractor::unescape(text), decoded);
+    }
+
+    // Megabytes of commas after an open quote once took hours; each comma is now looked at once.
+    // The bound is far above what a linear walk needs even on a loaded machine.
+    void valueForKeyIsLinearInCommas()
+    {
+        const QString commas(2 * 1024 * 1024, QLatin1Char(','));
+        const QString invalid = QStringLiteral("{\"bundleId\":\"") + commas;
+        const QString valid =
+            QStringLiteral("{\"bundleId\":\"") + commas + QStringLiteral("\", \"x\":1}");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), invalid));
+        QCOMPARE(JsonValueExtractor::valueForKey(QStringLiteral("bundleId"), valid), commas);
+        QVERIFY2(clock.elapsed() < 60000, "the extractor is not linear");
     }
 
     void versionOrder_data()

@@ -270,6 +270,8 @@ private slots:
             << StoreTestServer::lookupAnswer(QStringLiteral("org.example.other"),
                                              QStringLiteral("3.0"))
             << 1;
+        QTest::newRow("not JSON")
+            << QByteArray("{\"bundleId\":\"com.morvane.wavelark\", \"version\": [1,2,,, }}}{") << 2;
     }
 
     void failedChecksAreReported()
