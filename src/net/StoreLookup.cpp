@@ -3,6 +3,7 @@
 #include "Shared/Logging.h"
 #include "net/ServiceHosts.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocale>
 #include <QNetworkAccessManager>
@@ -76,11 +77,27 @@ StoreFetchResult StoreLookup::fetch(const QUrl &url, CachePolicy policy, int tim
     QEventLoop loop;
     QNetworkReply *reply = manager.get(request);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    // The owner stops a lookup at quit by asking the thread to stop.
+    // The body is taken in as it arrives, so that an answer over the cap is dropped before it
+    // fills the memory, whether or not it declared its length.
+    QByteArray body;
+    bool overCap = false;
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, &body, &overCap] {
+        body += reply->readAll();
+        if (body.size() > kMaxBodyBytes && !overCap) {
+            overCap = true;
+            body.clear();
+            body.squeeze();
+            reply->abort();
+        }
+    });
+    // The owner stops a lookup at quit by asking the thread to stop; a lookup that trickles
+    // data in never outlasts the time-out as a whole.
+    QElapsedTimer clock;
+    clock.start();
     QTimer stopPoll;
     stopPoll.setInterval(100);
-    QObject::connect(&stopPoll, &QTimer::timeout, reply, [reply] {
-        if (QThread::currentThread()->isInterruptionRequested())
+    QObject::connect(&stopPoll, &QTimer::timeout, reply, [reply, &clock, timeoutMs] {
+        if (QThread::currentThread()->isInterruptionRequested() || clock.elapsed() > timeoutMs)
             reply->abort();
     });
     stopPoll.start();
@@ -89,9 +106,13 @@ StoreFetchResult StoreLookup::fetch(const QUrl &url, CachePolicy policy, int tim
 
     StoreFetchResult result;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
+    if (overCap) {
+        result.error =
+            StoreError{QStringLiteral("StoreConnection"), int(reply->error()),
+                       QStringLiteral("The answer is larger than %1 bytes").arg(kMaxBodyBytes)};
+    } else if (status.isValid() && reply->error() != QNetworkReply::OperationCanceledError) {
         result.hasBody = true;
-        result.body = reply->readAll();
+        result.body = body + reply->readAll();
     } else {
         result.error = StoreError{QStringLiteral("StoreConnection"), int(reply->error()),
                                   reply->errorString()};

@@ -38,6 +38,8 @@ public:
     };
 
     static constexpr int kTimeoutMs = 60000;
+    // Larger answers are cancelled while they arrive, as in the request layer.
+    static constexpr qsizetype kMaxBodyBytes = 150000;
 
     // "<lookup service>/<country>/lookup?id=<id>", or "?bundleId=<bundle id>" while the store ID
     // is not known.
@@ -48,7 +50,7 @@ public:
     static QString defaultCountry();
 
     // Fetches `url` on the calling thread with its own network access, giving up after
-    // `timeoutMs` without any data or when the thread is asked to stop
+    // `timeoutMs` in all, on a body over kMaxBodyBytes, or when the thread is asked to stop
     // (QThread::requestInterruption).
     static StoreFetchResult fetch(const QUrl &url, CachePolicy policy, int timeoutMs = kTimeoutMs);
 };

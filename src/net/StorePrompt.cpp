@@ -6,12 +6,14 @@
 #include "model/UserDefaults.h"
 #include "net/PromptPresenter.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 constexpr int kMainWindowRetryMs = 500;
+constexpr int kStopWaitMs = 5000;
 
 UserDefaults &defaults()
 {
@@ -68,9 +70,17 @@ void StorePrompt::stopLookup()
         return;
     m_stopping = true;
     m_lookupThread->requestInterruption();
-    // The lookup may be waiting for the main thread to take its result: keep serving it.
-    while (!m_lookupThread->wait(20))
+    // The lookup may be waiting for the main thread to take its result: keep serving it. The
+    // fetch notices the request within a tenth of a second; should it not, quit goes on without
+    // it rather than hang.
+    const QDeadlineTimer deadline(kStopWaitMs);
+    while (!m_lookupThread->wait(20)) {
+        if (deadline.hasExpired()) {
+            qCWarning(lcNet) << m_name << "lookup did not stop; leaving it behind";
+            break;
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
     m_stopping = false;
 }
 

@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "TinyHttpServer.h"
 #include "net/JsonValueExtractor.h"
 #include "net/SoftwareCentreWatcher.h"
 #include "net/StoreLookup.h"
@@ -7,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -177,6 +181,39 @@ private slots:
         QCOMPARE(StoreLookup::storePageUrl(QStringLiteral("com.morvane.wavelark")).toString(),
                  QStringLiteral("appstream:com.morvane.wavelark"));
         QCOMPARE(StoreLookup::defaultCountry().size(), 2);
+    }
+
+    // The lookup runs on a thread of its own; the server answers on this one.
+    void lookupBodiesAreCapped()
+    {
+        TinyHttpServer server;
+        QVERIFY(server.listen());
+        TinyHttpServer::Reply huge;
+        huge.body = QByteArray(4 * 1024 * 1024, ' ');
+        huge.declareLength = false;
+        server.route(QStringLiteral("/huge"), huge);
+        server.route(QStringLiteral("/small"), QByteArray("{\"resultCount\":0}"));
+
+        auto fetchOnThread = [](const QUrl &url) {
+            StoreFetchResult result;
+            std::unique_ptr<QThread> thread(QThread::create([&result, url] {
+                result = StoreLookup::fetch(url, StoreLookup::CachePolicy::ReloadIgnoringCache);
+            }));
+            thread->start();
+            while (!thread->wait(10))
+                QCoreApplication::processEvents();
+            return result;
+        };
+
+        const StoreFetchResult capped = fetchOnThread(QUrl(server.url(QStringLiteral("/huge"))));
+        QVERIFY(!capped.hasBody);
+        QVERIFY(capped.body.isEmpty());
+        QVERIFY(capped.error.has_value());
+        QVERIFY(capped.error->description.contains(QStringLiteral("larger than 150000")));
+
+        const StoreFetchResult small = fetchOnThread(QUrl(server.url(QStringLiteral("/small"))));
+        QVERIFY(small.hasBody);
+        QCOMPARE(small.body, QByteArray("{\"resultCount\":0}"));
     }
 
     void softwareCentreIsFoundByProcessName()
