@@ -42,10 +42,10 @@ void ConversionRun::start(const QStringList &files)
 {
     m_pending = files;
     m_total = int(files.size());
-    if (m_display->isLive()) {
+    // Off a terminal the timer only watches for a reader of the output that went away.
+    if (m_display->isLive())
         refresh();
-        m_refreshTimer.start();
-    }
+    m_refreshTimer.start();
     QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
 }
 
@@ -140,6 +140,9 @@ void ConversionRun::finishIfDone()
 
 void ConversionRun::refresh()
 {
+    m_display->checkStreams();
+    if (!m_display->isLive())
+        return;
     QList<ProgressDisplay::RunningFile> running;
     for (Entry &entry : m_entries) {
         const qint32 state = entry.item->eumCvtState();

@@ -10,7 +10,7 @@
 namespace {
 
 int g_pipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onSignal(int signalNumber)
 {
@@ -20,6 +20,11 @@ void onSignal(int signalNumber)
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     errno = savedErrno;
 }
+
+// A closed pipe shows as EPIPE from the write instead of ending the program. A handler rather
+// than SIG_IGN, so that the encoders (which exec) start with the default action again.
+void onBrokenPipe(int)
+{}
 
 } // namespace
 
@@ -39,6 +44,11 @@ InterruptWatcher::InterruptWatcher(QObject *parent)
         action.sa_flags = SA_RESTART;
         ::sigaction(signalNumber, &action, nullptr);
     }
+    struct sigaction brokenPipe = {};
+    brokenPipe.sa_handler = onBrokenPipe;
+    sigemptyset(&brokenPipe.sa_mask);
+    brokenPipe.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &brokenPipe, nullptr);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &InterruptWatcher::readPipe);
 }
@@ -51,6 +61,10 @@ InterruptWatcher::~InterruptWatcher()
         if (current.sa_handler == onSignal)
             ::signal(signalNumber, SIG_DFL);
     }
+    struct sigaction current = {};
+    ::sigaction(SIGPIPE, nullptr, &current);
+    if (current.sa_handler == onBrokenPipe)
+        ::signal(SIGPIPE, SIG_DFL);
 }
 
 void InterruptWatcher::readPipe()

@@ -4,10 +4,12 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread. The handler only writes the
-// signal number into a pipe; the main loop reads it. After the first signal the default action
-// is restored, so a second Ctrl-C ends the program at once. A signal that was ignored when the
-// program started (a background job, nohup) stays ignored.
+// Turns SIGINT, SIGTERM and SIGHUP (the terminal closed) into a Qt signal on the main thread. The
+// handler only writes the signal number into a pipe; the main loop reads it. After the first signal
+// the default action is restored, so a second Ctrl-C ends the program at once. A signal that was
+// ignored when the program started (a background job, nohup) stays ignored. SIGPIPE is caught and
+// dropped, so a closed pipe shows as a failed write (see ProgressDisplay) instead of ending the
+// program with the encoders still running.
 //
 // Thread: the main thread; one instance per process.
 class InterruptWatcher : public QObject

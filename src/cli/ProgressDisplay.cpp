@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -117,14 +118,56 @@ void ProgressDisplay::clearBlockLocked()
     if (!m_terminal || m_blockLines == 0)
         return;
     // Up to the first line of the block, then erase everything below the cursor.
-    std::fprintf(m_out, "\r\x1b[%dA\x1b[J", m_blockLines);
-    std::fflush(m_out);
+    writeBytesLocked(m_out, "\r\x1b[" + QByteArray::number(m_blockLines) + "A\x1b[J");
     m_blockLines = 0;
 }
 
 void ProgressDisplay::writeLocked(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    writeBytesLocked(stream, text.toLocal8Bit());
+}
+
+bool ProgressDisplay::writeBytesLocked(FILE *stream, const QByteArray &bytes)
+{
+    if ((stream == m_out && m_outClosed) || (stream == m_err && m_errClosed))
+        return false;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    if (written == size_t(bytes.size()) && std::fflush(stream) == 0)
+        return true;
+    std::clearerr(stream);
+    streamClosedLocked(stream);
+    return false;
+}
+
+void ProgressDisplay::streamClosedLocked(FILE *stream)
+{
+    if (stream == m_out)
+        m_outClosed = true;
+    if (stream == m_err)
+        m_errClosed = true;
+    m_blockLines = 0;
+    if (m_closedHandler) {
+        const std::function<void()> handler = std::move(m_closedHandler);
+        m_closedHandler = nullptr;
+        handler();
+    }
+}
+
+void ProgressDisplay::setClosedHandler(std::function<void()> handler)
+{
+    QMutexLocker locker(&m_lock);
+    m_closedHandler = std::move(handler);
+}
+
+void ProgressDisplay::checkStreams()
+{
+    QMutexLocker locker(&m_lock);
+    if (m_outClosed)
+        return;
+    // A pipe whose reader has gone reports an error condition to poll().
+    struct pollfd out = {};
+    out.fd = fileno(m_out);
+    out.events = POLLOUT;
+    if (::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0)
+        streamClosedLocked(m_out);
 }

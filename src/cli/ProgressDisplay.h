@@ -5,10 +5,13 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 
 // What wavelark-cli shows while it converts. On a terminal a live block at the bottom holds one
 // line per running file and an overall bar (files done, time left); finished files and messages
 // are printed above it. Elsewhere (a pipe, a file) only plain lines are printed.
+//
+// Writes are checked: see setClosedHandler().
 //
 // Thread: any; every call is serialised, so log messages from worker threads can go through it.
 class ProgressDisplay
@@ -37,6 +40,13 @@ public:
     // Removes the live block for good.
     void finish();
 
+    // `handler` is called once, on the thread that found it, when a write to `out` or `err`
+    // fails (a closed pipe, a terminal that went away) or checkStreams() finds the reader of
+    // `out` gone. Nothing more is written to a stream that failed.
+    void setClosedHandler(std::function<void()> handler);
+    // Looks whether the reading end of `out` was closed, without writing to it.
+    void checkStreams();
+
     // The texts of the live block, for a terminal `width` characters wide.
     static QString fileLine(const RunningFile &file, int width);
     static QString overallLine(int done, int total, double secondsLeft, int width);
@@ -46,6 +56,8 @@ private:
     int terminalWidth() const;
     void clearBlockLocked();
     void writeLocked(FILE *stream, const QString &text);
+    bool writeBytesLocked(FILE *stream, const QByteArray &bytes);
+    void streamClosedLocked(FILE *stream);
 
     QMutex m_lock;
     FILE *m_out;
@@ -53,4 +65,7 @@ private:
     bool m_terminal;
     int m_blockLines = 0;
     bool m_finished = false;
+    bool m_outClosed = false;
+    bool m_errClosed = false;
+    std::function<void()> m_closedHandler;
 };

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -106,10 +107,16 @@ int main(int argc, char *argv[])
     InterruptWatcher interrupts;
     ConversionRun run(&display, width);
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &run, &ConversionRun::interrupt);
+    // A reader that went away (`| head -1`) stops the run like a signal would have.
+    display.setClosedHandler([&run] {
+        QMetaObject::invokeMethod(
+            &run, [&run] { run.interrupt(SIGPIPE); }, Qt::QueuedConnection);
+    });
     QObject::connect(&run, &ConversionRun::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     run.start(files);
     const int status = app.exec();
+    display.setClosedHandler(nullptr);
     g_display = nullptr;
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -225,27 +226,110 @@ private slots:
         QCOMPARE(screen.count("Task Finished.  "), 3);
     }
 
+    // The processes whose parent is `pid`, from /proc.
+    static QList<qint64> childrenOf(qint64 pid)
+    {
+        QList<qint64> children;
+        const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            bool isPid = false;
+            const qint64 candidate = entry.toLongLong(&isPid);
+            if (!isPid)
+                continue;
+            QFile stat("/proc/" + entry + "/stat");
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (comm) state ppid ...": the name may hold spaces and parentheses.
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+                children.append(candidate);
+        }
+        return children;
+    }
+
+    // True while `pid` is a process that has not ended (a zombie has ended).
+    static bool isRunning(qint64 pid)
+    {
+        QFile stat("/proc/" + QString::number(pid) + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray text = stat.readAll();
+        return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+    }
+
+    // Two long conversions under way, with both encoders writing; returns the encoders.
+    QList<qint64> startTwoLongConversions(QProcess &process, const QString &out)
+    {
+        const QString in = path("in-long");
+        if (!QFileInfo::exists(in + "/long2.flac")) {
+            QDir().mkpath(in);
+            if (!TestAudio::makeFlac(in + "/long1.flac", 900) ||
+                !TestAudio::makeFlac(in + "/long2.flac", 900))
+                return {};
+        }
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(cli(), {"--jobs", "2", "--format", "m4a", "-o", out, in});
+        if (!process.waitForStarted(60000))
+            return {};
+        QElapsedTimer clock;
+        clock.start();
+        while (!(QFileInfo(out + "/long1.m4a").size() > 0 &&
+                 QFileInfo(out + "/long2.m4a").size() > 0)) {
+            if (clock.hasExpired(120000))
+                return {};
+            QTest::qWait(50);
+        }
+        return childrenOf(process.processId());
+    }
+
+    void interruptStopsEncodersAndRemovesTheirOutputs_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("terminal closed") << int(SIGHUP);
+    }
+
     void interruptStopsEncodersAndRemovesTheirOutputs()
     {
-        QVERIFY(QDir().mkpath(path("in-long")));
-        QVERIFY(TestAudio::makeFlac(path("in-long/long1.flac"), 900));
-        QVERIFY(TestAudio::makeFlac(path("in-long/long2.flac"), 900));
-        const QString out = path("out-long");
-
+        QFETCH(int, signalNumber);
+        const QString out = path("out-long-" + QString::number(signalNumber));
         QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(cli(), {"--jobs", "2", "--format", "m4a", "-o", out, path("in-long")});
-        QVERIFY(process.waitForStarted(60000));
-        // Both encoders are writing.
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/long1.m4a").size() > 0 &&
-                                     QFileInfo(out + "/long2.m4a").size() > 0,
-                                 120000);
-        ::kill(pid_t(process.processId()), SIGINT);
+        const QList<qint64> encoders = startTwoLongConversions(process, out);
+        QCOMPARE(encoders.size(), 2);
+
+        ::kill(pid_t(process.processId()), signalNumber);
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(process.exitCode(), 128 + signalNumber);
         QCOMPARE(filesIn(out), QStringList());
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
+        for (const qint64 encoder : encoders)
+            QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
+    }
+
+    // `wavelark-cli ... | head -1`: the reader of the results goes away during the run.
+    void closedOutputPipeStopsLikeAnInterrupt()
+    {
+        int fds[2] = {-1, -1};
+        QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
+        const int writeEnd = fds[1];
+        const QString out = path("out-long-pipe");
+        QProcess process;
+        process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+        const QList<qint64> encoders = startTwoLongConversions(process, out);
+        ::close(writeEnd);
+        QCOMPARE(encoders.size(), 2);
+
+        ::close(fds[0]);
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + SIGPIPE);
+        QCOMPARE(filesIn(out), QStringList());
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
+        for (const qint64 encoder : encoders)
+            QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
     }
 };
 
