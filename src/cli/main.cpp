@@ -13,6 +13,7 @@
 #include "model/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <csignal>
@@ -86,6 +87,14 @@ int main(int argc, char *argv[])
     applyOverrides(options, store);
 
     const QString outputFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+    // A folder named with -o is made; the stored one may be on a disk that is not connected.
+    if (!options.outputFolder && !QFileInfo(outputFolder).isDir()) {
+        std::fprintf(stderr,
+                     "wavelark-cli: the output folder %s is missing; connect its disk, or choose "
+                     "another with -o or in the preferences\n",
+                     qPrintable(outputFolder));
+        return kExitBadUsage;
+    }
     if (!GlobalFun::MakeSureFolderExsist(outputFolder))
         return refuse(QStringLiteral("cannot create the output folder %1").arg(outputFolder));
 

@@ -18,10 +18,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -354,12 +357,60 @@ void MainWndController::startConvertDown()
     // A second start while converting would run the same items twice at once.
     if (isConverting())
         return;
+    if (!outputFolderReady())
+        return;
     m_run->start(m_model->items());
     m_btnStart->setToolTip(localized("Converting..."));
     m_btnStart->setEnabled(false);
     m_segmentCtl->setSegmentEnabled(SegmentDelete, false);
     m_segmentCtl->setSegmentEnabled(SegmentClear, false);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, false);
+}
+
+bool MainWndController::outputFolderReady()
+{
+    const QString folder = UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
+    if (QFileInfo(folder).isDir())
+        return true;
+    askAboutMissingFolder(folder);
+    return false;
+}
+
+void MainWndController::askAboutMissingFolder(const QString &folder)
+{
+    // A stored folder on a disk that is not plugged in stays stored; the user decides.
+    qCInfo(lcMainWindow) << "output folder missing:" << folder;
+    auto *box = new QMessageBox(QMessageBox::Warning, localized("Output Folder Missing"),
+                                localized("The output folder \"%1\" does not exist.").arg(folder),
+                                QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("missingOutputFolder"));
+    box->setInformativeText(
+        localized("It may be on a disk that is not connected. Create it, or choose another one."));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    QPushButton *create = box->addButton(localized("Create Folder"), QMessageBox::AcceptRole);
+    QPushButton *choose = box->addButton(localized("Choose Another..."), QMessageBox::ActionRole);
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(create);
+    connect(box, &QMessageBox::finished, this, [this, box, create, choose, folder] {
+        if (box->clickedButton() == create) {
+            if (QDir().mkpath(folder))
+                startConvertDown();
+            else
+                qCWarning(lcMainWindow) << "cannot create the output folder" << folder;
+        } else if (box->clickedButton() == choose) {
+            QPointer<MainWndController> self(this);
+            m_chooseFolder(this, false, [self](const QList<QUrl> &folders) {
+                if (!self || folders.isEmpty())
+                    return;
+                UserDefaults &store = UserDefaults::standard();
+                store.setValue(PrefKeys::AppAudioOutputFolder, folders.first().toLocalFile());
+                store.synchronize();
+                self->startConvertDown();
+            });
+        }
+    });
+    box->open();
 }
 
 void MainWndController::endOfRun()

@@ -2,6 +2,7 @@
 
 #include "mainwindow/MyTableView.h"
 #include "model/LSMedia.h"
+#include "preferences/FolderPanel.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -81,6 +82,10 @@ public:
     // Batches still being loaded.
     int pendingLoads() const;
 
+    // The folder dialog used when the output folder is missing and the user chooses another;
+    // tests pick a folder without a dialog.
+    void setFolderChooser(FolderPanel::Chooser chooser) { m_chooseFolder = std::move(chooser); }
+
 public slots:
     void importDown();
     void deleteDown();
@@ -113,6 +118,10 @@ private:
     void reloadList();
     void insertLoadedItems(const QList<LSMediaPtr> &items);
     void endOfRun();
+    // False, with the question shown, while the output folder does not exist: create it, choose
+    // another (stored in the preferences) or cancel; the first two start the run.
+    bool outputFolderReady();
+    void askAboutMissingFolder(const QString &folder);
     static QStringList droppedPaths(const QMimeData *data);
 
     MyTableView *m_tableView = nullptr;
@@ -122,6 +131,7 @@ private:
     MediaListModel *m_model = nullptr;
     MediaLoader *m_loader = nullptr;
     ListConversionRun *m_run = nullptr;
+    FolderPanel::Chooser m_chooseFolder = FolderPanel::chooseFolders;
     QAction *m_importAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QAction *m_clearAction = nullptr;

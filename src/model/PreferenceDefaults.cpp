@@ -56,7 +56,9 @@ void registerDefaults(UserDefaults &store)
 {
     if (store.hasStoredValue(PrefKeys::AppAudioOutputFolder)) {
         const QString storedAudioFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
-        if (storedAudioFolder.isEmpty() || !QFileInfo::exists(storedAudioFolder))
+        // A folder that is missing now (an unplugged disk) stays: the run says so instead of
+        // quietly writing elsewhere.
+        if (storedAudioFolder.isEmpty())
             store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
     }
 

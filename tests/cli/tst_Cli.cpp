@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -168,6 +169,39 @@ private slots:
         QFile library(music() + "/.wavelark-library.m3u8");
         QCOMPARE(library.open(QIODevice::ReadOnly) ? library.readAll() : QByteArray(),
                  libraryBefore);
+    }
+
+    // The stored folder is on a disk that is not plugged in: nothing is converted elsewhere and
+    // the preference survives the run.
+    void missingStoredOutputFolderStopsTheRun()
+    {
+        const QString gone = path("unplugged/Audio");
+        const QString conf = TestEnvironment::configHome() + "/morvane/wavelark.conf";
+        {
+            QSettings stored(conf, QSettings::IniFormat);
+            stored.setValue("AppAudioOutputFolderKey", gone);
+        }
+        // The registered default lies below the music folder.
+        auto mp3sInMusic = [] {
+            QStringList found;
+            QDirIterator it(music(), {"*.mp3"}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                found << it.next();
+            return found;
+        };
+        const QStringList mp3sBefore = mp3sInMusic();
+        const Result result = run({"--no-sync", path("in/a.flac")});
+        QSettings stored(conf, QSettings::IniFormat);
+        const QString kept = stored.value("AppAudioOutputFolderKey").toString();
+        stored.remove("AppAudioOutputFolderKey");
+        stored.sync();
+
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains("output folder " + gone + " is missing"),
+                 qPrintable(result.err));
+        QCOMPARE(kept, gone);
+        QVERIFY(!QFileInfo::exists(gone));
+        QCOMPARE(mp3sInMusic(), mp3sBefore);
     }
 
     void aFailedFileGivesStatusOneAndItsReason()

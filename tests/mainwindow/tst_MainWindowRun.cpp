@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -60,6 +61,7 @@ private slots:
     void deletingRowsDuringARunIsSafe();
     void runOfAnEmptyListEndsAtOnce();
     void queueWidthFollowsThePreference();
+    void missingOutputFolderIsAskedAbout();
 
 private:
     QStringList makeFiles(const QString &stem, int count);
@@ -230,6 +232,61 @@ void TestMainWindowRun::runOfAnEmptyListEndsAtOnce()
     QVERIFY(finished.wait(10000));
     QCOMPARE(m_workspace.opened.size(), 1);
     QVERIFY(!m_window->isConverting());
+}
+
+// The stored folder is on a disk that is not connected: Start asks, and the answer decides.
+void TestMainWindowRun::missingOutputFolderIsAskedAbout()
+{
+    UserDefaults &store = UserDefaults::standard();
+    const QString gone = m_scratch->filePath(QStringLiteral("unplugged/Audio"));
+    const QString other = m_scratch->filePath(QStringLiteral("other"));
+    QVERIFY(QDir().mkpath(other));
+    store.setValue(PrefKeys::AppAudioOutputFolder, gone);
+    QList<QUrl> chosen{QUrl::fromLocalFile(other)};
+    m_window->setFolderChooser(
+        [&chosen](QWidget *, bool, const FolderPanel::Accepted &accepted) { accepted(chosen); });
+    loadAndWait(makeFiles(QStringLiteral("asked"), 1));
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+
+    auto answer = [this](const QString &button) {
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = m_window->findChild<QMessageBox *>(
+                         QStringLiteral("missingOutputFolder"))) != nullptr);
+        QVERIFY(box->text().contains(QStringLiteral("does not exist")));
+        for (QAbstractButton *candidate : box->buttons()) {
+            if (candidate->text() == button) {
+                candidate->click();
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no button ") + button));
+    };
+
+    // Cancel: nothing runs, nothing is made, the preference stays.
+    m_window->startConvertDown();
+    QVERIFY(!m_window->isConverting());
+    answer(QStringLiteral("Cancel"));
+    QTRY_VERIFY(!m_window->findChild<QMessageBox *>(QStringLiteral("missingOutputFolder")));
+    QVERIFY(!m_window->isConverting());
+    QVERIFY(!QFileInfo::exists(gone));
+    QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), gone);
+
+    // Choose another: stored, and the run goes there.
+    m_window->startConvertDown();
+    answer(QStringLiteral("Choose Another..."));
+    QVERIFY(m_window->isConverting());
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), other);
+    QCOMPARE(QDir(other).entryList(QDir::Files), QStringList{QStringLiteral("asked0.mp3")});
+
+    // Create: the stored folder is made and used.
+    store.setValue(PrefKeys::AppAudioOutputFolder, gone);
+    m_window->startConvertDown();
+    answer(QStringLiteral("Create Folder"));
+    QVERIFY(m_window->isConverting());
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(QDir(gone).entryList(QDir::Files), QStringList{QStringLiteral("asked0.mp3")});
+    store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
 }
 
 void TestMainWindowRun::queueWidthFollowsThePreference()

@@ -77,17 +77,24 @@ private slots:
         QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 13);
     }
 
-    void registrationForgetsOnlyAMissingAudioFolder()
+    // A folder on a disk that is not plugged in must not be forgotten by the next start.
+    void registrationKeepsAMissingAudioFolder()
     {
         QTemporaryDir dir;
         UserDefaults store(dir.path() + "/store.conf");
         store.setValue(PrefKeys::AppAudioOutputFolder, dir.path() + "/gone-audio");
         store.setValue(PrefKeys::AppVideoOutputFolder, dir.path() + "/gone-video");
         PreferenceDefaults::registerDefaults(store);
+        QVERIFY(store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
+        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), dir.path() + "/gone-audio");
+        QCOMPARE(store.stringForKey(PrefKeys::AppVideoOutputFolder), dir.path() + "/gone-video");
+        QVERIFY(!QFileInfo::exists(dir.path() + "/gone-audio"));
+
+        store.setValue(PrefKeys::AppAudioOutputFolder, QString());
+        PreferenceDefaults::registerDefaults(store);
         QVERIFY(!store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder),
                  PreferenceDefaults::defaultAudioOutputFolder());
-        QCOMPARE(store.stringForKey(PrefKeys::AppVideoOutputFolder), dir.path() + "/gone-video");
 
         store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
         PreferenceDefaults::registerDefaults(store);
