@@ -21,6 +21,6 @@ clang++ -std=c++17 -g -O1 -fPIC \
     $(pkg-config --libs Qt6Core) -o "$out/value_extractor_fuzz"
 
 # New inputs go to the first folder; the checked-in seeds stay as they are.
-"$out/value_extractor_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=2 \
+"$out/value_extractor_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/value-extractor-artifacts/" \
     "$out/value-extractor-corpus" "$here/corpus/value-extractor"

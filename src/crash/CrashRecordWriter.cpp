@@ -357,7 +357,10 @@ void CrashRecordWriter::writeSignalRecord()
     tempName.put(".tmp");
     g_tempPath[tempName.wholeLength()] = '\0';
 
-    const int fd = ::open(g_tempPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Owner only: the record holds the permanent user id. A stale temporary file would keep its
+    // own mode, so it goes first.
+    ::unlink(g_tempPath);
+    const int fd = ::open(g_tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
         bool written = false;
         {

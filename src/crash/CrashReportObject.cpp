@@ -13,6 +13,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 const QString CrashReportObject::kOsNameKey = QStringLiteral("osName");
 const QString CrashReportObject::kDeviceModelKey = QStringLiteral("deviceModel");
 const QString CrashReportObject::kDeviceUniqueIdentifierKey =
@@ -104,10 +108,27 @@ CrashReportObject CrashReportObject::initWithCoder(const QCborMap &map)
 
 std::optional<CrashReportObject> CrashReportObject::initWithContentsOfFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Non-blocking, so that a FIFO in its place cannot hold up the start; the checks then look at
+    // what was opened, not at the name again.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxRecordBytes) {
+        qCWarning(lcCrash).noquote()
+            << QStringLiteral("crash record %1 is not a regular file of at most %2 bytes")
+                   .arg(path)
+                   .arg(kMaxRecordBytes);
+        ::close(fd);
+        return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(kMaxRecordBytes + 1);
     QCborStreamReader reader(bytes);
     const QCborValue root = QCborValue::fromCbor(reader);
     // Trailing bytes mean a damaged file as much as a parse error does.
@@ -122,14 +143,16 @@ bool CrashReportObject::writeToFile(const QString &path, bool atomically) const
     const QByteArray bytes = encodeWithCoder().toCborValue().toCbor();
     // The Documents folder may not exist yet in a fresh home.
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // The record holds the permanent user id: only its owner may read it.
+    constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (atomically) {
         QSaveFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-               file.commit();
+        return file.open(QIODevice::WriteOnly) && file.setPermissions(ownerOnly) &&
+               file.write(bytes) == bytes.size() && file.commit();
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+           file.setPermissions(ownerOnly) && file.write(bytes) == bytes.size();
 }
 
 QString CrashReportObject::description() const

@@ -26,9 +26,15 @@ public:
     // them once, long before anything goes wrong.
     static CrashReportObject deviceFields();
 
-    // The record stored at `path`; nullopt when the file cannot be read or is not a record.
+    // Records are a few kilobytes; anything much larger is not one.
+    static constexpr qint64 kMaxRecordBytes = 1024 * 1024;
+
+    // The record stored at `path`; nullopt when the file cannot be read or is not a record. Only
+    // a regular file (after links) of at most kMaxRecordBytes is read; a FIFO, a device or a huge
+    // file is refused at once, with a log line.
     static std::optional<CrashReportObject> initWithContentsOfFile(const QString &path);
-    // Writes the file form to `path` (through a temporary file and a rename when `atomically`).
+    // Writes the file form to `path` (through a temporary file and a rename when `atomically`),
+    // readable by its owner only.
     bool writeToFile(const QString &path, bool atomically) const;
 
     QCborMap encodeWithCoder() const;

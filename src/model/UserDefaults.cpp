@@ -2,7 +2,13 @@
 
 #include "Shared/LenientNumber.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 UserDefaults &UserDefaults::standard()
 {
@@ -12,8 +18,37 @@ UserDefaults &UserDefaults::standard()
     return store;
 }
 
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// The file holds the permanent user id: only its owner may read it, whatever the umask. Made
+// empty and private before QSettings first writes it; QSettings keeps the mode when it replaces
+// the file, and sync() checks it again for a file that was made by something else.
+std::unique_ptr<QSettings> openPrivately(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+void keepPrivate(const QString &path)
+{
+    constexpr QFileDevice::Permissions kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QFile file(path);
+    if (file.exists() && (file.permissions() & kOthers))
+        file.setPermissions(kOwnerOnly);
+}
+
+} // namespace
+
 UserDefaults::UserDefaults(const QString &iniFilePath)
-    : m_settings(std::make_unique<QSettings>(iniFilePath, QSettings::IniFormat))
+    : m_settings(openPrivately(iniFilePath))
 {}
 
 UserDefaults::~UserDefaults() = default;
@@ -131,6 +166,7 @@ bool UserDefaults::synchronize()
 {
     QMutexLocker locker(&m_lock);
     m_settings->sync();
+    keepPrivate(m_settings->fileName());
     return m_settings->status() == QSettings::NoError;
 }
 

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +55,15 @@ public:
 QString recordPath()
 {
     return CrashReportUtil::getCrashReportObjectPath();
+}
+
+// The permission bits of `path`, -1 when it is not there.
+int fileMode(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
 }
 
 QStringList documentsEntries()
@@ -193,6 +203,11 @@ private slots:
         const CrashReportObject written = CrashReportObject::initWithCrashDate(moment, stack);
         QVERIFY(written.writeToFile(recordPath(), true));
         QCOMPARE(fileKeys(recordPath()), kKeyOrder);
+        // The record holds the permanent user id.
+        QCOMPARE(fileMode(recordPath()), 0600);
+        QFile::remove(recordPath());
+        QVERIFY(written.writeToFile(recordPath(), false));
+        QCOMPARE(fileMode(recordPath()), 0600);
 
         const std::optional<CrashReportObject> read =
             CrashReportObject::initWithContentsOfFile(recordPath());
@@ -247,6 +262,7 @@ private slots:
         QCOMPARE(run.signal, plain.signal);
         QCOMPARE(documentsEntries(), QStringList({"crash.info"}));
         QCOMPARE(fileKeys(recordPath()), kKeyOrder);
+        QCOMPARE(fileMode(recordPath()), 0600);
 
         const std::optional<CrashReportObject> record =
             CrashReportObject::initWithContentsOfFile(recordPath());
@@ -293,6 +309,7 @@ private slots:
         QVERIFY(
             run.log.contains(QStringLiteral("\r\rNAME:std::runtime_error\rREASON:disk on fire")));
         QVERIFY(run.log.contains(QStringLiteral("-[CrashReportSingal handleAllException:]")));
+        QCOMPARE(fileMode(recordPath()), 0600);
         QCOMPARE(run.log.count(kHandedOver), 1);
         QVERIFY(!run.log.contains(kSignalBanner));
     }
@@ -405,6 +422,41 @@ private slots:
         QVERIFY(delegate.reports.isEmpty());
         QVERIFY(!QFile::exists(recordPath()));
         QVERIFY(!sender.hasPendingCrashReport());
+    }
+
+    // Something other than a record file in its place must neither block nor flood the start.
+    void specialRecordIsRemovedAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("link to /dev/urandom") << "urandom";
+        QTest::newRow("huge file") << "huge";
+    }
+    void specialRecordIsRemovedAtOnce()
+    {
+        QFETCH(QString, kind);
+        QDir().mkpath(QFileInfo(recordPath()).absolutePath());
+        const QByteArray path = QFile::encodeName(recordPath());
+        if (kind == "fifo") {
+            QVERIFY(::mkfifo(path.constData(), 0600) == 0);
+        } else if (kind == "huge") {
+            QFile file(recordPath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(64 * 1024 * 1024)); // sparse
+        } else {
+            QVERIFY(QFile::link("/dev/" + kind, recordPath()));
+        }
+
+        CrashReportSender &sender = CrashReportSender::sharedCrashReportSender();
+        QVERIFY(sender.hasPendingCrashReport());
+        CollectingDelegate delegate;
+        sender.handleCrashReport(&delegate);
+        QVERIFY(delegate.reports.isEmpty());
+        QVERIFY(!QFileInfo(recordPath()).exists() && !QFileInfo(recordPath()).isSymLink());
+        QVERIFY(QFileInfo::exists("/dev/zero"));
+        QVERIFY2(!g_messages.filter("is not a regular file of at most 1048576 bytes").isEmpty(),
+                 qPrintable(g_messages.join('\n')));
     }
 };
 

@@ -5,9 +5,24 @@
 #include "model/UserDefaults.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+int modeOf(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
+}
+
+} // namespace
 
 class TestPreferences : public QObject
 {
@@ -75,6 +90,30 @@ private slots:
         QCOMPARE(store.doubleForKey(PrefKeys::DoubleBitRate), 320.0);
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), music + "Audio Converted");
         QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 13);
+    }
+
+    // The preferences hold the permanent user id: owner only, whatever the umask, also for a
+    // file an older version left readable.
+    void storeFileIsPrivate()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/new/store.conf";
+        const mode_t previous = ::umask(0);
+        {
+            UserDefaults store(path);
+            store.setValue(PrefKeys::AppMaxConvertNum, 4);
+            QVERIFY(store.synchronize());
+        }
+        ::umask(previous);
+        QCOMPARE(modeOf(path), 0600);
+
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        UserDefaults store(path);
+        store.setValue(PrefKeys::AppMaxConvertNum, 5);
+        QVERIFY(store.synchronize());
+        QCOMPARE(modeOf(path), 0600);
+        QCOMPARE(store.integerForKey(PrefKeys::AppMaxConvertNum), 5);
     }
 
     // A folder on a disk that is not plugged in must not be forgotten by the next start.
