@@ -103,6 +103,13 @@ void ConversionRun::report(Entry &entry)
                                  .arg(LSMedia::progressText(state, 100.0f), input, output));
         return;
     }
+    if (state == LSMedia::CvtStateFailed) {
+        // Converted, but the playlist step failed: the output is there and stays.
+        m_display->printLine(QStringLiteral("%1  %2 -> %3")
+                                 .arg(LSMedia::progressText(state, 100.0f), input, output));
+        m_display->printLine(QStringLiteral("    ") + entry.item->failureReason());
+        return;
+    }
     m_display->printLine(QStringLiteral("%1  %2").arg(LSMedia::progressText(state, 100.0f), input));
     const QString why = entry.operation->lastErrorLine();
     if (!why.isEmpty() && m_interruptSignal == 0)
@@ -122,8 +129,10 @@ void ConversionRun::finishIfDone()
         int removed = 0;
         for (const Entry &entry : m_entries) {
             const QString output = entry.operation->outputPath();
-            if (entry.item->eumCvtState() != LSMedia::CvtStateFinished && !output.isEmpty() &&
-                QFile::remove(output))
+            const qint32 state = entry.item->eumCvtState();
+            const bool complete =
+                state == LSMedia::CvtStateFinished || state == LSMedia::CvtStateFailed;
+            if (!complete && !output.isEmpty() && QFile::remove(output))
                 ++removed;
         }
         m_display->printMessage(

@@ -92,6 +92,7 @@ void ConvertOperation::main()
         setState(LSMedia::CvtStateCanceled);
         return;
     }
+    media.setFailureReason(QString());
 
     UserDefaults &defaults = UserDefaults::standard();
     const QString audioFolder = defaults.stringForKey(PrefKeys::AppAudioOutputFolder);
@@ -158,11 +159,11 @@ void ConvertOperation::main()
         return;
     }
 
-    syncToLibraryIfWanted(command.outputPath);
-    setState(LSMedia::CvtStateFinished);
+    if (syncToLibraryIfWanted(command.outputPath))
+        setState(LSMedia::CvtStateFinished);
 }
 
-void ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
+bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
 {
     LSMedia &media = *m_mediaToConvert;
     const bool syncWanted = UserDefaults::standard().boolForKey(PrefKeys::AppBSyncToiTunes);
@@ -171,14 +172,20 @@ void ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
                            extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0 ||
                            extension.compare(QLatin1String("m4a"), Qt::CaseInsensitive) == 0;
     if (!qualifies || !syncWanted)
-        return;
+        return true;
 
     setState(LSMedia::CvtStateSyncing);
     QString playlistName = UserDefaults::standard().stringForKey(PrefKeys::PlaylistName);
     if (playlistName.isEmpty())
         playlistName = QString::fromUtf8(AppInfo::kProductName);
-    ScriptBridgeHelper::syncItunesLibrary(playlistName, outputPath);
-    setState(LSMedia::CvtStateFinished);
+    QString error;
+    ScriptBridgeHelper::syncItunesLibrary(playlistName, outputPath, &error);
+    if (error.isEmpty())
+        return true;
+    // The output itself is complete; only the playlist misses it.
+    media.setFailureReason(QStringLiteral("not added to the playlist: %1").arg(error));
+    setState(LSMedia::CvtStateFailed);
+    return false;
 }
 
 void ConvertOperation::setState(qint32 state)

@@ -18,7 +18,8 @@ class QEventLoop;
 // a qualifying output to the music library.
 //
 // The item's state goes 0 (at construction) -> 1 (encoder running) -> 4 (non-zero exit status,
-// or cancelled) or 2 (music library sync) -> 5 (finished).
+// or cancelled) or 2 (music library sync) -> 5 (finished), or 6 (failed, with the item's failure
+// reason) when the library refused the finished output.
 //
 // Thread: main() and the runner callbacks run on the queue's worker thread. mediaToConvert(),
 // outputPath(), lastErrorLine(), exitCode() and cancel() may be called from any thread.
@@ -60,7 +61,8 @@ public:
 private:
     void setState(qint32 state);
     void noteDiagnostics(const QString &output);
-    void syncToLibraryIfWanted(const QString &outputPath);
+    // False, with the item failed and its reason set, when the library refused the output.
+    bool syncToLibraryIfWanted(const QString &outputPath);
 
     std::unique_ptr<TaskWrapper> m_wraperTask;
     LSMediaPtr m_mediaToConvert;

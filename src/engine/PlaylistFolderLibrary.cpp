@@ -13,6 +13,8 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <sys/statvfs.h>
+
 namespace {
 
 const QLatin1String kPlaylistSuffix(".m3u8");
@@ -54,16 +56,45 @@ class FolderLock
 {
 public:
     explicit FolderLock(const QString &folder)
-        : m_lock(folder + QLatin1Char('/') + kLockFileName)
+        : m_folder(folder)
+        , m_lock(folder + QLatin1Char('/') + kLockFileName)
     {
+        // Something else at the lock's path would look held for the whole wait.
+        const QFileInfo existing(folder + QLatin1Char('/') + kLockFileName);
+        if (existing.exists() && !existing.isFile()) {
+            m_failure =
+                QStringLiteral("the lock path %1 is not a file").arg(existing.absoluteFilePath());
+            return;
+        }
         m_lock.setStaleLockTime(30000);
-        m_locked = m_lock.tryLock(kLockWaitMs);
+        if (m_lock.tryLock(kLockWaitMs))
+            return;
+        m_failure = failureText(m_lock.error());
     }
-    bool isLocked() const { return m_locked; }
+    bool isLocked() const { return m_failure.isEmpty(); }
+    // Why the lock could not be taken, naming the real cause.
+    QString failure() const { return m_failure; }
 
 private:
+    QString failureText(QLockFile::LockError error) const
+    {
+        switch (error) {
+        case QLockFile::LockFailedError:
+            return QStringLiteral("the music library is locked by another program");
+        case QLockFile::PermissionError:
+            return QStringLiteral("no permission to create files in %1").arg(m_folder);
+        default:
+            break;
+        }
+        struct statvfs space = {};
+        if (::statvfs(QFile::encodeName(m_folder).constData(), &space) == 0 && space.f_bavail == 0)
+            return QStringLiteral("no space left on the disk of %1").arg(m_folder);
+        return QStringLiteral("could not create the lock file in %1").arg(m_folder);
+    }
+
+    QString m_folder;
     QLockFile m_lock;
-    bool m_locked = false;
+    QString m_failure;
 };
 
 class FolderPlaylist : public MusicPlaylist
@@ -246,7 +277,7 @@ MusicPlaylistPtr PlaylistFolderLibrary::insertPlaylist(int index, const QString 
     }
     FolderLock lock(m_folder);
     if (!lock.isLocked()) {
-        setError(error, QStringLiteral("the music library is locked by another program"));
+        setError(error, lock.failure());
         return nullptr;
     }
     // Another process may have created it a moment ago: keep its entries.
@@ -274,7 +305,7 @@ bool PlaylistFolderLibrary::renamePlaylist(const QString &oldFileName, const QSt
     }
     FolderLock lock(m_folder);
     if (!lock.isLocked()) {
-        setError(error, QStringLiteral("the music library is locked by another program"));
+        setError(error, lock.failure());
         return false;
     }
     const QString newPath = m_folder + QLatin1Char('/') + newFileName;
@@ -318,7 +349,7 @@ bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlis
 
     FolderLock lock(m_folder);
     if (!lock.isLocked()) {
-        setError(error, QStringLiteral("the music library is locked by another program"));
+        setError(error, lock.failure());
         return false;
     }
     // Like a music application, adding to a playlist adds to the library too.

@@ -29,6 +29,10 @@ QVariant MediaListModel::data(const QModelIndex &index, int role) const
         return cellText(*m_aryItems.at(index.row()), columnIdentifier(index.column()));
     if (role == Qt::ToolTipRole && index.column() == TitleColumn)
         return m_aryItems.at(index.row())->filePath();
+    if (role == Qt::ToolTipRole && index.column() == ProgressColumn) {
+        const QString why = m_aryItems.at(index.row())->failureReason();
+        return why.isEmpty() ? QVariant() : QVariant(why);
+    }
     return QVariant();
 }
 

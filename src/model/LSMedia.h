@@ -115,6 +115,10 @@ public:
     QRectF rcCroped() const;
     void setRcCroped(const QRectF &rect);
 
+    // Why the item ended failed (state 6), for the list and the command line; empty otherwise.
+    QString failureReason() const { return readText(m_failureReason); }
+    void setFailureReason(const QString &text) { writeText(m_failureReason, text); }
+
 private:
     QString readText(const QString &field) const;
     void writeText(QString &field, const QString &value);
@@ -149,6 +153,7 @@ private:
     QString m_vOACodecName;
     QString m_readableVOCodecName;
     QString m_readableAOCodecName;
+    QString m_failureReason;
     QRectF m_rcCroped{0.0, 0.0, 0.0, 0.0};
 };
 

@@ -204,6 +204,29 @@ private slots:
         QCOMPARE(mp3sInMusic(), mp3sBefore);
     }
 
+    // Converted, but the playlist step failed: said per file, and the run is not a success.
+    void syncFailureIsReportedPerFile()
+    {
+        const QString lockPath = music() + "/.wavelark-library.lock";
+        QVERIFY(QDir().mkpath(lockPath));
+        const QString out = path("out-sync-failed");
+        const Result result =
+            run({"--playlist", "Blocked", "-o", out, path("in/a.flac"), path("in/b.ogg")});
+        QDir(lockPath).removeRecursively();
+
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 0);
+        const QStringList failed = linesStartingWith(result.out, "Failed!  ");
+        QCOMPARE(failed.size(), 2);
+        const QStringList reasons = linesStartingWith(result.out, "    not added to the playlist: ")
+                                        .filter("the lock path " + lockPath + " is not a file");
+        QCOMPARE(reasons.size(), 2);
+        QVERIFY(!result.out.contains("locked by another program"));
+        QVERIFY(result.out.contains("0 of 2 files converted"));
+        // The outputs themselves are complete and stay.
+        QCOMPARE(filesIn(out), QStringList({"a.mp3", "b.mp3"}));
+    }
+
     void aFailedFileGivesStatusOneAndItsReason()
     {
         const QString corrupt = path("in-bad/broken.flac");

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -136,6 +139,48 @@ private slots:
         QCOMPARE(sync("a%2Fb", music() + "/2.mp3"), QString());
         QCOMPARE(entriesOf("a/b"), QStringList({"1.mp3"}));
         QCOMPARE(entriesOf("a%2Fb"), QStringList({"2.mp3"}));
+    }
+
+    // The message names what went wrong, not a program holding the lock.
+    void lockFailuresNameTheirCause()
+    {
+        QVERIFY(QDir().mkpath(music() + "/.wavelark-library.lock"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not a file"));
+        const QString folderLock = sync("List", music() + "/a.mp3");
+        QVERIFY2(
+            folderLock.contains("lock path " + music() + "/.wavelark-library.lock is not a file"),
+            qPrintable(folderLock));
+        QVERIFY(entriesOf("List").isEmpty());
+    }
+
+    // A Music folder on a full disk; needs a small tmpfs, so only where mounting is allowed.
+    void fullMusicFolderIsNamed()
+    {
+        QTemporaryDir mountPoint;
+        QProcess mount;
+        mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint.path()});
+        if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
+            mount.exitCode() != 0)
+            QSKIP("cannot mount a small tmpfs here");
+        auto unmount =
+            qScopeGuard([&mountPoint] { QProcess::execute("umount", {mountPoint.path()}); });
+        const QString full = mountPoint.path() + "/Music";
+        QVERIFY(QDir().mkpath(full));
+        QFile filler(mountPoint.path() + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        ScriptBridgeHelper::setApplicationFactory(
+            [full] { return std::make_unique<PlaylistFolderLibrary>(full); });
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("."));
+        const QString error = sync("List", full + "/a.mp3");
+        ScriptBridgeHelper::setApplicationFactory({});
+        QVERIFY2(!error.isEmpty(), "a sync onto a full disk was reported as done");
+        QVERIFY2(!error.contains("locked by another program"), qPrintable(error));
+        QVERIFY2(error.contains("space", Qt::CaseInsensitive), qPrintable(error));
     }
 
     void unusableNameOrPathIsReported()
