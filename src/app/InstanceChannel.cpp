@@ -4,18 +4,21 @@
 #include "Shared/Logging.h"
 
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
 constexpr int kWriteTimeoutMs = 3000;
 // A later start never sends more than this; anything larger is not ours.
-constexpr qint64 kMaxMessageBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxMessageBytes = 4 * 1024 * 1024;
+const QByteArray kAcknowledgement("ok\n");
 
 QStringList absolutePaths(const QStringList &paths)
 {
@@ -55,6 +58,11 @@ bool InstanceChannel::isListening() const
     return m_server && m_server->isListening();
 }
 
+int InstanceChannel::openConnectionCount() const
+{
+    return int(m_connections.size());
+}
+
 bool InstanceChannel::sendTo(const QString &socketPath, const QStringList &paths)
 {
     QLocalSocket socket;
@@ -71,8 +79,18 @@ bool InstanceChannel::sendTo(const QString &socketPath, const QStringList &paths
         if (!socket.waitForBytesWritten(kWriteTimeoutMs))
             return false;
     }
+    // Only an instance that has raised its window answers; one that hangs (stuck at quit, say)
+    // would swallow every later start, so without an answer this start carries on by itself.
+    QDeadlineTimer deadline(kAcknowledgementTimeoutMs);
+    while (socket.bytesAvailable() < kAcknowledgement.size()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime()))) {
+            qCWarning(lcApp) << "the running instance did not answer; starting on our own";
+            return false;
+        }
+    }
+    const bool acknowledged = socket.read(kAcknowledgement.size()) == kAcknowledgement;
     socket.disconnectFromServer();
-    return true;
+    return acknowledged;
 }
 
 bool InstanceChannel::listenOn(const QString &socketPath)
@@ -82,7 +100,8 @@ bool InstanceChannel::listenOn(const QString &socketPath)
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
         connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::acceptConnections);
     }
-    // Nobody answered on the socket, so a file left there is from an instance that ended.
+    // Nobody answered on the socket, so a file left there is from an instance that ended or
+    // hangs; the socket is ours from now on.
     QLocalServer::removeServer(socketPath);
     if (!m_server->listen(socketPath)) {
         qCWarning(lcApp) << "cannot listen for later starts:" << m_server->errorString();
@@ -94,27 +113,61 @@ bool InstanceChannel::listenOn(const QString &socketPath)
 void InstanceChannel::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            QDataStream in(socket);
-            in.startTransaction();
-            qint64 size = 0;
-            in >> size;
-            if (size < 0 || size > kMaxMessageBytes) {
-                socket->abort();
-                return;
-            }
-            if (socket->bytesAvailable() < size) {
-                in.rollbackTransaction();
-                return;
-            }
-            const QByteArray message = socket->read(size);
-            in.commitTransaction();
-            QDataStream body(message);
-            QStringList paths;
-            body >> paths;
-            if (body.status() == QDataStream::Ok && !paths.isEmpty())
-                emit pathsReceived(paths);
-        });
+        if (m_connections.size() >= kMaxOpenConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_connections.insert(socket);
+        // The frame's header and the largest message, no more, wait in memory.
+        socket->setReadBufferSize(qint64(sizeof(qint64)) + kMaxMessageBytes);
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { drop(socket); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        // A whole message comes at once; one that stalls or trickles is dropped.
+        QTimer::singleShot(kMessageTimeoutMs, socket, [this, socket] { drop(socket); });
     }
+}
+
+void InstanceChannel::readFrom(QLocalSocket *socket)
+{
+    if (!m_connections.contains(socket))
+        return;
+    QDataStream in(socket);
+    in.startTransaction();
+    qint64 size = 0;
+    in >> size;
+    if (in.status() != QDataStream::Ok) {
+        in.rollbackTransaction();
+        return;
+    }
+    if (size < 0 || size > kMaxMessageBytes) {
+        drop(socket);
+        return;
+    }
+    if (socket->bytesAvailable() < size) {
+        in.rollbackTransaction();
+        return;
+    }
+    const QByteArray message = socket->read(size);
+    in.commitTransaction();
+    QDataStream body(message);
+    QStringList paths;
+    body >> paths;
+    if (body.status() != QDataStream::Ok) {
+        drop(socket);
+        return;
+    }
+    // Receivers raise the window before this returns; then the later start may end.
+    emit pathsReceived(paths);
+    socket->write(kAcknowledgement);
+    socket->flush();
+}
+
+void InstanceChannel::drop(QLocalSocket *socket)
+{
+    if (!m_connections.remove(socket))
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }

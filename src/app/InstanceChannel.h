@@ -1,12 +1,18 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 class QLocalServer;
+class QLocalSocket;
 
 // Keeps Wavelark to one window per user session: the first start listens on a local socket in
-// the runtime folder; a later start hands its command-line paths to it and ends.
+// the runtime folder; a later start hands its command-line paths to it and ends once the running
+// instance has answered (after raising its window). Without an answer within a few seconds the
+// later start takes the socket over and starts normally, so a hung instance never swallows
+// every start. The listener bounds what it holds: a few open connections, each with at most one
+// message of a few MiB that must arrive within a few seconds.
 // Thread: main thread.
 class InstanceChannel : public QObject
 {
@@ -25,15 +31,25 @@ public:
                                    const QString &socketPath = defaultSocketPath());
 
     bool isListening() const;
+    // Connections of later starts still being read.
+    int openConnectionCount() const;
+
+    static constexpr int kAcknowledgementTimeoutMs = 5000;
+    static constexpr int kMessageTimeoutMs = 5000;
+    static constexpr int kMaxOpenConnections = 8;
 
 signals:
-    // Paths that a later start handed over, already absolute.
+    // Paths that a later start handed over, already absolute; empty when it had none. Receivers
+    // show and raise the window; the later start is answered when they return.
     void pathsReceived(const QStringList &paths);
 
 private:
     bool sendTo(const QString &socketPath, const QStringList &paths);
     bool listenOn(const QString &socketPath);
     void acceptConnections();
+    void readFrom(QLocalSocket *socket);
+    void drop(QLocalSocket *socket);
 
     QLocalServer *m_server = nullptr;
+    QSet<QLocalSocket *> m_connections;
 };

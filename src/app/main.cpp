@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
 
     QObject::connect(&instances, &InstanceChannel::pathsReceived, &window,
                      [&window](const QStringList &handedOver) {
-                         window.importPaths(handedOver);
+                         if (!handedOver.isEmpty())
+                             window.importPaths(handedOver);
                          window.showNormal();
                          window.raise();
                          window.activateWindow();

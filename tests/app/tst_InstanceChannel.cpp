@@ -1,11 +1,83 @@
 #include "TestEnvironment.h"
 #include "app/InstanceChannel.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QSignalSpy>
+#include <QMutex>
+#include <QThread>
 #include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The first instance, serving its socket from a thread of its own as another process would,
+// while a later start blocks this one.
+class RunningInstance
+{
+public:
+    explicit RunningInstance(const QString &socket)
+    {
+        m_thread.start();
+        m_channel = new InstanceChannel;
+        m_channel->moveToThread(&m_thread);
+        QObject::connect(m_channel, &InstanceChannel::pathsReceived, m_channel,
+                         [this](const QStringList &paths) {
+                             QMutexLocker locker(&m_lock);
+                             m_received.append(paths);
+                         });
+        call([this, socket] { m_listening = !m_channel->handOverToRunningInstance({}, socket); });
+    }
+    ~RunningInstance()
+    {
+        call([this] { delete m_channel; });
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    bool isListening() const { return m_listening; }
+    QList<QStringList> received()
+    {
+        QMutexLocker locker(&m_lock);
+        return m_received;
+    }
+    int openConnections()
+    {
+        int count = -1;
+        call([this, &count] { count = m_channel->openConnectionCount(); });
+        return count;
+    }
+
+private:
+    void call(const std::function<void()> &work)
+    {
+        QMetaObject::invokeMethod(m_channel, work, Qt::BlockingQueuedConnection);
+    }
+
+    QThread m_thread;
+    InstanceChannel *m_channel = nullptr;
+    bool m_listening = false;
+    QMutex m_lock;
+    QList<QStringList> m_received;
+};
+
+// A connection that sends a frame header and `bytes` of the message, then waits.
+std::unique_ptr<QLocalSocket> partialSender(const QString &socket, qint64 declared, int bytes)
+{
+    auto sender = std::make_unique<QLocalSocket>();
+    sender->connectToServer(socket);
+    if (!sender->waitForConnected(5000))
+        return nullptr;
+    QDataStream(sender.get()) << declared;
+    sender->write(QByteArray(bytes, 'x'));
+    sender->waitForBytesWritten(5000);
+    return sender;
+}
+
+} // namespace
 
 class TestInstanceChannel : public QObject
 {
@@ -15,18 +87,22 @@ private slots:
     void aLaterStartHandsItsPathsToTheFirst()
     {
         const QString socket = TestEnvironment::home() + "/first.socket";
-        InstanceChannel first;
-        QVERIFY(!first.handOverToRunningInstance({}, socket));
+        RunningInstance first(socket);
         QVERIFY(first.isListening());
-        QSignalSpy received(&first, &InstanceChannel::pathsReceived);
 
         InstanceChannel second;
         QDir::setCurrent(TestEnvironment::home());
         QVERIFY(second.handOverToRunningInstance({"b.flac", "/music/a b/ç.ogg"}, socket));
         QVERIFY(!second.isListening());
-        QVERIFY(received.wait(10000));
-        QCOMPARE(received.first().first().toStringList(),
-                 QStringList({TestEnvironment::home() + "/b.flac", "/music/a b/ç.ogg"}));
+        // Answered only after the receivers ran.
+        QCOMPARE(first.received(), QList<QStringList>{QStringList(
+                                       {TestEnvironment::home() + "/b.flac", "/music/a b/ç.ogg"})});
+
+        // A start without paths is answered too (the window comes to the front).
+        InstanceChannel third;
+        QVERIFY(third.handOverToRunningInstance({}, socket));
+        QCOMPARE(first.received().size(), 2);
+        QVERIFY(first.received().last().isEmpty());
     }
 
     void aSocketLeftByAnEndedInstanceIsTakenOver()
@@ -41,12 +117,29 @@ private slots:
         QVERIFY(channel.isListening());
     }
 
+    // An instance that accepts connections but never answers (stuck at quit) must not swallow
+    // every later start.
+    void aHungInstanceIsTakenOver()
+    {
+        const QString socket = TestEnvironment::home() + "/hung.socket";
+        QLocalServer hung; // never served while the later start waits
+        QVERIFY(hung.listen(socket));
+
+        InstanceChannel later;
+        QVERIFY(!later.handOverToRunningInstance({"/x.flac"}, socket));
+        QVERIFY(later.isListening());
+
+        // The socket's path now leads to the new owner.
+        QLocalSocket next;
+        next.connectToServer(socket);
+        QVERIFY(next.waitForConnected(5000));
+        QTRY_COMPARE(later.openConnectionCount(), 1);
+    }
+
     void garbageOnTheSocketIsIgnored()
     {
         const QString socket = TestEnvironment::home() + "/garbage.socket";
-        InstanceChannel first;
-        QVERIFY(!first.handOverToRunningInstance({}, socket));
-        QSignalSpy received(&first, &InstanceChannel::pathsReceived);
+        RunningInstance first(socket);
 
         QLocalSocket intruder;
         intruder.connectToServer(socket);
@@ -57,9 +150,40 @@ private slots:
 
         InstanceChannel later;
         QVERIFY(later.handOverToRunningInstance({"/c.flac"}, socket));
-        QVERIFY(received.wait(10000));
-        QCOMPARE(received.last().first().toStringList(), QStringList{"/c.flac"});
-        QCOMPARE(received.size(), 1);
+        QCOMPARE(first.received(), QList<QStringList>{QStringList{"/c.flac"}});
+    }
+
+    // Oversized, stalled and too many partial messages are dropped, and what they held goes.
+    void partialMessagesAreBounded()
+    {
+        const QString socket = TestEnvironment::home() + "/bounded.socket";
+        RunningInstance first(socket);
+
+        const std::unique_ptr<QLocalSocket> oversized =
+            partialSender(socket, 64LL * 1024 * 1024, 4096);
+        QVERIFY(oversized);
+        QVERIFY(oversized->state() == QLocalSocket::UnconnectedState ||
+                oversized->waitForDisconnected(30000));
+
+        std::vector<std::unique_ptr<QLocalSocket>> stalled;
+        for (int i = 0; i < InstanceChannel::kMaxOpenConnections + 4; ++i) {
+            stalled.push_back(partialSender(socket, 1024 * 1024, 1000));
+            QVERIFY(stalled.back());
+        }
+        QTRY_VERIFY(first.openConnections() > 0);
+        QVERIFY(first.openConnections() <= InstanceChannel::kMaxOpenConnections);
+        // Nothing more arrives: every one of them is dropped after the message time-out.
+        for (const auto &sender : stalled) {
+            QVERIFY(sender->state() == QLocalSocket::UnconnectedState ||
+                    sender->waitForDisconnected(60000));
+        }
+        QTRY_COMPARE(first.openConnections(), 0);
+        QVERIFY(first.received().isEmpty());
+
+        // And the channel still serves a proper start.
+        InstanceChannel later;
+        QVERIFY(later.handOverToRunningInstance({"/d.flac"}, socket));
+        QCOMPARE(first.received(), QList<QStringList>{QStringList{"/d.flac"}});
     }
 };
 
