@@ -1,4 +1,5 @@
 #include "AppInfo.h"
+#include "Shared/QuitWatchdog.h"
 #include "app/AppDelegate.h"
 #include "app/AppMenus.h"
 #include "app/DesktopWorkspace.h"
@@ -82,6 +83,8 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &window, [&window, paths] { window.importPaths(paths); });
 
     const int status = app.exec();
+    // The window's workers are joined from here on; none of them may hold the quit up for good.
+    QuitWatchdog::arm(status);
     PromptPresenter::setShared(nullptr);
     Workspace::setShared(nullptr);
     return status;

@@ -2,6 +2,7 @@
 // same preferences, from the command line.
 
 #include "Shared/GlobalFun.h"
+#include "Shared/QuitWatchdog.h"
 #include "cli/CliInputs.h"
 #include "cli/CliOptions.h"
 #include "cli/ConversionRun.h"
@@ -125,6 +126,8 @@ int main(int argc, char *argv[])
                      Qt::QueuedConnection);
     run.start(files);
     const int status = app.exec();
+    // The run has ended; joining its workers must not hold the exit up for good.
+    QuitWatchdog::arm(status);
     display.setClosedHandler(nullptr);
     g_display = nullptr;
     return status;

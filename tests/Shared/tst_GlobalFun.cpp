@@ -1,6 +1,7 @@
 #include "Shared/FolderBookmark.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/LenientNumber.h"
+#include "Shared/QuitWatchdog.h"
 #include "TestEnvironment.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
@@ -10,6 +11,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class TestGlobalFun : public QObject
 {
@@ -23,6 +28,31 @@ private:
     }
 
 private slots:
+    // A teardown that never ends (a worker that cannot be joined) still ends the process, with
+    // the status it was going to have.
+    void quitWatchdogEndsAStuckQuit()
+    {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            QuitWatchdog::arm(7, 100);
+            for (;;)
+                ::pause();
+        }
+        int status = 0;
+        pid_t ended = 0;
+        // Bounded, so that a watchdog that never fires fails the test instead of hanging it.
+        for (int i = 0; i < 600 && (ended = ::waitpid(child, &status, WNOHANG)) == 0; ++i)
+            QTest::qSleep(100);
+        if (ended == 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            QFAIL("the stuck quit was never ended");
+        }
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 7);
+    }
+
     void timeTexts_data()
     {
         QTest::addColumn<double>("seconds");
