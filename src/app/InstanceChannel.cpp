@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
@@ -26,6 +28,15 @@ QStringList absolutePaths(const QStringList &paths)
     for (const QString &path : paths)
         absolute.append(QFileInfo(path).absoluteFilePath());
     return absolute;
+}
+
+// True when the other end has closed the connection: nothing more to read, and the end of the
+// stream already there.
+bool peerHasClosed(QLocalSocket *socket)
+{
+    char byte = 0;
+    const qintptr fd = socket->socketDescriptor();
+    return fd >= 0 && ::recv(int(fd), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 } // namespace
@@ -154,6 +165,11 @@ void InstanceChannel::readFrom(QLocalSocket *socket)
     QStringList paths;
     body >> paths;
     if (body.status() != QDataStream::Ok) {
+        drop(socket);
+        return;
+    }
+    // A later start that gave up waiting has started on its own meanwhile.
+    if (socket->state() != QLocalSocket::ConnectedState || peerHasClosed(socket)) {
         drop(socket);
         return;
     }

@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QSemaphore>
 #include <QThread>
 #include <QtTest>
 
@@ -39,6 +40,11 @@ public:
     }
 
     bool isListening() const { return m_listening; }
+    // Holds the instance's thread (as if it hung) until `resume` is released.
+    void hang(QSemaphore &resume)
+    {
+        QMetaObject::invokeMethod(m_channel, [&resume] { resume.acquire(); });
+    }
     QList<QStringList> received()
     {
         QMutexLocker locker(&m_lock);
@@ -134,6 +140,35 @@ private slots:
         next.connectToServer(socket);
         QVERIFY(next.waitForConnected(5000));
         QTRY_COMPARE(later.openConnectionCount(), 1);
+    }
+
+    // Paths of a later start that gave up waiting (and started on its own) are not taken when
+    // the hung instance comes back.
+    void aMessageWhoseSenderGaveUpIsDropped()
+    {
+        const QString socket = TestEnvironment::home() + "/resumed.socket";
+        RunningInstance first(socket);
+        QSemaphore resume;
+        first.hang(resume);
+
+        QLocalSocket gaveUp;
+        gaveUp.connectToServer(socket);
+        QVERIFY(gaveUp.waitForConnected(5000));
+        QByteArray message;
+        QDataStream body(&message, QIODevice::WriteOnly);
+        body << QStringList{"/gave-up.flac"};
+        QDataStream framed(&gaveUp);
+        framed << qint64(message.size());
+        gaveUp.write(message);
+        QVERIFY(gaveUp.waitForBytesWritten(5000));
+        gaveUp.abort();
+        resume.release();
+
+        QTRY_COMPARE(first.openConnections(), 0);
+        QVERIFY(first.received().isEmpty());
+        InstanceChannel later;
+        QVERIFY(later.handOverToRunningInstance({"/e.flac"}, socket));
+        QCOMPARE(first.received(), QList<QStringList>{QStringList{"/e.flac"}});
     }
 
     void garbageOnTheSocketIsIgnored()

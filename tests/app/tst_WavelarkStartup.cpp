@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QUrlQuery>
 #include <QtTest>
@@ -135,6 +136,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(storeTrusts(handedOver), 30000);
         QCOMPARE(running.state(), QProcess::Running);
         stop(running);
+    }
+
+    // A first instance that no longer serves its events (stopped here, stuck at quit in real
+    // life) must not swallow later starts: the later one waits for an answer, then starts itself.
+    void aSecondStartAgainstAHungFirstStartsNormally()
+    {
+        QSignalSpy requests(&m_server, &TinyHttpServer::requestReceived);
+        QProcess hung;
+        startProgram(hung);
+        expectStartupReport(requests);
+        // Let it finish writing its preferences first: stopped while holding their lock, it
+        // would hold up every other writer until the lock counts as stale (30 s).
+        QTest::qWait(1000);
+        ::kill(pid_t(hung.processId()), SIGSTOP);
+        auto resume = qScopeGuard([&hung] {
+            ::kill(pid_t(hung.processId()), SIGCONT);
+            stop(hung);
+        });
+
+        const QString folder = TestEnvironment::home() + "/Given To The Second";
+        QVERIFY(QDir().mkpath(folder));
+        QProcess later;
+        startProgram(later, {folder});
+        // It becomes a program of its own: it reports its start and imports its folder.
+        expectStartupReport(requests);
+        QTRY_VERIFY_WITH_TIMEOUT(storeTrusts(folder), 90000);
+        QCOMPARE(later.state(), QProcess::Running);
+        QVERIFY(later.readAll().contains("did not answer"));
+        stop(later);
     }
 };
 
