@@ -2,6 +2,7 @@
 // the run, and rows removed while their conversions run.
 #include "MainWindowTestSupport.h"
 #include "TestAudio.h"
+#include "TestEnvironment.h"
 
 #include "engine/OperationQueue.h"
 #include "mainwindow/MainWndController.h"
@@ -62,6 +63,7 @@ private slots:
     void runOfAnEmptyListEndsAtOnce();
     void queueWidthFollowsThePreference();
     void missingOutputFolderIsAskedAbout();
+    void failedPlaylistStepShowsOnTheRow();
 
 private:
     QStringList makeFiles(const QString &stem, int count);
@@ -287,6 +289,30 @@ void TestMainWindowRun::missingOutputFolderIsAskedAbout()
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(QDir(gone).entryList(QDir::Files), QStringList{QStringLiteral("asked0.mp3")});
     store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
+}
+
+// Converted, but the library refused the output: the row says failed and why.
+void TestMainWindowRun::failedPlaylistStepShowsOnTheRow()
+{
+    UserDefaults &store = UserDefaults::standard();
+    store.setValue(PrefKeys::AppBSyncToiTunes, true);
+    const QString lockPath =
+        TestEnvironment::home() + QStringLiteral("/Music/.wavelark-library.lock");
+    QVERIFY(QDir().mkpath(lockPath));
+    loadAndWait(makeFiles(QStringLiteral("unsynced"), 1));
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    const bool ended = finished.wait(kRunTimeoutMs);
+    QDir(lockPath).removeRecursively();
+    store.setValue(PrefKeys::AppBSyncToiTunes, false);
+    QVERIFY(ended);
+
+    const QModelIndex progress = m_window->listModel()->index(0, MediaListModel::ProgressColumn);
+    QCOMPARE(progress.data().toString(), QStringLiteral("Failed!"));
+    const QString why = progress.data(Qt::ToolTipRole).toString();
+    QVERIFY2(why.contains(QStringLiteral("not added to the playlist")) &&
+                 why.contains(QStringLiteral("is not a file")),
+             qPrintable(why));
 }
 
 void TestMainWindowRun::queueWidthFollowsThePreference()
