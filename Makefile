@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 BUILD_PKGS := build-essential cmake pkg-config qt6-base-dev qt6-l10n-tools libgl-dev \
               libavformat-dev libavcodec-dev libavutil-dev libplist-dev ffmpeg
 TEST_PKGS := $(BUILD_PKGS) clang-format sox flac vorbis-tools desktop-file-utils appstream \
-             dbus-daemon
+             dbus-daemon oggz-tools
 
 .PHONY: run test build configure deps test-deps install uninstall bench clean format
 
