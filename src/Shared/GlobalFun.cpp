@@ -154,18 +154,23 @@ QString GlobalFun::makeSureFullPathIdentical(const QString &path, const QString 
     if (!somethingExistsAt(candidate))
         return candidate;
 
+    // Only the file name is numbered: a "(n)" in a folder name is part of that folder.
+    const qsizetype slash = candidate.lastIndexOf(QLatin1Char('/'));
+    const QString folder = candidate.left(slash + 1);
+    QString name = candidate.mid(slash + 1);
     int number = 1;
     for (;;) {
-        const QString existingExtension = PathText::pathExtension(candidate);
-        QString base = PathText::deletingPathExtension(candidate);
+        const QString existingExtension = PathText::pathExtension(name);
+        QString base = PathText::deletingPathExtension(name);
         const QString tag = QStringLiteral("(%1)").arg(number);
-        if (!candidate.contains(tag)) {
+        if (!name.contains(tag)) {
             base += tag;
         } else {
             ++number;
             base.replace(tag, QStringLiteral("(%1)").arg(number));
         }
-        candidate = base + QLatin1Char('.') + existingExtension;
+        name = base + QLatin1Char('.') + existingExtension;
+        candidate = folder + name;
         if (!somethingExistsAt(candidate))
             return candidate;
     }

@@ -120,6 +120,25 @@ private slots:
         QCOMPARE(GlobalFun::makeSureFullPathIdentical(tagged, "mp3"), dir.path() + "/b(2).mp3");
     }
 
+    void uniqueOutputPathNumbersOnlyTheFileName()
+    {
+        // A "(n)" in a folder name belongs to the folder: numbering must never move the output
+        // into a sibling folder such as "Mix (2)".
+        QTemporaryDir dir;
+        const QString mix = dir.path() + QStringLiteral("/Mix (1)");
+        QVERIFY(QDir().mkpath(mix));
+        QVERIFY(QDir().mkpath(dir.path() + QStringLiteral("/Mix (2)")));
+        touch(mix + "/a.mp3");
+        QCOMPARE(GlobalFun::makeSureFullPathIdentical(mix + "/a.mp3", "mp3"), mix + "/a(1).mp3");
+        touch(mix + "/a(1).mp3");
+        QCOMPARE(GlobalFun::makeSureFullPathIdentical(mix + "/a.mp3", "mp3"), mix + "/a(2).mp3");
+        // The same tag in the folder and in the name: only the name's own one counts.
+        touch(mix + "/b(1).mp3");
+        QCOMPARE(GlobalFun::makeSureFullPathIdentical(mix + "/b(1).mp3", "mp3"), mix + "/b(2).mp3");
+        touch(mix + "/(1).mp3");
+        QCOMPARE(GlobalFun::makeSureFullPathIdentical(mix + "/(1).mp3", "mp3"), mix + "/(2).mp3");
+    }
+
     void uniqueOutputPathSeesABrokenLinkAsTaken()
     {
         QTemporaryDir dir;
