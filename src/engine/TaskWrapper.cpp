@@ -2,8 +2,6 @@
 
 #include "Shared/Logging.h"
 
-#include <QStringDecoder>
-
 TaskWrapper::TaskWrapper(TaskWrapperController *controller, const QStringList &arguments,
                          QObject *parent)
     : QObject(parent)
@@ -56,10 +54,10 @@ void TaskWrapper::getData()
     const QByteArray chunk = m_task->readAllStandardOutput();
     if (!m_listening || chunk.isEmpty())
         return;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(chunk);
-    if (decoder.hasError())
-        text = QString();
+    const QString text = m_decoder.decode(chunk);
+    // A chunk holding only the start of a character has nothing to tell yet.
+    if (!text.isNull() && text.isEmpty())
+        return;
     if (m_controller)
         m_controller->appendOutput(text);
 }

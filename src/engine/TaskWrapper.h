@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/OutputDecoder.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -14,8 +16,9 @@ public:
 
     // From within startProcess(), before the child is launched.
     virtual void processStarted() {}
-    // One chunk of the child's merged output as it arrived (no joining or splitting into lines);
-    // a null text when the chunk was not valid UTF-8.
+    // One chunk of the child's merged output as it arrived (no joining or splitting into lines,
+    // but a character split between chunks comes whole with the later one); a null text when the
+    // chunk was not valid UTF-8.
     virtual void appendOutput(const QString &output) { Q_UNUSED(output) }
     // From stopProcess(): the child was told to stop, or its output has ended.
     virtual void processFinished() {}
@@ -67,6 +70,7 @@ private:
     TaskWrapperController *m_controller = nullptr;
     QStringList m_arguments;
     QString m_startError;
+    OutputDecoder m_decoder;
     bool m_listening = false;
     bool m_exitDelivered = false;
 };

@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "engine/OutputDecoder.h"
 #include "engine/TaskWrapper.h"
 
 #include <QEventLoop>
@@ -174,6 +175,28 @@ private slots:
         runToExit(recorder, shell(QStringLiteral("printf '\\377\\376'")), task);
         QTRY_COMPARE_WITH_TIMEOUT(recorder.undecodable, 1, 10000);
         QVERIFY(recorder.output.isEmpty());
+    }
+
+    void characterSplitBetweenChunksArrivesWhole()
+    {
+        // "é" is C3 A9; a read that ends between the two bytes must not lose the character, nor
+        // spoil the chunk after it.
+        OutputDecoder decoder;
+        QCOMPARE(decoder.decode(QByteArray("time=00:00:01 caf\xc3")),
+                 QStringLiteral("time=00:00:01 caf"));
+        QCOMPARE(decoder.decode(QByteArray("\xa9 \xe2\x82")), QString::fromUtf8("\xc3\xa9 "));
+        QCOMPARE(decoder.decode(QByteArray("\xac\n")), QString::fromUtf8("\xe2\x82\xac\n"));
+        // A bad chunk is reported as such, and the stream carries on after it.
+        QVERIFY(decoder.decode(QByteArray("\xff\xfe")).isNull());
+        QCOMPARE(decoder.decode(QByteArray("ok")), QStringLiteral("ok"));
+
+        // The same through a real child whose writes are a second apart.
+        Recorder recorder;
+        std::unique_ptr<TaskWrapper> task;
+        runToExit(recorder,
+                  shell(QStringLiteral("printf 'Mix \\303'; sleep 1; printf '\\251t\\n'")), task);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.output, QString::fromUtf8("Mix \xc3\xa9t\n"), 10000);
+        QCOMPARE(recorder.undecodable, 0);
     }
 
     void callsArriveOnTheStartingThread()
