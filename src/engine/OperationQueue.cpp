@@ -116,17 +116,18 @@ void OperationQueue::reapFinishedThreadsLocked()
 
 void OperationQueue::run(OperationPtr operation)
 {
-    operation->m_executing = true;
+    operation->m_stage = Operation::Stage::Executing;
     if (!operation->isCancelled())
         operation->main();
+    if (m_endHook)
+        m_endHook(operation);
 
     bool nowDrained = false;
     {
         QMutexLocker locker(&m_lock);
         m_running.erase(std::find(m_running.begin(), m_running.end(), operation));
         // Finished only once the queue no longer counts it.
-        operation->m_executing = false;
-        operation->m_finished = true;
+        operation->m_stage = Operation::Stage::Finished;
         startWaitingLocked();
         nowDrained = m_running.empty() && m_waiting.empty();
         if (nowDrained)

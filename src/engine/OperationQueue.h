@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,15 +36,18 @@ public:
     virtual void cancel() { m_cancelled = true; }
 
     bool isCancelled() const { return m_cancelled; }
-    bool isExecuting() const { return m_executing; }
-    bool isFinished() const { return m_finished; }
+    bool isExecuting() const { return m_stage == Stage::Executing; }
+    bool isFinished() const { return m_stage == Stage::Finished; }
 
 private:
     friend class OperationQueue;
 
+    // One value, so that a reader never sees an operation that is neither running nor finished
+    // between the two.
+    enum class Stage { Waiting, Executing, Finished };
+
     std::atomic<bool> m_cancelled{false};
-    std::atomic<bool> m_executing{false};
-    std::atomic<bool> m_finished{false};
+    std::atomic<Stage> m_stage{Stage::Waiting};
 };
 
 using OperationPtr = std::shared_ptr<Operation>;
@@ -85,6 +89,11 @@ public:
     // Blocks the calling thread until no operation waits or runs.
     void waitUntilAllOperationsAreFinished();
 
+    // Called on the worker thread after an operation's main() has returned and just before the
+    // queue records its end, so tests can act at exactly that moment. Set it before adding work.
+    using EndHook = std::function<void(const OperationPtr &operation)>;
+    void setEndHookForTesting(EndHook hook) { m_endHook = std::move(hook); }
+
 signals:
     // An operation has returned from main() (or was skipped because it had been cancelled).
     void operationFinished(OperationPtr operation);
@@ -103,4 +112,5 @@ private:
     std::vector<QThread *> m_threads; // running, or finished and not yet joined
     int m_width = 1;
     bool m_shuttingDown = false;
+    EndHook m_endHook;
 };

@@ -392,6 +392,29 @@ private slots:
         QVERIFY(early->outputPath().isEmpty());
         QCOMPARE(waiting->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
     }
+
+    void cancelWhileTheQueueEndsTheRunKeepsItFinished()
+    {
+        // "Cancel all" reaching an operation exactly as the queue records the end of its run must
+        // find it either running or finished, never in between, so a finished row stays finished.
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        LSMediaPtr item = audioItem(m_flac, QStringLiteral("mp3"));
+        auto operation = std::make_shared<ConvertOperation>(item);
+        OperationQueue queue(1);
+        std::atomic<int> seenBetween{0};
+        queue.setEndHookForTesting([&](const OperationPtr &ending) {
+            if (!ending->isExecuting() && !ending->isFinished())
+                ++seenBetween;
+            ending->cancel();
+        });
+        queue.addOperation(operation);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 60000);
+        QCOMPARE(seenBetween.load(), 0);
+        QVERIFY(operation->isFinished());
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        operation->cancel();
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+    }
 };
 
 WAVELARK_TEST_MAIN(TestConvertOperation)
