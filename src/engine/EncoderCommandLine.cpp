@@ -2,6 +2,8 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QMutexLocker>
 
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,7 +35,49 @@ QString listText(const QStringList &list)
     return QStringLiteral("(\n    ") + list.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)");
 }
 
+// Rates the encoders accept; others make them refuse to start.
+const QList<double> kMp3Rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+const QList<double> kAacRates{7350,  8000,  11025, 12000, 16000, 22050, 24000,
+                              32000, 44100, 48000, 64000, 88200, 96000};
+
+// PNG and JPEG go into both ID3 (APIC) and MP4 (covr) as they are; other pictures are converted.
+bool coverCopiesAsIs(const QString &codec)
+{
+    return codec == QLatin1String("png") || codec == QLatin1String("mjpeg");
+}
+
+QStringList coverArguments(const LSMedia &item)
+{
+    const QString codec =
+        coverCopiesAsIs(item.coverCodecName()) ? QStringLiteral("copy") : QStringLiteral("png");
+    return {QStringLiteral("-map"),
+            QStringLiteral("0:a:0"),
+            QStringLiteral("-map"),
+            QStringLiteral("0:%1").arg(item.coverStreamIndex()),
+            QStringLiteral("-c:v"),
+            codec,
+            QStringLiteral("-disposition:v:0"),
+            QStringLiteral("attached_pic")};
+}
+
 } // namespace
+
+double EncoderCommandLine::supportedSampleRate(const QString &codec, double requested)
+{
+    const QList<double> *rates = nullptr;
+    if (codec == QLatin1String("libmp3lame"))
+        rates = &kMp3Rates;
+    else if (codec == QLatin1String("aac"))
+        rates = &kAacRates;
+    if (!rates || requested <= 0.0 || rates->contains(requested))
+        return requested;
+    double nearest = rates->first();
+    for (const double rate : *rates) {
+        if (std::abs(rate - requested) < std::abs(nearest - requested))
+            nearest = rate;
+    }
+    return nearest;
+}
 
 QString EncoderCommandLine::encoderPath(const QString &executablePath)
 {
@@ -106,7 +151,7 @@ QString EncoderCommandLine::aspectText(const LSMedia &item)
 }
 
 QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &encoder,
-                                          const QString &outputPath)
+                                          const QString &outputPath, bool keepCover)
 {
     QStringList args{encoder};
     if (item.dTrimLength() > 1.0) {
@@ -116,13 +161,19 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
     }
     args << QStringLiteral("-i") << item.filePath();
     // Ogg keeps its comments on the audio stream while FLAC keeps them on the file, and the
-    // encoder copies only file-level tags by default: take both. The first stream is named by
-    // index, not as "the first audio stream", so that a source without audio does not fail here.
+    // encoder copies only file-level tags by default: take both. The audio stream need not be the
+    // first (an Ogg Skeleton stream comes before it), but naming "the first audio stream" fails
+    // on a source without one, so that form is used only when the probe found audio.
+    const bool hasAudio = item.audioChannels() > 0;
     args << QStringLiteral("-map_metadata") << QStringLiteral("0")
-         << QStringLiteral("-map_metadata") << QStringLiteral("0:s:0");
+         << QStringLiteral("-map_metadata")
+         << (hasAudio ? QStringLiteral("0:s:a:0") : QStringLiteral("0:s:0"));
 
     if (item.eumDestFmtType() == LSMedia::DestFmtAudio) {
-        args << QStringLiteral("-vn");
+        if (keepCover && hasAudio && item.coverStreamIndex() >= 0)
+            args << coverArguments(item);
+        else
+            args << QStringLiteral("-vn");
     } else {
         const QString videoCodec = item.vOVCodecName();
         args << QStringLiteral("-vcodec") << videoCodec;
@@ -144,8 +195,15 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
         args << QStringLiteral("-aspect") << aspect;
     }
 
+    const double rate = supportedSampleRate(item.vOACodecName(), item.dAOSamplerate());
+    if (rate != item.dAOSamplerate())
+        qCInfo(lcEngine).noquote()
+            << QStringLiteral("sample rate %1 Hz not supported by %2, using %3 Hz")
+                   .arg(item.dAOSamplerate())
+                   .arg(item.vOACodecName())
+                   .arg(rate);
     args << QStringLiteral("-acodec") << item.vOACodecName() << QStringLiteral("-ar")
-         << QString::asprintf("%0.2f", item.dAOSamplerate()) << QStringLiteral("-b:a")
+         << QString::asprintf("%0.2f", rate) << QStringLiteral("-b:a")
          << QString::asprintf("%0.2fk", item.dAOBitrate()) << QStringLiteral("-ac")
          << QStringLiteral("2") << QStringLiteral("-y") << outputPath;
     return args;
@@ -160,7 +218,9 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &aud
         encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
     command.outputPath =
         reserveOutputPath(plannedOutputPath(item, audioFolder, videoFolder), item.strOutFileExt());
-    command.arguments = arguments(item, encoder, command.outputPath);
+    const QVariant keepCover = UserDefaults::standard().objectForKey(PrefKeys::AppKeepCoverArt);
+    command.arguments =
+        arguments(item, encoder, command.outputPath, !keepCover.isValid() || keepCover.toBool());
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;

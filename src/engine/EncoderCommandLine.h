@@ -35,11 +35,19 @@ public:
     static QString reserveOutputPath(const QString &path, const QString &extension);
 
     // The argument list for converting `item` into `outputPath` with the encoder at `encoder`.
+    // With `keepCover`, an audio output carries the input's embedded cover as its attached
+    // picture: copied when it is PNG or JPEG, else converted to PNG.
     static QStringList arguments(const LSMedia &item, const QString &encoder,
-                                 const QString &outputPath);
+                                 const QString &outputPath, bool keepCover = true);
+
+    // The sample rate handed to `codec`: `requested` when that encoder can write it, else the
+    // nearest rate it can (the MP3 encoder stops at 48 kHz, the AAC encoder at 96 kHz). A rate of
+    // 0 or less is left as it is.
+    static double supportedSampleRate(const QString &codec, double requested);
 
     // Everything together: plans and reserves the output path, builds the list, writes the log
-    // lines. `encoderOverride`, when not empty, replaces the encoder beside the executable.
+    // lines. `encoderOverride`, when not empty, replaces the encoder beside the executable. The
+    // cover is kept as the preference "AppKeepCoverArtKey" says (kept when it is missing).
     static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
                                 const QString &videoFolder, const QString &executablePath,
                                 const QString &encoderOverride = QString());

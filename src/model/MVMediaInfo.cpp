@@ -79,6 +79,31 @@ void resetProbeFields(MVMediaInfoItem *item)
     item->setAudioBitrate(0.0);
     item->setAudioSampleRate(0);
     item->setAudioChannels(0);
+    item->setCoverStreamIndex(-1);
+    item->setCoverCodecName(QString());
+}
+
+bool isFrontCover(const AVStream *stream)
+{
+    const AVDictionaryEntry *comment = av_dict_get(stream->metadata, "comment", nullptr, 0);
+    return comment && qstrcmp(comment->value, "Cover (front)") == 0;
+}
+
+// The picture a player shows for the file: the front cover, else the first attached picture.
+const AVStream *coverStream(const AVFormatContext *context)
+{
+    const AVStream *first = nullptr;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) || stream->attached_pic.size <= 0)
+            continue;
+        if (isFrontCover(stream))
+            return stream;
+        if (!first)
+            first = stream;
+    }
+    return first;
 }
 
 bool fail(QString *error, const QString &path, const QString &reason)
@@ -170,6 +195,10 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
         item->setVideoBitrate(videoBitrate);
     } else {
         item->setEumMediaType(MVMediaInfoItem::MediaTypeAudio);
+    }
+    if (const AVStream *cover = coverStream(context)) {
+        item->setCoverStreamIndex(cover->index);
+        item->setCoverCodecName(QString::fromLatin1(avcodec_get_name(cover->codecpar->codec_id)));
     }
     if (error)
         error->clear();

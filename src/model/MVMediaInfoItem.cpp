@@ -24,6 +24,8 @@ void MVMediaInfoItem::copyProbeFields(const MVMediaInfoItem &other)
     m_audioBitrate = other.m_audioBitrate;
     m_audioSampleRate = other.m_audioSampleRate;
     m_audioChannels = other.m_audioChannels;
+    m_coverStreamIndex = other.m_coverStreamIndex;
+    setCoverCodecName(other.coverCodecName());
 }
 
 QString MVMediaInfoItem::filePath() const
@@ -36,4 +38,16 @@ void MVMediaInfoItem::setFilePath(const QString &path)
 {
     QMutexLocker locker(&m_textLock);
     m_filePath = path;
+}
+
+QString MVMediaInfoItem::coverCodecName() const
+{
+    QMutexLocker locker(&m_textLock);
+    return m_coverCodecName;
+}
+
+void MVMediaInfoItem::setCoverCodecName(const QString &name)
+{
+    QMutexLocker locker(&m_textLock);
+    m_coverCodecName = name;
 }

@@ -44,6 +44,13 @@ public:
     qint32 audioChannels() const { return m_audioChannels; }
     void setAudioChannels(qint32 channels) { m_audioChannels = channels; }
 
+    // The embedded cover (an attached picture): the demuxer's stream index, -1 when the file has
+    // none, and the picture's codec as the encoder names it ("png", "mjpeg", "gif"...).
+    qint32 coverStreamIndex() const { return m_coverStreamIndex; }
+    void setCoverStreamIndex(qint32 index) { m_coverStreamIndex = index; }
+    QString coverCodecName() const;
+    void setCoverCodecName(const QString &name);
+
 protected:
     // Guards every text field of the record and of its subclasses.
     mutable QMutex m_textLock;
@@ -61,4 +68,6 @@ private:
     double m_audioBitrate = 0.0;
     qint32 m_audioSampleRate = 0;
     qint32 m_audioChannels = 0;
+    qint32 m_coverStreamIndex = -1;
+    QString m_coverCodecName;
 };

@@ -19,6 +19,7 @@ inline constexpr QLatin1String PreferedFormatName{"PreferedFormatName"};
 inline constexpr QLatin1String PlaylistName{"PlaylistNameKey"};
 inline constexpr QLatin1String DoubleSamepleRate{"DoubleSamepleRateKey"};
 inline constexpr QLatin1String DoubleBitRate{"DoubleBitRateKey"};
+inline constexpr QLatin1String AppKeepCoverArt{"AppKeepCoverArtKey"};
 
 // Not registered: missing until stored.
 inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};

@@ -49,6 +49,7 @@ QVariantMap registeredDefaults()
         {PrefKeys::PlaylistName, QStringLiteral("MORVANE Wavelark")},
         {PrefKeys::DoubleSamepleRate, 44100.0},
         {PrefKeys::DoubleBitRate, 320.0},
+        {PrefKeys::AppKeepCoverArt, true},
     };
 }
 

@@ -1,5 +1,6 @@
 #include "TestAudio.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,6 +32,15 @@ bool makeWav(const QString &path, double seconds)
                {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
                 QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
                 QStringLiteral("16"), path, QStringLiteral("synth"), QString::number(seconds),
+                QStringLiteral("sine"), QStringLiteral("440")}) == 0;
+}
+
+bool makeShapedFlac(const QString &path, double seconds, int sampleRate, int channels, int bits)
+{
+    return run(QStringLiteral("sox"),
+               {QStringLiteral("-n"), QStringLiteral("-r"), QString::number(sampleRate),
+                QStringLiteral("-c"), QString::number(channels), QStringLiteral("-b"),
+                QString::number(bits), path, QStringLiteral("synth"), QString::number(seconds),
                 QStringLiteral("sine"), QStringLiteral("440")}) == 0;
 }
 
@@ -113,6 +123,85 @@ double probeDuration(const QString &path)
     bool ok = false;
     const double seconds = format.value(QStringLiteral("duration")).toString().toDouble(&ok);
     return ok ? seconds : -1.0;
+}
+
+bool makePicture(const QString &path, const QSize &size)
+{
+    return run(QStringLiteral("ffmpeg"),
+               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                QStringLiteral("lavfi"), QStringLiteral("-i"),
+                QStringLiteral("color=c=red:s=%1x%2").arg(size.width()).arg(size.height()),
+                QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), path}) == 0;
+}
+
+bool addFlacCover(const QString &flac, const QString &picture)
+{
+    return run(QStringLiteral("metaflac"),
+               {QStringLiteral("--import-picture-from=") + picture, flac}) == 0;
+}
+
+bool addOggCover(const QString &ogg, const QString &picture, const QString &mimeType,
+                 const QSize &size)
+{
+    QFile image(picture);
+    if (!image.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = image.readAll();
+    // A FLAC picture block: type 3 (front cover), MIME type, no description, size, 24 bits, no
+    // palette, the data; all numbers big-endian.
+    QByteArray block;
+    QDataStream out(&block, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::BigEndian);
+    const QByteArray mime = mimeType.toLatin1();
+    out << quint32(3) << quint32(mime.size());
+    out.writeRawData(mime.constData(), int(mime.size()));
+    out << quint32(0) << quint32(size.width()) << quint32(size.height()) << quint32(24)
+        << quint32(0) << quint32(data.size());
+    out.writeRawData(data.constData(), int(data.size()));
+
+    const QString comments = ogg + QStringLiteral(".comments");
+    QFile list(comments);
+    if (!list.open(QIODevice::WriteOnly))
+        return false;
+    list.write("METADATA_BLOCK_PICTURE=" + block.toBase64() + "\n");
+    list.close();
+    const bool ok = run(QStringLiteral("vorbiscomment"),
+                        {QStringLiteral("-a"), QStringLiteral("-c"), comments, ogg}) == 0;
+    QFile::remove(comments);
+    return ok;
+}
+
+bool addOggSkeleton(const QString &ogg, const QString &result)
+{
+    return run(QStringLiteral("oggz-chop"), {QStringLiteral("-s"), QStringLiteral("0"),
+                                             QStringLiteral("-o"), result, ogg}) == 0 &&
+           QFile::exists(result);
+}
+
+Cover probeCover(const QString &path)
+{
+    for (const QJsonValue &value : ffprobe(path).value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QJsonObject disposition = stream.value(QStringLiteral("disposition")).toObject();
+        if (disposition.value(QStringLiteral("attached_pic")).toInt() != 1)
+            continue;
+        return {stream.value(QStringLiteral("codec_name")).toString(),
+                QSize(stream.value(QStringLiteral("width")).toInt(),
+                      stream.value(QStringLiteral("height")).toInt())};
+    }
+    return {};
+}
+
+QPair<int, int> probeAudioFormat(const QString &path)
+{
+    for (const QJsonValue &value : ffprobe(path).value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        if (stream.value(QStringLiteral("codec_type")).toString() != QLatin1String("audio"))
+            continue;
+        return {stream.value(QStringLiteral("sample_rate")).toString().toInt(),
+                stream.value(QStringLiteral("channels")).toInt()};
+    }
+    return {0, 0};
 }
 
 } // namespace TestAudio

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSize>
 #include <QString>
 
 // Real audio files for tests, made with Debian's sox, flac and oggenc.
@@ -12,6 +13,28 @@ using Tags = QMap<QString, QString>; // Vorbis comment name (TITLE, ARTIST, ...)
 bool makeWav(const QString &path, double seconds);
 bool makeFlac(const QString &path, double seconds, const Tags &tags = {});
 bool makeOgg(const QString &path, double seconds, const Tags &tags = {});
+// A FLAC sine tone of any shape, written by sox directly.
+bool makeShapedFlac(const QString &path, double seconds, int sampleRate, int channels, int bits);
+
+// A one-colour picture of `size`; the format follows the extension of `path` (png, jpg, gif).
+bool makePicture(const QString &path, const QSize &size);
+// Embeds `picture` as the front cover: a PICTURE block of a FLAC file (metaflac), or a
+// METADATA_BLOCK_PICTURE comment of an Ogg Vorbis file (vorbiscomment).
+bool addFlacCover(const QString &flac, const QString &picture);
+bool addOggCover(const QString &ogg, const QString &picture, const QString &mimeType,
+                 const QSize &size);
+// Puts an Ogg Skeleton stream before the streams of `ogg` (oggz-chop).
+bool addOggSkeleton(const QString &ogg, const QString &result);
+
+struct Cover
+{
+    QString codec; // as ffprobe names it: png, mjpeg...
+    QSize size;
+};
+// The attached picture of a file, or an empty codec when it has none.
+Cover probeCover(const QString &path);
+// Sample rate and channel count of the first audio stream (0 when none).
+QPair<int, int> probeAudioFormat(const QString &path);
 
 // Runs a program and returns its exit status (-1 when it could not start); output in `output`.
 int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,

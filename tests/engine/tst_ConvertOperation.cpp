@@ -1,6 +1,7 @@
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "engine/ConvertOperation.h"
+#include "model/MVMediaInfo.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -256,6 +257,103 @@ private slots:
 
         const QString entries = playlistText(playlist);
         QCOMPARE(entries.contains(QFileInfo(output).fileName()), sync);
+    }
+
+    void frontCoverIsKept_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("outputCodec");
+        // FLAC keeps a PICTURE block, Ogg a METADATA_BLOCK_PICTURE comment; PNG and JPEG are
+        // copied as they are, a GIF (which MP4 cannot hold) becomes PNG.
+        QTest::newRow("flac png to mp3") << "flac"
+                                         << "png"
+                                         << "mp3"
+                                         << "png";
+        QTest::newRow("flac png to m4a") << "flac"
+                                         << "png"
+                                         << "m4a"
+                                         << "png";
+        QTest::newRow("ogg jpeg to mp3") << "ogg"
+                                         << "jpg"
+                                         << "mp3"
+                                         << "mjpeg";
+        QTest::newRow("ogg jpeg to m4a") << "ogg"
+                                         << "jpg"
+                                         << "m4a"
+                                         << "mjpeg";
+        QTest::newRow("flac gif to m4a") << "flac"
+                                         << "gif"
+                                         << "m4a"
+                                         << "png";
+        QTest::newRow("flac gif to mp3") << "flac"
+                                         << "gif"
+                                         << "mp3"
+                                         << "png";
+    }
+    void frontCoverIsKept()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, picture);
+        QFETCH(QString, extension);
+        QFETCH(QString, outputCodec);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        defaults().removeObjectForKey(PrefKeys::AppKeepCoverArt);
+        const QSize size(64, 48);
+        const QString stem =
+            m_sources.path() + QStringLiteral("/cover %1 %2 %3").arg(source, picture, extension);
+        const QString image = stem + QLatin1Char('.') + picture;
+        const QString input = stem + QLatin1Char('.') + source;
+        QVERIFY(TestAudio::makePicture(image, size));
+        if (source == QLatin1String("flac")) {
+            QVERIFY(TestAudio::makeFlac(input, 1.0, kFlacTags));
+            QVERIFY(TestAudio::addFlacCover(input, image));
+        } else {
+            QVERIFY(TestAudio::makeOgg(input, 1.0, kOggTags));
+            QVERIFY(TestAudio::addOggCover(input, image, QStringLiteral("image/jpeg"), size));
+        }
+
+        LSMediaPtr item = audioItem(input, extension, 1.0);
+        QVERIFY(MVMediaInfo::dumpMediaInfo(item.get()));
+        QVERIFY(item->coverStreamIndex() >= 0);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        runAll({operation}, 1);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        const TestAudio::Cover cover = TestAudio::probeCover(operation->outputPath());
+        QCOMPARE(cover.codec, outputCodec);
+        QCOMPARE(cover.size, size);
+        // The picture rides along with the tags, not instead of them.
+        const TestAudio::Tags written = TestAudio::readTags(operation->outputPath());
+        QCOMPARE(written.value(QStringLiteral("TITLE")),
+                 (source == QLatin1String("flac") ? kFlacTags : kOggTags)
+                     .value(QStringLiteral("TITLE")));
+        QVERIFY(!written.contains(QStringLiteral("METADATA_BLOCK_PICTURE")));
+
+        // "Keep cover art" off: the same input converts without its picture.
+        defaults().setValue(PrefKeys::AppKeepCoverArt, false);
+        LSMediaPtr bare = audioItem(input, extension, 1.0);
+        QVERIFY(MVMediaInfo::dumpMediaInfo(bare.get()));
+        auto without = std::make_shared<ConvertOperation>(bare);
+        runAll({without}, 1);
+        defaults().removeObjectForKey(PrefKeys::AppKeepCoverArt);
+        QCOMPARE(bare->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QVERIFY(TestAudio::probeCover(without->outputPath()).codec.isEmpty());
+    }
+
+    void oggWithASkeletonStreamFirstKeepsItsTags()
+    {
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        const QString skeleton = m_sources.path() + QStringLiteral("/skeleton first.ogg");
+        QVERIFY(TestAudio::addOggSkeleton(m_ogg, skeleton));
+        LSMediaPtr item = audioItem(skeleton, QStringLiteral("mp3"));
+        QVERIFY(MVMediaInfo::dumpMediaInfo(item.get()));
+        auto operation = std::make_shared<ConvertOperation>(item);
+        runAll({operation}, 1);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        const TestAudio::Tags written = TestAudio::readTags(operation->outputPath());
+        for (const char *name : {"TITLE", "ARTIST", "ALBUM"})
+            QCOMPARE(written.value(QLatin1String(name)), kOggTags.value(QLatin1String(name)));
     }
 
     void whichOutputsAreSynced_data()

@@ -105,6 +105,54 @@ private slots:
         QCOMPARE(videoRest, audioRest);
     }
 
+    void coverAndTagMapsFollowTheProbe_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("coverIndex");
+        QTest::addColumn<QString>("coverCodec");
+        QTest::addColumn<bool>("keepCover");
+        QTest::addColumn<QStringList>("middle"); // between "-i <input>" and "-acodec"
+        const QStringList audioTags{"-map_metadata", "0", "-map_metadata", "0:s:a:0"};
+        QTest::newRow("no audio found: first stream, no cover")
+            << 0 << 1 << "png" << true << (kTagMapping + QStringList{"-vn"});
+        QTest::newRow("audio without cover")
+            << 2 << -1 << "" << true << (audioTags + QStringList{"-vn"});
+        QTest::newRow("png copied")
+            << 2 << 1 << "png" << true
+            << (audioTags + QStringList{"-map", "0:a:0", "-map", "0:1", "-c:v", "copy",
+                                        "-disposition:v:0", "attached_pic"});
+        QTest::newRow("jpeg copied")
+            << 6 << 2 << "mjpeg" << true
+            << (audioTags + QStringList{"-map", "0:a:0", "-map", "0:2", "-c:v", "copy",
+                                        "-disposition:v:0", "attached_pic"});
+        QTest::newRow("gif converted")
+            << 1 << 1 << "gif" << true
+            << (audioTags + QStringList{"-map", "0:a:0", "-map", "0:1", "-c:v", "png",
+                                        "-disposition:v:0", "attached_pic"});
+        QTest::newRow("cover not wanted")
+            << 2 << 1 << "png" << false << (audioTags + QStringList{"-vn"});
+    }
+    void coverAndTagMapsFollowTheProbe()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, coverIndex);
+        QFETCH(QString, coverCodec);
+        QFETCH(bool, keepCover);
+        QFETCH(QStringList, middle);
+        LSMediaPtr item = audioItem();
+        item->setAudioChannels(channels);
+        item->setCoverStreamIndex(coverIndex);
+        item->setCoverCodecName(coverCodec);
+        const QStringList args = EncoderCommandLine::arguments(*item, kEncoder, kOutput, keepCover);
+        const qsizetype from = args.indexOf(QStringLiteral("/in/a.flac")) + 1;
+        const qsizetype to = args.indexOf(QStringLiteral("-acodec"));
+        QCOMPARE(args.mid(from, to - from), middle);
+        // A video output never carries the cover.
+        item->setEumDestFmtType(0);
+        QVERIFY(!EncoderCommandLine::arguments(*item, kEncoder, kOutput, keepCover)
+                     .contains(QStringLiteral("attached_pic")));
+    }
+
     void trimSwitches_data()
     {
         QTest::addColumn<double>("trimStart");
