@@ -58,6 +58,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             return options;
         } else if (argument == QLatin1String("--no-sync")) {
             options.noSync = true;
+        } else if (argument == QLatin1String("--no-cover")) {
+            options.noCover = true;
         } else if (isOption(argument, QStringLiteral("--format"))) {
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
@@ -117,6 +119,7 @@ QString CliOptions::usageText()
         "  -o, --output DIR   folder for the converted files (created if missing)\n"
         "  --playlist NAME    music library playlist that receives the converted files\n"
         "  --no-sync          do not add the converted files to the music library\n"
+        "  --no-cover         leave out the cover art embedded in the inputs\n"
         "  -h, --help         show this text\n"
         "  --version          show the version\n"
         "\n"

@@ -18,6 +18,7 @@ struct CliOptions
     std::optional<QString> outputFolder; // absolute
     std::optional<QString> playlistName;
     bool noSync = false;
+    bool noCover = false;
     QStringList inputs;
 
     // `arguments` without the program name.

@@ -55,6 +55,8 @@ void applyOverrides(const CliOptions &options, UserDefaults &store)
         store.setVolatileValue(PrefKeys::PlaylistName, *options.playlistName);
     if (options.noSync)
         store.setVolatileValue(PrefKeys::AppBSyncToiTunes, false);
+    if (options.noCover)
+        store.setVolatileValue(PrefKeys::AppKeepCoverArt, false);
 }
 
 } // namespace

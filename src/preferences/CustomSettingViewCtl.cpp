@@ -92,6 +92,8 @@ void CustomSettingViewCtl::buildControls()
     m_pBtnFmts->addItems({tr("MP3"), tr("AAC (M4A)")});
     m_chkSynciTunes = new QCheckBox(tr("Sync iTunes"), this);
     m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
+    m_chkKeepCover = new QCheckBox(tr("Keep cover art"), this);
+    m_chkKeepCover->setChecked(true);
     m_cmbSampleRate = new QComboBox(this);
     m_cmbSampleRate->setEditable(true);
     m_cmbSampleRate->addItems(kSampleRates);
@@ -124,6 +126,7 @@ void CustomSettingViewCtl::buildControls()
     formatLayout->setContentsMargins(0, 0, 0, 0);
     formatLayout->addWidget(m_pBtnFmts);
     formatLayout->addWidget(m_chkSynciTunes);
+    formatLayout->addWidget(m_chkKeepCover);
     formatLayout->addStretch(1);
     addRow(tr("Format:"), formatRow, m_helpButtons.at(0));
 
@@ -200,6 +203,8 @@ void CustomSettingViewCtl::awakeFromNib()
     m_pBtnFmts->setCurrentIndex(aac ? 1 : 0);
     if (hasValue(store, PrefKeys::AppBSyncToiTunes))
         m_chkSynciTunes->setChecked(store.boolForKey(PrefKeys::AppBSyncToiTunes));
+    if (hasValue(store, PrefKeys::AppKeepCoverArt))
+        m_chkKeepCover->setChecked(store.boolForKey(PrefKeys::AppKeepCoverArt));
     if (hasValue(store, PrefKeys::BSameQuality))
         m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
     if (hasValue(store, PrefKeys::DoubleSamepleRate))
@@ -236,6 +241,7 @@ bool CustomSettingViewCtl::commitEditing()
                                                      : QString(FormatNames::Mp3Audio));
     store.setValue(PrefKeys::AppBSyncToiTunes, m_chkSynciTunes->isChecked());
     store.setValue(PrefKeys::BSameQuality, m_chkSameQuality->isChecked());
+    store.setValue(PrefKeys::AppKeepCoverArt, m_chkKeepCover->isChecked());
     if (const auto rate = positiveRate(m_cmbSampleRate->currentText()))
         store.setValue(PrefKeys::DoubleSamepleRate, *rate);
     if (const auto rate = positiveRate(m_cmbBitRate->currentText()))

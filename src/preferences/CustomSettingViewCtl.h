@@ -49,6 +49,7 @@ public:
     QComboBox *pBtnFmts() const { return m_pBtnFmts; }
     QCheckBox *chkSynciTunes() const { return m_chkSynciTunes; }
     QCheckBox *chkSameQuality() const { return m_chkSameQuality; }
+    QCheckBox *chkKeepCover() const { return m_chkKeepCover; }
     QComboBox *cmbSampleRate() const { return m_cmbSampleRate; }
     QComboBox *cmbBitRate() const { return m_cmbBitRate; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
@@ -77,6 +78,7 @@ private:
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
     QCheckBox *m_chkSameQuality = nullptr;
+    QCheckBox *m_chkKeepCover = nullptr;
     QComboBox *m_cmbSampleRate = nullptr;
     QComboBox *m_cmbBitRate = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;

@@ -39,6 +39,7 @@ const QStringList kPaneKeys = {
     QString(PrefKeys::DoubleBitRate),      QString(PrefKeys::AppMaxConvertNum),
     QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
     QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
+    QString(PrefKeys::AppKeepCoverArt),
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.
@@ -122,6 +123,7 @@ private slots:
         QCOMPARE(pane.pBtnFmts()->currentIndex(), 0);
         QVERIFY(pane.chkSynciTunes()->isChecked());
         QVERIFY(!pane.chkSameQuality()->isChecked());
+        QVERIFY(pane.chkKeepCover()->isChecked());
         QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("44100"));
         QCOMPARE(pane.cmbBitRate()->currentText(), QStringLiteral("320"));
         QCOMPARE(pane.pBtnMaxNum()->currentText(), QStringLiteral("3"));
@@ -138,8 +140,10 @@ private slots:
         store().setValue(PrefKeys::BSameQuality, true);
         store().setValue(PrefKeys::DoubleSamepleRate, 22050.0);
         store().setValue(PrefKeys::AppMaxConvertNum, 12);
+        store().setValue(PrefKeys::AppKeepCoverArt, false);
         CustomSettingViewCtl pane;
         QCOMPARE(pane.pBtnFmts()->currentIndex(), 1);
+        QVERIFY(!pane.chkKeepCover()->isChecked());
         QVERIFY(!pane.chkSynciTunes()->isChecked());
         QVERIFY(pane.chkSameQuality()->isChecked());
         QVERIFY(!pane.cmbSampleRate()->isEnabled());
@@ -167,6 +171,7 @@ private slots:
         pane.pBtnFmts()->setCurrentIndex(1);
         pane.chkSynciTunes()->setChecked(false);
         pane.chkSameQuality()->setChecked(true);
+        pane.chkKeepCover()->setChecked(false);
         pane.cmbSampleRate()->setEditText(QStringLiteral("48000"));
         pane.cmbBitRate()->setEditText(QStringLiteral("256"));
         pane.pBtnMaxNum()->setCurrentText(QStringLiteral("5"));
@@ -179,6 +184,7 @@ private slots:
         QCOMPARE(onDisk.stringForKey(PrefKeys::PreferedFormatName), QString(FormatNames::AacAudio));
         QCOMPARE(onDisk.boolForKey(PrefKeys::AppBSyncToiTunes), false);
         QCOMPARE(onDisk.boolForKey(PrefKeys::BSameQuality), true);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppKeepCoverArt), false);
         QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleSamepleRate), 48000.0);
         QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleBitRate), 256.0);
         QCOMPARE(onDisk.integerForKey(PrefKeys::AppMaxConvertNum), 5);
