@@ -41,18 +41,19 @@ struct FolderIdentity
 };
 
 void listInto(const QString &folder, const QStringList &filter, QStringList &result,
-              std::vector<FolderIdentity> &visiting)
+              std::vector<FolderIdentity> &visited)
 {
     struct stat status;
     if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
         return;
     const FolderIdentity identity{status.st_dev, status.st_ino};
-    // A folder link that points back up the tree would otherwise recurse without end.
-    for (const FolderIdentity &open : visiting) {
-        if (open == identity)
+    // Each folder once per listing: a link back up the tree would otherwise recurse without
+    // end, and two links to one folder would list its files twice.
+    for (const FolderIdentity &seen : visited) {
+        if (seen == identity)
             return;
     }
-    visiting.push_back(identity);
+    visited.push_back(identity);
 
     QDirIterator entries(folder,
                          QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -63,7 +64,7 @@ void listInto(const QString &folder, const QStringList &filter, QStringList &res
         if (!info.exists())
             continue;
         if (info.isDir()) {
-            listInto(path, filter, result, visiting);
+            listInto(path, filter, result, visited);
             continue;
         }
         const QString extension = PathText::pathExtension(path);
@@ -74,7 +75,6 @@ void listInto(const QString &folder, const QStringList &filter, QStringList &res
             }
         }
     }
-    visiting.pop_back();
 }
 
 QString passwordDatabaseHome()
@@ -179,8 +179,8 @@ QString GlobalFun::makeSureFullPathIdentical(const QString &path, const QString 
 QStringList GlobalFun::fileListAtDirenctory(const QString &folder, const QStringList &filter)
 {
     QStringList result;
-    std::vector<FolderIdentity> visiting;
-    listInto(folder, filter, result, visiting);
+    std::vector<FolderIdentity> visited;
+    listInto(folder, filter, result, visited);
     return result;
 }
 

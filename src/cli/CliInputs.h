@@ -9,9 +9,8 @@
 // Thread: the main thread (probing blocks for a moment per file).
 namespace CliInputs {
 
-// The files to convert, in order: a folder gives its FLAC and Ogg files at any depth; a file (or
-// a link of any kind) is kept when its extension is flac or ogg in any case. Every other path is
-// described in `skipped`.
+// The files to convert, in order, chosen as the window chooses them (InputCollector); every
+// path not taken is described in `skipped` as "path: reason".
 QStringList acceptedFiles(const QStringList &paths, QStringList *skipped);
 
 } // namespace CliInputs

@@ -3,7 +3,6 @@
 #include "AppInfo.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
-#include "Shared/PathText.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
 #include "mainwindow/ListConversionRun.h"
@@ -33,10 +32,6 @@
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -74,6 +69,13 @@ MainWndController::MainWndController(QWidget *parent)
 
     m_loader = new MediaLoader(this);
     connect(m_loader, &MediaLoader::itemsLoaded, this, &MainWndController::insertLoadedItems);
+    connect(m_loader, &MediaLoader::inputsRefused, this,
+            [this](const QList<InputRefusal> &refused) {
+                for (const InputRefusal &refusal : refused)
+                    qCInfo(lcMainWindow).noquote()
+                        << QStringLiteral("skipped %1: %2").arg(refusal.path, refusal.reason);
+                emit inputsRefused(refused);
+            });
     connect(m_loader, &MediaLoader::batchFinished, this, [this] {
         reloadList();
         if (m_loader->pendingBatches() == 0)
@@ -257,32 +259,19 @@ bool MainWndController::isRightFormat(const QString &extension)
 void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 index)
 {
     m_currentIndex = index < 0 ? 0 : index;
-    UserDefaults &prefs = UserDefaults::standard();
-    QList<MediaLoader::Source> accepted;
+    if (paths.isEmpty())
+        return;
     for (const QString &path : paths) {
+        // A folder named here (or a link to one) becomes a trusted folder.
         struct stat status;
-        if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
-            std::fprintf(stderr, "lstat error: %s\n", std::strerror(errno));
-            continue;
-        }
-        if (S_ISDIR(status.st_mode)) {
-            // The loader lists the folder's supported files, so a large folder does not hold up
-            // the window.
-            accepted.append({path, true});
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
             if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
                 trusted->addToBookmarkWithURL(QUrl::fromLocalFile(path));
-            continue;
         }
-        // A regular file, or a link of any kind, judged by its own extension.
-        const QString extension = PathText::pathExtension(path);
-        if (extension.compare(QLatin1String("vob"), Qt::CaseInsensitive) == 0 &&
-            !prefs.boolForKey(PrefKeys::AppSupportVob))
-            continue;
-        if (isRightFormat(extension))
-            accepted.append({path, false});
     }
-    if (!accepted.isEmpty())
-        m_loader->load(accepted);
+    // Choosing the files (folders listed, links followed) happens on the loader's thread, so a
+    // large folder does not hold up the window.
+    m_loader->load(paths);
 }
 
 void MainWndController::insertLoadedItems(const QList<LSMediaPtr> &items)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Shared/InputCollector.h"
 #include "mainwindow/MyTableView.h"
 #include "model/LSMedia.h"
 #include "preferences/FolderPanel.h"
@@ -97,6 +98,8 @@ public slots:
 signals:
     // Every batch of a drop or import has been listed.
     void loadingFinished();
+    // Paths of a drop, import or hand-over that were not taken, and why.
+    void inputsRefused(const QList<InputRefusal> &refused);
     // The tick that found the queue drained has restored the controls.
     void runFinished();
 

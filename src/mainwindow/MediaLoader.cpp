@@ -1,7 +1,5 @@
 #include "mainwindow/MediaLoader.h"
 
-#include "Shared/GlobalFun.h"
-#include "Shared/PathText.h"
 #include "model/FormatUtils.h"
 #include "model/MediaItemBuilder.h"
 
@@ -30,11 +28,11 @@ MediaLoader::~MediaLoader()
     }
 }
 
-void MediaLoader::load(const QList<Source> &sources)
+void MediaLoader::load(const QStringList &paths)
 {
     reapFinishedThreads();
     ++m_pendingBatches;
-    QThread *thread = QThread::create([this, sources] { run(sources); });
+    QThread *thread = QThread::create([this, paths] { run(paths); });
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
@@ -53,19 +51,16 @@ void MediaLoader::reapFinishedThreads()
     }
 }
 
-void MediaLoader::run(const QList<Source> &sources)
+void MediaLoader::run(const QStringList &paths)
 {
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
-    const QStringList supported = GlobalFun::getSupportedFmts();
-    QStringList files;
-    for (const Source &source : sources) {
-        if (m_stopping)
-            break;
-        if (source.isFolder)
-            files += GlobalFun::fileListAtDirenctory(source.path, supported);
-        else
-            files << source.path;
+    const AcceptedInputs inputs = InputCollector::collect(paths, &m_stopping);
+    const QStringList &files = inputs.files;
+    if (!inputs.refused.isEmpty()) {
+        const QList<InputRefusal> refused = inputs.refused;
+        QMetaObject::invokeMethod(
+            this, [this, refused] { emit inputsRefused(refused); }, Qt::QueuedConnection);
     }
 
     // The files are probed in chunks by this thread and, for a larger batch, one helper thread;

@@ -178,6 +178,17 @@ private slots:
         QCOMPARE(found, QStringList{dir.path() + "/music/song.flac"});
     }
 
+    void recursiveListingListsAFolderReachedTwiceOnce()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.path() + "/shared"));
+        touch(dir.path() + "/shared/once.flac");
+        QVERIFY(QDir().mkpath(dir.path() + "/top"));
+        QVERIFY(QFile::link(dir.path() + "/shared", dir.path() + "/top/one"));
+        QVERIFY(QFile::link(dir.path() + "/shared", dir.path() + "/top/two"));
+        QCOMPARE(GlobalFun::fileListAtDirenctory(dir.path() + "/top", {"flac"}).size(), 1);
+    }
+
     void folderCreation()
     {
         QTemporaryDir dir;

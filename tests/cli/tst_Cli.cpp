@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Drives the real wavelark-cli binary on files generated here, in the private home of the test.
@@ -226,200 +227,226 @@ private slots:
         QVERIFY(result.out.contains("0 of 2 files converted"));
         // The outputs themselves are complete and stay.
         QCOMPARE(filesIn(out), QStringList({"a.mp3", "b.mp3"}));
+    }
 
-        void coversAreKeptUnlessNoCoverIsGiven()
-        {
-            const QString input = path("in-cover/covered.flac");
-            QVERIFY(QDir().mkpath(path("in-cover")));
-            QVERIFY(TestAudio::makeFlac(input, 1));
-            QVERIFY(TestAudio::makePicture(path("in-cover/front.png"), QSize(30, 20)));
-            QVERIFY(TestAudio::addFlacCover(input, path("in-cover/front.png")));
+    void coversAreKeptUnlessNoCoverIsGiven()
+    {
+        const QString input = path("in-cover/covered.flac");
+        QVERIFY(QDir().mkpath(path("in-cover")));
+        QVERIFY(TestAudio::makeFlac(input, 1));
+        QVERIFY(TestAudio::makePicture(path("in-cover/front.png"), QSize(30, 20)));
+        QVERIFY(TestAudio::addFlacCover(input, path("in-cover/front.png")));
 
-            const Result kept = run({"--no-sync", "-o", path("out-cover"), input});
-            QCOMPARE(kept.exitCode, 0);
-            QCOMPARE(TestAudio::probeCover(path("out-cover/covered.mp3")).size, QSize(30, 20));
-            const Result dropped =
-                run({"--no-sync", "--no-cover", "-o", path("out-nocover"), input});
-            QCOMPARE(dropped.exitCode, 0);
-            QVERIFY(TestAudio::probeCover(path("out-nocover/covered.mp3")).codec.isEmpty());
-        }
+        const Result kept = run({"--no-sync", "-o", path("out-cover"), input});
+        QCOMPARE(kept.exitCode, 0);
+        QCOMPARE(TestAudio::probeCover(path("out-cover/covered.mp3")).size, QSize(30, 20));
+        const Result dropped = run({"--no-sync", "--no-cover", "-o", path("out-nocover"), input});
+        QCOMPARE(dropped.exitCode, 0);
+        QVERIFY(TestAudio::probeCover(path("out-nocover/covered.mp3")).codec.isEmpty());
+    }
 
-        void aNumberedOutputFolderKeepsItsName()
-        {
-            // "(1)" in the folder's name is not the output's number.
-            const QString out = path("Mix (1)");
-            QVERIFY(QDir().mkpath(out));
-            QFile existing(out + "/a.mp3");
-            QVERIFY(existing.open(QIODevice::WriteOnly));
-            existing.close();
-            const Result result = run({"--no-sync", "-o", out, path("in/a.flac")});
-            QCOMPARE(result.exitCode, 0);
-            QCOMPARE(filesIn(out), QStringList({"a(1).mp3", "a.mp3"}));
-            QVERIFY(!QFileInfo::exists(path("Mix (2)")));
-        }
+    void aNumberedOutputFolderKeepsItsName()
+    {
+        // "(1)" in the folder's name is not the output's number.
+        const QString out = path("Mix (1)");
+        QVERIFY(QDir().mkpath(out));
+        QFile existing(out + "/a.mp3");
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        const Result result = run({"--no-sync", "-o", out, path("in/a.flac")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(filesIn(out), QStringList({"a(1).mp3", "a.mp3"}));
+        QVERIFY(!QFileInfo::exists(path("Mix (2)")));
+    }
 
-        void aFailedFileGivesStatusOneAndItsReason()
-        {
-            const QString corrupt = path("in-bad/broken.flac");
-            QVERIFY(QDir().mkpath(path("in-bad")));
-            QFile file(corrupt);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(4096, 'x'));
-            file.close();
+    void linksAreFollowedAndSpecialFilesRefused()
+    {
+        // A link to the input folder and a second one to the same folder: its files come once.
+        QVERIFY(QDir().mkpath(path("links")));
+        QVERIFY(QFile::link(m_in, path("links/first")));
+        QVERIFY(QFile::link(m_in, path("links/second")));
+        QVERIFY(QFile::link(path("links"), path("links/loop")));
+        const Result linked =
+            run({"--no-sync", "-o", path("out-links"), path("links/first"), path("links")});
+        QCOMPARE(linked.exitCode, 0);
+        QCOMPARE(filesIn(path("out-links")), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
 
-            const QString out = path("out-bad");
-            const Result result = run({"--no-sync", "-o", out, corrupt, path("in/a.flac")});
-            QCOMPARE(result.exitCode, 1);
-            QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 1);
-            const QStringList lines = result.out.split('\n');
-            const qsizetype failed = lines.indexOf("Canceled.  " + corrupt);
-            QVERIFY2(failed >= 0, qPrintable(result.out));
-            // The encoder's own last words follow, indented.
-            QVERIFY(lines.value(failed + 1).startsWith("    "));
-            QVERIFY(lines.value(failed + 1).trimmed().size() > 3);
-        }
+        // A pipe or a device would hang the encoder or never end: refused, and the run ends.
+        QVERIFY(QDir().mkpath(path("special")));
+        QVERIFY(::mkfifo(QFile::encodeName(path("special/pipe.flac")).constData(), 0600) == 0);
+        QVERIFY(QFile::link("/dev/zero", path("special/zero.flac")));
+        const Result special = run(
+            {"--no-sync", "-o", path("out-special"), path("special"), path("special/zero.flac")});
+        QCOMPARE(special.exitCode, 2);
+        QVERIFY2(
+            special.err.contains("skipped " + path("special/pipe.flac") + ": not a regular file"),
+            qPrintable(special.err));
+        QVERIFY(
+            special.err.contains("skipped " + path("special/zero.flac") + ": not a regular file"));
+    }
 
-        void showsALiveBlockOnATerminal()
-        {
-            const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-            QVERIFY(master >= 0);
-            QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
-            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    void aFailedFileGivesStatusOneAndItsReason()
+    {
+        const QString corrupt = path("in-bad/broken.flac");
+        QVERIFY(QDir().mkpath(path("in-bad")));
+        QFile file(corrupt);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
 
-            QProcess process;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("TERM", "xterm");
-            process.setProcessEnvironment(environment);
-            process.setStandardInputFile(QProcess::nullDevice());
-            process.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
-            process.start(cli(), {"--no-sync", "-o", path("out-tty"), m_in});
-            QVERIFY(process.waitForStarted(60000));
+        const QString out = path("out-bad");
+        const Result result = run({"--no-sync", "-o", out, corrupt, path("in/a.flac")});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 1);
+        const QStringList lines = result.out.split('\n');
+        const qsizetype failed = lines.indexOf("Canceled.  " + corrupt);
+        QVERIFY2(failed >= 0, qPrintable(result.out));
+        // The encoder's own last words follow, indented.
+        QVERIFY(lines.value(failed + 1).startsWith("    "));
+        QVERIFY(lines.value(failed + 1).trimmed().size() > 3);
+    }
 
-            // Keep reading, or the terminal's buffer fills and the program waits for us.
-            QByteArray screen;
-            const auto drain = [&] {
-                char buffer[4096];
-                ssize_t got;
-                while ((got = ::read(master, buffer, sizeof buffer)) > 0)
-                    screen.append(buffer, got);
-            };
-            while (!process.waitForFinished(100))
-                drain();
+    void showsALiveBlockOnATerminal()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TERM", "xterm");
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+        process.start(cli(), {"--no-sync", "-o", path("out-tty"), m_in});
+        QVERIFY(process.waitForStarted(60000));
+
+        // Keep reading, or the terminal's buffer fills and the program waits for us.
+        QByteArray screen;
+        const auto drain = [&] {
+            char buffer[4096];
+            ssize_t got;
+            while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+                screen.append(buffer, got);
+        };
+        while (!process.waitForFinished(100))
             drain();
-            ::close(master);
+        drain();
+        ::close(master);
 
-            QCOMPARE(process.exitCode(), 0);
-            QVERIFY2(screen.contains("] 0/3 files  --:--:-- left"), screen.constData());
-            QVERIFY(screen.contains("\x1b[")); // the block is redrawn in place
-            QCOMPARE(screen.count("Task Finished.  "), 3);
-        }
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(screen.contains("] 0/3 files  --:--:-- left"), screen.constData());
+        QVERIFY(screen.contains("\x1b[")); // the block is redrawn in place
+        QCOMPARE(screen.count("Task Finished.  "), 3);
+    }
 
-        // The processes whose parent is `pid`, from /proc.
-        static QList<qint64> childrenOf(qint64 pid)
-        {
-            QList<qint64> children;
-            const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-            for (const QString &entry : entries) {
-                bool isPid = false;
-                const qint64 candidate = entry.toLongLong(&isPid);
-                if (!isPid)
-                    continue;
-                QFile stat("/proc/" + entry + "/stat");
-                if (!stat.open(QIODevice::ReadOnly))
-                    continue;
-                // "pid (comm) state ppid ...": the name may hold spaces and parentheses.
-                const QByteArray text = stat.readAll();
-                const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-                if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-                    children.append(candidate);
-            }
-            return children;
-        }
-
-        // True while `pid` is a process that has not ended (a zombie has ended).
-        static bool isRunning(qint64 pid)
-        {
-            QFile stat("/proc/" + QString::number(pid) + "/stat");
+    // The processes whose parent is `pid`, from /proc.
+    static QList<qint64> childrenOf(qint64 pid)
+    {
+        QList<qint64> children;
+        const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            bool isPid = false;
+            const qint64 candidate = entry.toLongLong(&isPid);
+            if (!isPid)
+                continue;
+            QFile stat("/proc/" + entry + "/stat");
             if (!stat.open(QIODevice::ReadOnly))
-                return false;
+                continue;
+            // "pid (comm) state ppid ...": the name may hold spaces and parentheses.
             const QByteArray text = stat.readAll();
-            return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+                children.append(candidate);
         }
+        return children;
+    }
 
-        // Two long conversions under way, with both encoders writing; returns the encoders.
-        QList<qint64> startTwoLongConversions(QProcess & process, const QString &out)
-        {
-            const QString in = path("in-long");
-            if (!QFileInfo::exists(in + "/long2.flac")) {
-                QDir().mkpath(in);
-                if (!TestAudio::makeFlac(in + "/long1.flac", 900) ||
-                    !TestAudio::makeFlac(in + "/long2.flac", 900))
-                    return {};
-            }
-            process.setStandardInputFile(QProcess::nullDevice());
-            process.start(cli(), {"--jobs", "2", "--format", "m4a", "-o", out, in});
-            if (!process.waitForStarted(60000))
+    // True while `pid` is a process that has not ended (a zombie has ended).
+    static bool isRunning(qint64 pid)
+    {
+        QFile stat("/proc/" + QString::number(pid) + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray text = stat.readAll();
+        return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+    }
+
+    // Two long conversions under way, with both encoders writing; returns the encoders.
+    QList<qint64> startTwoLongConversions(QProcess &process, const QString &out)
+    {
+        const QString in = path("in-long");
+        if (!QFileInfo::exists(in + "/long2.flac")) {
+            QDir().mkpath(in);
+            if (!TestAudio::makeFlac(in + "/long1.flac", 900) ||
+                !TestAudio::makeFlac(in + "/long2.flac", 900))
                 return {};
-            QElapsedTimer clock;
-            clock.start();
-            while (!(QFileInfo(out + "/long1.m4a").size() > 0 &&
-                     QFileInfo(out + "/long2.m4a").size() > 0)) {
-                if (clock.hasExpired(120000))
-                    return {};
-                QTest::qWait(50);
-            }
-            return childrenOf(process.processId());
         }
-
-        void interruptStopsEncodersAndRemovesTheirOutputs_data()
-        {
-            QTest::addColumn<int>("signalNumber");
-            QTest::newRow("Ctrl-C") << int(SIGINT);
-            QTest::newRow("terminated") << int(SIGTERM);
-            QTest::newRow("terminal closed") << int(SIGHUP);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(cli(), {"--jobs", "2", "--format", "m4a", "-o", out, in});
+        if (!process.waitForStarted(60000))
+            return {};
+        QElapsedTimer clock;
+        clock.start();
+        while (!(QFileInfo(out + "/long1.m4a").size() > 0 &&
+                 QFileInfo(out + "/long2.m4a").size() > 0)) {
+            if (clock.hasExpired(120000))
+                return {};
+            QTest::qWait(50);
         }
+        return childrenOf(process.processId());
+    }
 
-        void interruptStopsEncodersAndRemovesTheirOutputs()
-        {
-            QFETCH(int, signalNumber);
-            const QString out = path("out-long-" + QString::number(signalNumber));
-            QProcess process;
-            const QList<qint64> encoders = startTwoLongConversions(process, out);
-            QCOMPARE(encoders.size(), 2);
+    void interruptStopsEncodersAndRemovesTheirOutputs_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("terminal closed") << int(SIGHUP);
+    }
 
-            ::kill(pid_t(process.processId()), signalNumber);
-            QVERIFY(process.waitForFinished(120000));
-            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 128 + signalNumber);
-            QCOMPARE(filesIn(out), QStringList());
-            QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
-            for (const qint64 encoder : encoders)
-                QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
-        }
+    void interruptStopsEncodersAndRemovesTheirOutputs()
+    {
+        QFETCH(int, signalNumber);
+        const QString out = path("out-long-" + QString::number(signalNumber));
+        QProcess process;
+        const QList<qint64> encoders = startTwoLongConversions(process, out);
+        QCOMPARE(encoders.size(), 2);
 
-        // `wavelark-cli ... | head -1`: the reader of the results goes away during the run.
-        void closedOutputPipeStopsLikeAnInterrupt()
-        {
-            int fds[2] = {-1, -1};
-            QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
-            const int writeEnd = fds[1];
-            const QString out = path("out-long-pipe");
-            QProcess process;
-            process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
-            const QList<qint64> encoders = startTwoLongConversions(process, out);
-            ::close(writeEnd);
-            QCOMPARE(encoders.size(), 2);
+        ::kill(pid_t(process.processId()), signalNumber);
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signalNumber);
+        QCOMPARE(filesIn(out), QStringList());
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
+        for (const qint64 encoder : encoders)
+            QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
+    }
 
-            ::close(fds[0]);
-            QVERIFY(process.waitForFinished(120000));
-            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 128 + SIGPIPE);
-            QCOMPARE(filesIn(out), QStringList());
-            QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
-            for (const qint64 encoder : encoders)
-                QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
-        }
-    };
+    // `wavelark-cli ... | head -1`: the reader of the results goes away during the run.
+    void closedOutputPipeStopsLikeAnInterrupt()
+    {
+        int fds[2] = {-1, -1};
+        QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
+        const int writeEnd = fds[1];
+        const QString out = path("out-long-pipe");
+        QProcess process;
+        process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+        const QList<qint64> encoders = startTwoLongConversions(process, out);
+        ::close(writeEnd);
+        QCOMPARE(encoders.size(), 2);
 
-    WAVELARK_TEST_MAIN(TestCli)
+        ::close(fds[0]);
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + SIGPIPE);
+        QCOMPARE(filesIn(out), QStringList());
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
+        for (const qint64 encoder : encoders)
+            QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
+    }
+};
+
+WAVELARK_TEST_MAIN(TestCli)
 #include "tst_Cli.moc"

@@ -1,0 +1,167 @@
+#include "Shared/InputCollector.h"
+
+#include "Shared/GlobalFun.h"
+#include "Shared/PathText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <utility>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("InputCollector", text);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool isSupportedName(const QString &path)
+{
+    const QString extension = PathText::pathExtension(path);
+    for (const QString &supported : GlobalFun::getSupportedFmts()) {
+        if (extension.compare(supported, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    Q_UNUSED(text)
+    return !decoder.hasError();
+}
+
+class Collector
+{
+public:
+    explicit Collector(const std::atomic<bool> *stop)
+        : m_stop(stop)
+    {}
+
+    void addNamed(const QString &path)
+    {
+        const QByteArray native = QFile::encodeName(path);
+        struct stat status;
+        if (::stat(native.constData(), &status) != 0) {
+            // A name that came through a lossy decoding cannot be found again by its text.
+            const bool lossy = path.contains(QChar::ReplacementCharacter);
+            refuse(path, lossy ? tr("the name is not valid UTF-8") : systemError(errno));
+            return;
+        }
+        const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (S_ISDIR(status.st_mode)) {
+            const qsizetype before = m_result.files.size();
+            const bool listed = addFolder(absolute, QFile::encodeName(absolute), status);
+            if (listed && m_result.files.size() == before)
+                refuse(path, tr("no FLAC or Ogg files in this folder"));
+            return;
+        }
+        if (!isSupportedName(path)) {
+            refuse(path, tr("not a FLAC or Ogg file"));
+            return;
+        }
+        addFile(path, absolute, status);
+    }
+
+    AcceptedInputs take() { return std::move(m_result); }
+
+private:
+    bool stopped() const { return m_stop && m_stop->load(); }
+
+    void refuse(const QString &path, const QString &reason)
+    {
+        m_result.refused.append({path, reason});
+    }
+
+    void addFile(const QString &shown, const QString &path, const struct stat &status)
+    {
+        if (!S_ISREG(status.st_mode)) {
+            refuse(shown, tr("not a regular file"));
+            return;
+        }
+        m_result.files.append(path);
+    }
+
+    // False when the folder had been listed before in this call.
+    bool addFolder(const QString &folder, const QByteArray &native, const struct stat &status)
+    {
+        const auto identity = std::make_pair(quint64(status.st_dev), quint64(status.st_ino));
+        if (m_listed.contains(identity))
+            return false;
+        m_listed.insert(identity);
+
+        std::unique_ptr<DIR, int (*)(DIR *)> entries(::opendir(native.constData()), ::closedir);
+        if (!entries) {
+            refuse(folder, systemError(errno));
+            return true;
+        }
+        while (!stopped()) {
+            const struct dirent *entry = ::readdir(entries.get());
+            if (!entry)
+                break;
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            addEntry(folder, native + '/' + name, name);
+        }
+        return true;
+    }
+
+    void addEntry(const QString &folder, const QByteArray &native, const QByteArray &name)
+    {
+        const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
+        struct stat status;
+        // Broken links are passed over, as anything else that is not there.
+        if (::stat(native.constData(), &status) != 0)
+            return;
+        if (S_ISDIR(status.st_mode)) {
+            if (!isUtf8(name)) {
+                refuse(path, tr("the name is not valid UTF-8"));
+                return;
+            }
+            addFolder(path, native, status);
+            return;
+        }
+        if (!isSupportedName(path))
+            return;
+        if (!isUtf8(name)) {
+            refuse(path, tr("the name is not valid UTF-8"));
+            return;
+        }
+        addFile(path, path, status);
+    }
+
+    const std::atomic<bool> *m_stop;
+    QSet<std::pair<quint64, quint64>> m_listed;
+    AcceptedInputs m_result;
+};
+
+} // namespace
+
+AcceptedInputs InputCollector::collect(const QStringList &paths, const std::atomic<bool> *stop)
+{
+    Collector collector(stop);
+    for (const QString &path : paths) {
+        if (stop && stop->load())
+            break;
+        collector.addNamed(path);
+    }
+    return collector.take();
+}
