@@ -89,7 +89,8 @@ private slots:
         QCOMPARE(store.doubleForKey(PrefKeys::DoubleSamepleRate), 44100.0);
         QCOMPARE(store.doubleForKey(PrefKeys::DoubleBitRate), 320.0);
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), music + "Audio Converted");
-        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 13);
+        QVERIFY(store.boolForKey(PrefKeys::AppKeepCoverArt));
+        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 14);
     }
 
     // The preferences hold the permanent user id: owner only, whatever the umask, also for a
