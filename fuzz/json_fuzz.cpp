@@ -1,7 +1,7 @@
 // libFuzzer target for the JSON reader: any byte string must come back as a value or as an error
 // trace, without a crash, a hang or a sanitizer report, and the results must hold together.
-#include "net/JsonDecimal.h"
-#include "net/QVJsonParser.h"
+#include "net/json/JsonDecimal.h"
+#include "net/json/QVJsonParser.h"
 
 #include <QByteArray>
 #include <QString>

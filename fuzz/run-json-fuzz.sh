@@ -16,8 +16,8 @@ clang++ -std=c++17 -g -O1 -fPIC \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     $(pkg-config --cflags Qt6Core) -I"$root/src" \
     "$here/json_fuzz.cpp" \
-    "$root/src/net/QVJsonParser.cpp" "$root/src/net/QVJsonBase.cpp" \
-    "$root/src/net/JsonDecimal.cpp" \
+    "$root/src/net/json/QVJsonParser.cpp" "$root/src/net/json/QVJsonBase.cpp" \
+    "$root/src/net/json/JsonDecimal.cpp" \
     $(pkg-config --libs Qt6Core) -o "$out/json_fuzz"
 
 # New inputs go to the first folder; the checked-in seeds stay as they are.

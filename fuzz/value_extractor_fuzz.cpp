@@ -1,7 +1,7 @@
 // libFuzzer target for the store answer's value extractor. The input is a key, a line feed and
 // the answer text; without a line feed the whole input is the answer and a few usual keys are
 // tried. Besides the sanitizers' findings it checks that decoding never lengthens a text.
-#include "net/JsonValueExtractor.h"
+#include "net/json/JsonValueExtractor.h"
 
 #include <QString>
 

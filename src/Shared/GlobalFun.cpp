@@ -4,16 +4,12 @@
 #include "Shared/FolderBookmark.h"
 #include "Shared/LenientNumber.h"
 #include "Shared/PathText.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSet>
-#include <QUuid>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -187,21 +183,6 @@ QStringList GlobalFun::fileListAtDirenctory(const QString &folder, const QString
 QStringList GlobalFun::getSupportedFmts()
 {
     return {QStringLiteral("flac"), QStringLiteral("ogg")};
-}
-
-QString GlobalFun::getGUID()
-{
-    // Two first calls at once would otherwise each create and store an id of their own.
-    static QMutex creation;
-    QMutexLocker locker(&creation);
-    UserDefaults &store = UserDefaults::standard();
-    const QString stored = store.stringForKey(PrefKeys::Guid);
-    if (!stored.isEmpty())
-        return stored;
-    const QString created = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    store.setValue(PrefKeys::Guid, created);
-    store.synchronize();
-    return created;
 }
 
 void GlobalFun::getMajor(int *major, int *minor, int *bugFix)

@@ -3,8 +3,8 @@
 #include "AppInfo.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Workspace.h"
-#include "net/AppRecommandWndCtl.h"
-#include "net/StartupReport.h"
+#include "net/gui/AppRecommandWndCtl.h"
+#include "net/http/StartupReport.h"
 
 #include <QUrlQuery>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "crash/CrashReportSender.h"
-#include "net/WebRequest.h"
-#include "net/WebRequestDelegate.h"
+#include "net/http/WebRequest.h"
+#include "net/http/WebRequestDelegate.h"
 
-#include "net/AppRecommandWndCtl.h"
+#include "net/gui/AppRecommandWndCtl.h"
 
 #include <QObject>
 #include <QPointer>

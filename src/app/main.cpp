@@ -8,9 +8,9 @@
 #include "app/RunAnnouncer.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/Translations.h"
-#include "net/AppRater.h"
-#include "net/MessageBoxPresenter.h"
-#include "net/UpdateCheck.h"
+#include "net/gui/MessageBoxPresenter.h"
+#include "net/store/AppRater.h"
+#include "net/store/UpdateCheck.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -2,6 +2,7 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "model/UserIdentity.h"
 
 #include <AppInfo.h>
 
@@ -32,7 +33,7 @@ CrashReportObject CrashReportObject::deviceFields()
     CrashReportObject record;
     record.m_osName = QStringLiteral("mac os");
     record.m_osVersion = GlobalFun::getSystemVersionString();
-    record.m_deviceUniqueIdentifier = GlobalFun::getGUID();
+    record.m_deviceUniqueIdentifier = UserIdentity::userId();
     record.m_deviceModel =
         QStringLiteral("%1|%2").arg(GlobalFun::computerModel(), QStringLiteral("___"));
     record.m_identifier = GlobalFun::bundleID();

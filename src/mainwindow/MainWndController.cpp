@@ -5,6 +5,7 @@
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
+#include "engine/QueueWidthPreference.h"
 #include "mainwindow/ListConversionRun.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/MediaLoader.h"
@@ -12,8 +13,8 @@
 #include "mainwindow/SegmentedControl.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
+#include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
-#include "preferences/MVTrustedPathViewCtl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,10 +61,8 @@ MainWndController::MainWndController(QWidget *parent)
 
     UserDefaults &prefs = UserDefaults::standard();
     PreferenceDefaults::registerDefaults(prefs);
-    const int width = prefs.objectForKey(PrefKeys::AppMaxConvertNum).isValid()
-                          ? int(prefs.integerForKey(PrefKeys::AppMaxConvertNum))
-                          : 3;
-    m_run = new ListConversionRun(width, this);
+    m_run = new ListConversionRun(QueueWidthPreference::width(prefs), this);
+    QueueWidthPreference::follow(m_run->queue(), prefs);
     connect(m_run, &ListConversionRun::ticked, this, &MainWndController::reloadList);
     connect(m_run, &ListConversionRun::runEnded, this, &MainWndController::endOfRun);
 
@@ -265,8 +264,7 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
         // A folder named here (or a link to one) becomes a trusted folder.
         struct stat status;
         if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
-                trusted->addToBookmarkWithURL(QUrl::fromLocalFile(path));
+            TrustedFolders::record(QUrl::fromLocalFile(path));
         }
     }
     // Choosing the files (folders listed, links followed) happens on the loader's thread, so a

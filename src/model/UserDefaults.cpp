@@ -2,6 +2,7 @@
 
 #include "Shared/LenientNumber.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,7 +50,12 @@ void keepPrivate(const QString &path)
 
 UserDefaults::UserDefaults(const QString &iniFilePath)
     : m_settings(openPrivately(iniFilePath))
-{}
+{
+    // The process's store may first be asked for on a worker thread that ends long before the
+    // store does; it belongs to the main thread like its listeners.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        moveToThread(app->thread());
+}
 
 UserDefaults::~UserDefaults() = default;
 
@@ -133,17 +139,23 @@ bool UserDefaults::hasStoredValue(const QString &key) const
 
 void UserDefaults::setValue(const QString &key, const QVariant &value)
 {
-    QMutexLocker locker(&m_lock);
-    if (value.isValid())
-        m_settings->setValue(key, value);
-    else
-        m_settings->remove(key);
+    {
+        QMutexLocker locker(&m_lock);
+        if (value.isValid())
+            m_settings->setValue(key, value);
+        else
+            m_settings->remove(key);
+    }
+    emit valueChanged(key);
 }
 
 void UserDefaults::removeObjectForKey(const QString &key)
 {
-    QMutexLocker locker(&m_lock);
-    m_settings->remove(key);
+    {
+        QMutexLocker locker(&m_lock);
+        m_settings->remove(key);
+    }
+    emit valueChanged(key);
 }
 
 void UserDefaults::registerDefaults(const QVariantMap &defaults)
@@ -155,11 +167,14 @@ void UserDefaults::registerDefaults(const QVariantMap &defaults)
 
 void UserDefaults::setVolatileValue(const QString &key, const QVariant &value)
 {
-    QMutexLocker locker(&m_lock);
-    if (value.isValid())
-        m_volatile.insert(key, value);
-    else
-        m_volatile.remove(key);
+    {
+        QMutexLocker locker(&m_lock);
+        if (value.isValid())
+            m_volatile.insert(key, value);
+        else
+            m_volatile.remove(key);
+    }
+    emit valueChanged(key);
 }
 
 bool UserDefaults::synchronize()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMutex>
+#include <QObject>
 #include <QSettings>
 #include <QVariant>
 
@@ -9,9 +10,12 @@
 // The per-user preferences store: values the program stored (an INI file under the user's
 // configuration folder), over a layer of registered defaults that lives in memory for the
 // process and is never written. A missing key reads as a null object, an empty text, false or 0.
-// Thread: any; every call is serialised by the store's own lock.
-class UserDefaults
+// Thread: any; every call is serialised by the store's own lock. valueChanged() is emitted on the
+// thread that made the change, after the lock is released.
+class UserDefaults : public QObject
 {
+    Q_OBJECT
+
 public:
     // The store of the running user: $XDG_CONFIG_HOME/morvane/wavelark.conf.
     static UserDefaults &standard();
@@ -48,6 +52,10 @@ public:
     bool synchronize();
 
     QString filePath() const;
+
+signals:
+    // `key` was set, removed or given a volatile value (the value may be the same as before).
+    void valueChanged(const QString &key);
 
 private:
     mutable QMutex m_lock;

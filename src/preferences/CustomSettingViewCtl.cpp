@@ -3,11 +3,10 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
-#include "engine/OperationQueue.h"
-#include "mainwindow/MainWndController.h"
+#include "engine/QueueWidthPreference.h"
 #include "model/PrefKeys.h"
+#include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
-#include "preferences/MVTrustedPathViewCtl.h"
 #include "preferences/PrefsImages.h"
 
 #include <QCheckBox>
@@ -253,23 +252,12 @@ bool CustomSettingViewCtl::commitEditing()
     if (!m_lblOutputPath->text().isEmpty())
         store.setValue(PrefKeys::AppAudioOutputFolder, m_lblOutputPath->text());
     store.synchronize();
-
-    if (OperationQueue *queue = runningQueue())
-        queue->setMaxConcurrentOperationCount(count);
     return true;
 }
 
 void CustomSettingViewCtl::setOperationQueue(OperationQueue *queue)
 {
-    m_queue = queue;
-}
-
-OperationQueue *CustomSettingViewCtl::runningQueue() const
-{
-    if (m_queue)
-        return m_queue.data();
-    MainWndController *mainWindow = MainWndController::sharedInstance();
-    return mainWindow ? mainWindow->queue() : nullptr;
+    QueueWidthPreference::follow(queue, UserDefaults::standard());
 }
 
 void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)
@@ -295,8 +283,7 @@ void CustomSettingViewCtl::browseDown(QObject *)
         const QUrl folder = folders.first();
         self->m_lblOutputPath->setText(folder.toLocalFile());
         // The chosen folder is trusted at once; the setting itself waits for the commit.
-        if (MVTrustedPathViewCtl *trusted = MVTrustedPathViewCtl::sharedInstance())
-            trusted->addToBookmarkWithURL(folder);
+        TrustedFolders::record(folder);
     });
 }
 

@@ -37,8 +37,8 @@ public:
     QWidget *view() override { return this; }
     bool commitEditing() override;
 
-    // The queue whose width follows the setting. Unset, it is the main window's running queue;
-    // with no main window nothing is resized.
+    // Makes `queue` follow the stored width (QueueWidthPreference::follow on the user's store).
+    // The main window's queue follows it on its own.
     void setOperationQueue(OperationQueue *queue);
     // Replaces the output folder dialog (tests pick folders without one).
     void setFolderChooser(FolderPanel::Chooser chooser);
@@ -73,7 +73,6 @@ private:
     void buildControls();
     void awakeFromNib();
     void showHelp(int index, QObject *sender);
-    OperationQueue *runningQueue() const;
 
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
@@ -89,6 +88,5 @@ private:
     QLabel *m_lblLightTip = nullptr;
     QList<QPushButton *> m_helpButtons;
 
-    QPointer<OperationQueue> m_queue;
     FolderPanel::Chooser m_folderChooser;
 };

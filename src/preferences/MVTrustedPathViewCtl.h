@@ -4,14 +4,11 @@
 #include <QUrl>
 #include <QWidget>
 
+class TrustedFolders;
 class UserDefaults;
 
-// The trusted folder list: every folder the user handed to the program (dropped or imported into
-// the main window, chosen as an output folder, added in the preferences) is remembered as a
-// persistent reference (FolderBookmark) under "BookmarksKey", in the order of adding, so that the
-// folder is regained at the next start.
-//
-// This widget is also the base of the "Trusted Paths" preferences pane. How the pane uses it:
+// A view of the trusted folder list (TrustedFolders), and the base of the "Trusted Paths"
+// preferences pane. How the pane uses it:
 //  - it builds its table and its add/remove buttons in a subclass (or in this class's
 //    constructor) and shows items(), one path per row; it reloads its table on listChanged();
 //  - it calls restoreBookmarks() once, when its view has been set up (the application creates
@@ -19,8 +16,8 @@ class UserDefaults;
 //  - its "add" action calls addToBookmarkWithURL() for each chosen folder, in order;
 //  - its "remove" action calls removeItemsAtRows(); removals are stored by commitEditing() only;
 //  - commitEditing() is called when the pane is left and when the preferences window closes.
-// sharedInstance() answers the most recently created instance, so the main window and the
-// settings pane reach the list without knowing the preferences window.
+// Folders recorded elsewhere (TrustedFolders::record) appear in the most recently created view
+// on their store. sharedInstance() answers the most recently created instance.
 //
 // Thread: main thread.
 class MVTrustedPathViewCtl : public QWidget
@@ -35,36 +32,32 @@ public:
     // The most recently created instance, or null before any exists (or after it was destroyed).
     static MVTrustedPathViewCtl *sharedInstance();
 
+    TrustedFolders &folders() const { return *m_folders; }
+
     void addToBookmarkWithPath(const QString &path);
-    // Adds the folder at the URL's path and stores it at once. Nothing happens when nothing
-    // exists at the path; a path already listed only logs "已经存在".
+    // As TrustedFolders::addUrl().
     void addToBookmarkWithURL(const QUrl &url);
 
-    // Regains the stored folders: lists every stored reference that still resolves to the same
-    // folder. Elements that are not references, cannot be resolved or are stale are skipped.
+    // As TrustedFolders::restore().
     void restoreBookmarks();
 
-    // Rewrites the stored list from the visible one (existing folders only). Always true.
+    // As TrustedFolders::commit(). Always true.
     bool commitEditing();
 
-    // Forgets the entries at `rows` (indexes into items()); stored by the next commitEditing().
+    // As TrustedFolders::removeAtRows().
     void removeItemsAtRows(const QList<int> &rows);
 
     // The listed folders as file URLs, in order.
-    const QList<QUrl> &items() const { return m_aryItems; }
+    const QList<QUrl> &items() const;
 
 signals:
     // The visible list changed (added, restored or removed entries).
     void listChanged();
 
 protected:
-    // Called after every change of the visible list; emits listChanged().
+    // Called after every change of the list; emits listChanged().
     virtual void reloadList();
 
 private:
-    bool containsPath(const QString &path) const;
-    UserDefaults &store() const;
-
-    QList<QUrl> m_aryItems;
-    UserDefaults *m_store = nullptr;
+    TrustedFolders *m_folders = nullptr;
 };

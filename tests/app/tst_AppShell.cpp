@@ -11,7 +11,7 @@
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
-#include "net/AppRecommandWndCtl.h"
+#include "net/gui/AppRecommandWndCtl.h"
 #include "preferences/MVTrustedPathViewCtl.h"
 #include "preferences/PrefsWindowController.h"
 

@@ -2,7 +2,7 @@
 
 #include "RecordingWorkspace.h"
 #include "Shared/Workspace.h"
-#include "net/PromptPresenter.h"
+#include "net/store/PromptPresenter.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,8 +2,8 @@
 #include "TestEnvironment.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
-#include "net/AppRater.h"
-#include "net/SoftwareCentreWatcher.h"
+#include "net/store/AppRater.h"
+#include "net/store/SoftwareCentreWatcher.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
 #include "WidgetTestMain.h"
-#include "net/AppGotoCell.h"
-#include "net/AppRecommandWndCtl.h"
-#include "net/AppRecommendModel.h"
-#include "net/ServiceHosts.h"
+#include "net/gui/AppGotoCell.h"
+#include "net/gui/AppRecommandWndCtl.h"
+#include "net/gui/AppRecommendModel.h"
+#include "net/http/ServiceHosts.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
-#include "net/JSONValue.h"
-#include "net/JsonDecimal.h"
-#include "net/QVJsonParser.h"
+#include "net/json/JSONValue.h"
+#include "net/json/JsonDecimal.h"
+#include "net/json/QVJsonParser.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 #include "WidgetTestMain.h"
-#include "net/MessageBoxPresenter.h"
+#include "net/gui/MessageBoxPresenter.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -3,9 +3,9 @@
 #include "TinyHttpServer.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
-#include "net/ServiceHosts.h"
-#include "net/StartupReport.h"
-#include "net/WebRequestDelegate.h"
+#include "net/http/ServiceHosts.h"
+#include "net/http/StartupReport.h"
+#include "net/http/WebRequestDelegate.h"
 
 #include <QProcess>
 #include <QRegularExpression>

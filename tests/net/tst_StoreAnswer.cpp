@@ -1,9 +1,9 @@
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
-#include "net/JsonValueExtractor.h"
-#include "net/SoftwareCentreWatcher.h"
-#include "net/StoreLookup.h"
-#include "net/VersionOrder.h"
+#include "net/json/JsonValueExtractor.h"
+#include "net/store/SoftwareCentreWatcher.h"
+#include "net/store/StoreLookup.h"
+#include "net/store/VersionOrder.h"
 
 #include <QDir>
 #include <QFile>

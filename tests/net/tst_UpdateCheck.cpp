@@ -2,7 +2,7 @@
 #include "TestEnvironment.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
-#include "net/UpdateCheck.h"
+#include "net/store/UpdateCheck.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

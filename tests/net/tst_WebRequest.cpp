@@ -1,11 +1,11 @@
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
-#include "net/WebCache.h"
-#include "net/WebDataResponse.h"
-#include "net/WebError.h"
-#include "net/WebRequest.h"
-#include "net/WebRequestDelegate.h"
-#include "net/WebRequestQueue.h"
+#include "net/http/WebCache.h"
+#include "net/http/WebDataResponse.h"
+#include "net/http/WebError.h"
+#include "net/http/WebRequest.h"
+#include "net/http/WebRequestDelegate.h"
+#include "net/http/WebRequestQueue.h"
 
 #include <QDir>
 #include <QSignalSpy>
