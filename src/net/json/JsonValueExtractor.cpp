@@ -1,6 +1,6 @@
 #include "net/json/JsonValueExtractor.h"
 
-#include "net/QVJsonParser.h"
+#include "net/json/QVJsonParser.h"
 
 namespace {
 
