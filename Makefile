@@ -1,23 +1,33 @@
 # Two entry points: `make run` builds and starts Wavelark, `make test` builds and runs every test.
 # Both install the Debian packages they need first.
+#
+# Two build folders: $(BUILD_DIR) holds the program alone (`make run`, `make install`, `make deb`),
+# with no test, benchmark or test tool; $(TEST_BUILD_DIR) holds everything, with compiler warnings
+# as errors (`make test`, `make bench`).
 
-BUILD_DIR ?= build
+BUILD_DIR ?= build-app
+TEST_BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-BUILD_PKGS := build-essential cmake pkg-config qt6-base-dev qt6-l10n-tools libgl-dev \
-              libavformat-dev libavcodec-dev libavutil-dev libplist-dev ffmpeg
-TEST_PKGS := $(BUILD_PKGS) clang-format sox flac vorbis-tools desktop-file-utils appstream \
-             dbus-daemon oggz-tools
+BUILD_PKGS := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools \
+              libgl-dev libavformat-dev libavcodec-dev libavutil-dev libplist-dev ffmpeg
+# Only the tests need these: the program's own build must never ask for one of them.
+TEST_ONLY_PKGS := clang-format sox flac vorbis-tools desktop-file-utils appstream dbus-daemon \
+                  oggz-tools file lintian
+TEST_PKGS := $(BUILD_PKGS) $(TEST_ONLY_PKGS)
+DEB_PKGS := $(BUILD_PKGS) dpkg-dev file
 
-.PHONY: run test build configure deps test-deps install uninstall bench clean format
+.PHONY: run test build configure deps test-deps deb-deps test-build program-check install uninstall \
+        deb bench clean format
 
 run: deps build
 	$(BUILD_DIR)/bin/wavelark
 
-test: test-deps build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+# The program's own build comes first: it fails when a test-only tool leaks into it.
+test: test-deps program-check test-build
+	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
 
 deps:
 	@scripts/ensure-packages.sh $(BUILD_PKGS)
@@ -25,11 +35,23 @@ deps:
 test-deps:
 	@scripts/ensure-packages.sh $(TEST_PKGS)
 
+deb-deps:
+	@scripts/ensure-packages.sh $(DEB_PKGS)
+
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	    -DWAVELARK_BUILD_TESTS=OFF
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+program-check: build
+	scripts/check-program-build.sh $(BUILD_DIR) $(TEST_ONLY_PKGS)
+
+test-build:
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DWAVELARK_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
 
 install: deps build
 	cmake --install $(BUILD_DIR)
@@ -38,13 +60,17 @@ uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 0; }
 	xargs -d '\n' rm -f < $(BUILD_DIR)/install_manifest.txt
 
-bench: test-deps build
-	$(BUILD_DIR)/bin/probe_bench
-	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bin/mainwindow_bench
-	$(BUILD_DIR)/bin/cli_bench 3
+# wavelark_<version>_<arch>.deb in this folder; install it with `apt-get install ./wavelark_*.deb`.
+deb: deb-deps build
+	cd $(BUILD_DIR) && cpack -G DEB -D CPACK_OUTPUT_FILE_PREFIX=$(CURDIR)
+
+bench: test-deps test-build
+	$(TEST_BUILD_DIR)/bin/probe_bench
+	QT_QPA_PLATFORM=offscreen $(TEST_BUILD_DIR)/bin/mainwindow_bench
+	$(TEST_BUILD_DIR)/bin/cli_bench 3
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR)
