@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the JSON reader's libFuzzer target with clang (address and undefined-behaviour
-# sanitizers) straight from the sources and Qt Core, then runs it on the seed corpus.
+# Builds the JSON reader's libFuzzer target (CMake target json_fuzz, see build-target.sh),
+# then runs it on the seed corpus.
 #   fuzz/run-json-fuzz.sh [seconds]      (default 600)
 # Build output and the growing corpus go to $FUZZ_OUT (default build-fuzz/ beside src/).
 set -euo pipefail
@@ -11,16 +11,9 @@ out=${FUZZ_OUT:-$root/build-fuzz}
 seconds=${1:-600}
 
 mkdir -p "$out/json-corpus" "$out/json-artifacts"
-# shellcheck disable=SC2046
-clang++ -std=c++17 -g -O1 -fPIC \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    $(pkg-config --cflags Qt6Core) -I"$root/src" \
-    "$here/json_fuzz.cpp" \
-    "$root/src/net/json/QVJsonParser.cpp" "$root/src/net/json/QVJsonBase.cpp" \
-    "$root/src/net/json/JsonDecimal.cpp" \
-    $(pkg-config --libs Qt6Core) -o "$out/json_fuzz"
+FUZZ_OUT=$out "$here/build-target.sh" json_fuzz
 
 # New inputs go to the first folder; the checked-in seeds stay as they are.
-"$out/json_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+"$out/bin/json_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$out/json-artifacts/" \
     "$out/json-corpus" "$here/corpus/json"
