@@ -2,6 +2,13 @@
 
 #include "Shared/Logging.h"
 
+#include <QTimer>
+
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
 TaskWrapper::TaskWrapper(TaskWrapperController *controller, const QStringList &arguments,
                          QObject *parent)
     : QObject(parent)
@@ -39,6 +46,15 @@ void TaskWrapper::startProcess()
     m_task->setStandardInputFile(QProcess::nullDevice());
     m_task->setProgram(m_arguments.first());
     m_task->setArguments(m_arguments.mid(1));
+    // Runs in the child between fork and exec: only async-signal-safe calls. The signal is bound
+    // to the thread that starts the child, which waits for its exit status anyway; a parent that
+    // died before the call is caught by comparing the parent's id.
+    const pid_t parent = ::getpid();
+    m_task->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(kFailedToStartStatus);
+    });
 
     connect(m_task, &QProcess::readyReadStandardOutput, this, &TaskWrapper::getData);
     connect(m_task, &QProcess::readChannelFinished, this, &TaskWrapper::outputEnded);
@@ -72,10 +88,24 @@ void TaskWrapper::stopProcess()
 {
     qCInfo(lcEngine).noquote() << QStringLiteral("stop process");
     m_listening = false;
-    if (m_task && m_task->state() != QProcess::NotRunning)
+    if (m_task && m_task->state() != QProcess::NotRunning) {
         m_task->terminate();
+        if (!m_killScheduled) {
+            m_killScheduled = true;
+            QTimer::singleShot(kKillGraceMs, this, &TaskWrapper::killIfStillRunning);
+        }
+    }
     if (m_controller)
         m_controller->processFinished();
+}
+
+void TaskWrapper::killIfStillRunning()
+{
+    if (!m_task || m_task->state() == QProcess::NotRunning)
+        return;
+    qCWarning(lcEngine).noquote()
+        << QStringLiteral("%1 ignored the request to stop; killing it").arg(m_arguments.first());
+    m_task->kill();
 }
 
 void TaskWrapper::FFMpegDidTerminate(int exitCode, QProcess::ExitStatus exitStatus)

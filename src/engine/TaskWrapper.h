@@ -30,7 +30,8 @@ public:
 // Runs one child process (the encoder) for one owner: standard output and standard error merged
 // into one channel, standard input the null device. Output and the exit status are delivered by
 // the event loop of the thread that called startProcess(), never from within it (except
-// processStarted), and only while that loop runs.
+// processStarted), and only while that loop runs. The child is killed when this process ends,
+// however it ends (parent-death signal), so no encoder outlives the program.
 //
 // Thread: create, start, stop and destroy it on one thread, the one whose event loop serves it.
 class TaskWrapper : public QObject
@@ -40,6 +41,8 @@ class TaskWrapper : public QObject
 public:
     // Status delivered when the program could not be started (missing, not executable).
     static constexpr int kFailedToStartStatus = 127;
+    // How long a child told to terminate may take before it is killed.
+    static constexpr int kKillGraceMs = 3000;
 
     // `arguments` element 0 is the program, the rest its arguments. The owner is not held: it must
     // outlive the runner or destroy it first.
@@ -52,7 +55,8 @@ public:
 
     void startProcess();
     // Stops listening to the output, asks a running child to terminate (SIGTERM), then tells the
-    // owner processFinished. The exit status still arrives as usual.
+    // owner processFinished. A child still running after kKillGraceMs is killed (SIGKILL). The
+    // exit status still arrives as usual.
     void stopProcess();
 
     QStringList arguments() const { return m_arguments; }
@@ -65,6 +69,7 @@ private:
     void FFMpegDidTerminate(int exitCode, QProcess::ExitStatus exitStatus);
     void processError(QProcess::ProcessError error);
     void deliverExitStatus(int status);
+    void killIfStillRunning();
 
     QProcess *m_task = nullptr;
     TaskWrapperController *m_controller = nullptr;
@@ -73,4 +78,5 @@ private:
     OutputDecoder m_decoder;
     bool m_listening = false;
     bool m_exitDelivered = false;
+    bool m_killScheduled = false;
 };

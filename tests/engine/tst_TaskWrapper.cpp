@@ -154,6 +154,21 @@ private slots:
         QCOMPARE(recorder.status, 15);
     }
 
+    // A child that ignores SIGTERM (as the stand-in does) is killed after the grace, so stopping
+    // never hangs.
+    void childIgnoringTheStopRequestIsKilled()
+    {
+        Recorder recorder;
+        auto task = std::make_unique<TaskWrapper>(
+            &recorder, shell(QStringLiteral("trap '' TERM; echo ready; exec sleep 600")));
+        task->startProcess();
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.output.contains(QStringLiteral("ready")), 30000);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("killing it")));
+        task->stopProcess();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.exits, 1, 60000);
+        QCOMPARE(recorder.status, 9);
+    }
+
     void nothingReachesTheOwnerAfterTheExitStatus()
     {
         Recorder recorder;
