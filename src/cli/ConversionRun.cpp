@@ -3,9 +3,11 @@
 #include "cli/CliInputs.h"
 #include "cli/ProgressDisplay.h"
 #include "engine/ConvertOperation.h"
+#include "engine/TemporaryOutput.h"
 #include "model/MediaItemBuilder.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
 
-#include <QFile>
 #include <QTimer>
 
 #include <cmath>
@@ -40,6 +42,9 @@ ConversionRun::~ConversionRun()
 
 void ConversionRun::start(const QStringList &files)
 {
+    // Temporaries of conversions whose program was killed; those of running ones stay.
+    TemporaryOutput::removeStale(
+        UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
     m_pending = files;
     m_total = int(files.size());
     // Off a terminal the timer only watches for a reader of the output that went away.
@@ -101,6 +106,11 @@ void ConversionRun::report(Entry &entry)
     if (state == LSMedia::CvtStateFinished) {
         m_display->printLine(QStringLiteral("%1  %2 -> %3")
                                  .arg(LSMedia::progressText(state, 100.0f), input, output));
+        const QString warning = entry.item->strWarning();
+        if (!warning.isEmpty()) {
+            ++m_warned;
+            m_display->printLine(QStringLiteral("    warning: ") + warning);
+        }
         return;
     }
     if (state == LSMedia::CvtStateFailed) {
@@ -111,7 +121,9 @@ void ConversionRun::report(Entry &entry)
         return;
     }
     m_display->printLine(QStringLiteral("%1  %2").arg(LSMedia::progressText(state, 100.0f), input));
-    const QString why = entry.operation->lastErrorLine();
+    QString why = entry.operation->failureReason();
+    if (why.isEmpty())
+        why = entry.operation->lastErrorLine();
     if (!why.isEmpty() && m_interruptSignal == 0)
         m_display->printLine(QStringLiteral("    ") + why);
 }
@@ -126,13 +138,13 @@ void ConversionRun::finishIfDone()
     m_display->finish();
 
     if (m_interruptSignal != 0) {
+        // The conversions removed their own temporaries; nothing unfinished got a final name.
         int removed = 0;
         for (const Entry &entry : m_entries) {
-            const QString output = entry.operation->outputPath();
             const qint32 state = entry.item->eumCvtState();
             const bool complete =
                 state == LSMedia::CvtStateFinished || state == LSMedia::CvtStateFailed;
-            if (!complete && !output.isEmpty() && QFile::remove(output))
+            if (!complete && !entry.operation->temporaryPath().isEmpty())
                 ++removed;
         }
         m_display->printMessage(
@@ -144,7 +156,9 @@ void ConversionRun::finishIfDone()
     const int finishedCount = int(m_entries.size()) - m_failed;
     m_display->printLine(
         QStringLiteral("%1 of %2 files converted").arg(finishedCount).arg(m_total));
-    emit finished(m_failed == 0 ? kExitAllFinished : kExitSomeFailed);
+    if (m_warned > 0)
+        m_display->printLine(QStringLiteral("%1 of them with a warning").arg(m_warned));
+    emit finished(m_failed == 0 && m_warned == 0 ? kExitAllFinished : kExitSomeFailed);
 }
 
 void ConversionRun::refresh()

@@ -16,8 +16,9 @@ class ProgressDisplay;
 
 // One run of wavelark-cli: probes the accepted files one by one, queues a conversion for each
 // as soon as it is probed, follows them for the display, prints each file's result, and ends
-// with the program's exit status. An interrupt cancels everything, removes the outputs that were
-// not finished and ends with 128 + the signal number.
+// with the program's exit status (1 when a file failed or finished with a warning). An interrupt
+// cancels everything (unfinished outputs never get their final name) and ends with 128 + the
+// signal number.
 //
 // Thread: the main thread. Operations end on worker threads; their completion is handed over
 // with queued signals.
@@ -62,6 +63,7 @@ private:
     int m_total = 0;
     int m_ended = 0;
     int m_failed = 0;
+    int m_warned = 0; // finished with a warning (an output shorter than its input)
     int m_interruptSignal = 0;
     QElapsedTimer m_clock; // since the first encoder started
     QTimer m_refreshTimer;

@@ -5,6 +5,8 @@
 #include "Shared/Logging.h"
 #include "engine/EncoderCommandLine.h"
 #include "engine/ScriptBridgeHelper.h"
+#include "engine/TemporaryOutput.h"
+#include "model/MVMediaInfo.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -13,9 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -24,13 +26,13 @@ namespace {
 
 constexpr double kMaxLeftTime = 100000.0;
 constexpr int kWaitSliceMs = 1000;
-constexpr int kMaxPendingLine = 4096;
+// An output this much shorter than its input did not get all of it.
+constexpr double kShortBySeconds = 1.0;
+constexpr double kShortByShare = 0.02;
 
-// The encoder's statistics lines ("size=... time=...", "frame=... fps=...") tell progress, not
-// what went wrong.
-bool isProgressLine(const QString &line)
+QString tr(const char *text)
 {
-    return line.startsWith(QLatin1String("size=")) || line.startsWith(QLatin1String("frame="));
+    return QCoreApplication::translate("ConvertOperation", text);
 }
 
 } // namespace
@@ -57,10 +59,22 @@ QString ConvertOperation::outputPath() const
     return m_outputPath;
 }
 
+QString ConvertOperation::temporaryPath() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_temporaryPath;
+}
+
 QString ConvertOperation::lastErrorLine() const
 {
     QMutexLocker locker(&m_lock);
-    return m_lastErrorLine;
+    return m_startError.isEmpty() ? m_diagnostics.lastLine() : m_startError;
+}
+
+QString ConvertOperation::failureReason() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_failureReason;
 }
 
 void ConvertOperation::setEncoderPathOverride(const QString &path)
@@ -72,9 +86,10 @@ void ConvertOperation::setEncoderPathOverride(const QString &path)
 void ConvertOperation::cancel()
 {
     Operation::cancel();
-    // One that never gets to run ends here, not pending.
+    // One that never gets to run ends here: cancelled, or back to pending when stopped.
     if (!isExecuting() && !isFinished() && m_mediaToConvert)
-        m_mediaToConvert->setEumCvtState(LSMedia::CvtStateCanceled);
+        m_mediaToConvert->setEumCvtState(m_backToPending ? LSMedia::CvtStatePending
+                                                         : LSMedia::CvtStateCanceled);
     QMutexLocker locker(&m_lock);
     if (m_runningTask) {
         // The runner belongs to the worker thread: stop it there. The call is dropped if the
@@ -85,14 +100,20 @@ void ConvertOperation::cancel()
     }
 }
 
+void ConvertOperation::stop()
+{
+    m_backToPending = true;
+    cancel();
+}
+
 void ConvertOperation::main()
 {
     LSMedia &media = *m_mediaToConvert;
     if (isCancelled()) {
-        setState(LSMedia::CvtStateCanceled);
+        setState(m_backToPending ? LSMedia::CvtStatePending : LSMedia::CvtStateCanceled);
         return;
     }
-    media.setFailureReason(QString());
+    media.clearConversionNotes();
 
     UserDefaults &defaults = UserDefaults::standard();
     const QString audioFolder = defaults.stringForKey(PrefKeys::AppAudioOutputFolder);
@@ -106,18 +127,70 @@ void ConvertOperation::main()
         media, audioFolder, videoFolder, QCoreApplication::applicationFilePath(), encoderOverride);
     {
         QMutexLocker locker(&m_lock);
-        m_outputPath = command.outputPath;
-        m_lastErrorLine.clear();
-        m_pendingLine.clear();
+        m_outputPath.clear();
+        m_temporaryPath = command.temporaryPath;
+        m_startError.clear();
+        m_failureReason.clear();
+        m_diagnostics.clear();
+    }
+    if (command.temporaryPath.isEmpty()) {
+        m_mediaToConvert->setDProgress(100.0f);
+        endFailed(command.reserveError);
+        return;
     }
 
+    runEncoder(command.arguments);
+    {
+        QMutexLocker locker(&m_lock);
+        media.setStrEncoderOutput(m_diagnostics.lines().join(QLatin1Char('\n')));
+    }
+
+    if (m_iExitCode != 0 || isCancelled()) {
+        QFile::remove(command.temporaryPath);
+        if (isCancelled()) {
+            setState(LSMedia::CvtStateCanceled);
+            return;
+        }
+        QString reason;
+        {
+            QMutexLocker locker(&m_lock);
+            reason = m_startError.isEmpty() ? m_diagnostics.mostTellingLine() : m_startError;
+        }
+        if (reason.isEmpty())
+            reason = tr("the encoder ended with status %1").arg(m_iExitCode.load());
+        // The encoder names the hidden file it wrote; the user knows the output by its name.
+        reason.replace(command.temporaryPath, command.outputPath);
+        endFailed(reason);
+        return;
+    }
+
+    QString renameError;
+    const QString output = TemporaryOutput::commit(command.temporaryPath, command.outputPath,
+                                                   media.strOutFileExt(), &renameError);
+    if (output.isEmpty()) {
+        QFile::remove(command.temporaryPath);
+        endFailed(renameError);
+        return;
+    }
+    {
+        QMutexLocker locker(&m_lock);
+        m_outputPath = output;
+    }
+    qCInfo(lcEngine).noquote() << QStringLiteral("output:%1").arg(output);
+    noteShortOutput(output);
+    if (syncToLibraryIfWanted(output))
+        setState(LSMedia::CvtStateFinished);
+}
+
+void ConvertOperation::runEncoder(const QStringList &arguments)
+{
     if (m_wraperTask) {
         m_wraperTask->stopProcess();
         m_wraperTask.reset();
     }
     m_iExitCode = 0;
 
-    m_wraperTask = std::make_unique<TaskWrapper>(this, command.arguments);
+    m_wraperTask = std::make_unique<TaskWrapper>(this, arguments);
     {
         QMutexLocker locker(&m_lock);
         m_runningTask = m_wraperTask.get();
@@ -149,18 +222,38 @@ void ConvertOperation::main()
     // The exit status is in: nothing more reaches this operation, and the runner is released on
     // the thread that owns it.
     m_wraperTask.reset();
+}
 
-    if (m_iExitCode != 0) {
-        setState(LSMedia::CvtStateCanceled);
-        // The empty file that reserved the name was never written: do not leave it behind.
-        const QFileInfo output(command.outputPath);
-        if (output.isFile() && output.size() == 0)
-            QFile::remove(command.outputPath);
-        return;
+void ConvertOperation::endFailed(const QString &reason)
+{
+    qCInfo(lcEngine).noquote() << QStringLiteral("failed:%1").arg(reason);
+    {
+        QMutexLocker locker(&m_lock);
+        m_failureReason = reason;
     }
+    m_mediaToConvert->setFailureReason(reason);
+    setState(LSMedia::CvtStateCanceled);
+}
 
-    if (syncToLibraryIfWanted(command.outputPath))
-        setState(LSMedia::CvtStateFinished);
+// A damaged input ends the encoder early but without an error: compare what came out with what
+// the probe promised.
+void ConvertOperation::noteShortOutput(const QString &outputPath)
+{
+    const LSMedia &media = *m_mediaToConvert;
+    const double expected = media.dTrimLength() > 0.0 ? media.dTrimLength() : media.duration();
+    if (!(expected > 0.0))
+        return;
+    MVMediaInfoItem probe;
+    probe.setFilePath(outputPath);
+    if (!MVMediaInfo::dumpMediaInfo(&probe))
+        return;
+    const double got = probe.duration();
+    if (expected - got <= std::max(kShortBySeconds, expected * kShortByShare))
+        return;
+    const QString warning =
+        tr("the input ends early: %1 s of %2 s").arg(got, 0, 'f', 1).arg(expected, 0, 'f', 1);
+    qCWarning(lcEngine).noquote() << QStringLiteral("%1: %2").arg(outputPath, warning);
+    m_mediaToConvert->setStrWarning(warning);
 }
 
 bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
@@ -213,31 +306,12 @@ void ConvertOperation::launcherDidTerminatedWithCode(int status)
     m_iExitCode = status;
     {
         QMutexLocker locker(&m_lock);
-        const QString pending = m_pendingLine.trimmed();
-        if (!pending.isEmpty() && !isProgressLine(pending))
-            m_lastErrorLine = pending;
-        m_pendingLine.clear();
-        const QString startError = m_wraperTask ? m_wraperTask->startErrorString() : QString();
-        if (!startError.isEmpty())
-            m_lastErrorLine = startError;
+        m_diagnostics.finish();
+        m_startError = m_wraperTask ? m_wraperTask->startErrorString() : QString();
     }
     m_bIsConverting = false;
     if (m_waitLoop)
         m_waitLoop->quit();
-}
-
-void ConvertOperation::noteDiagnostics(const QString &output)
-{
-    QMutexLocker locker(&m_lock);
-    m_pendingLine += output;
-    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]"));
-    const QStringList lines = m_pendingLine.split(lineEnd);
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        if (!line.isEmpty() && !isProgressLine(line))
-            m_lastErrorLine = line;
-    }
-    m_pendingLine = lines.last().right(kMaxPendingLine);
 }
 
 void ConvertOperation::appendOutput(const QString &output)
@@ -245,7 +319,10 @@ void ConvertOperation::appendOutput(const QString &output)
     qCInfo(lcEngine).noquote() << QStringLiteral("Append output:%1").arg(output);
     if (output.isEmpty())
         return;
-    noteDiagnostics(output);
+    {
+        QMutexLocker locker(&m_lock);
+        m_diagnostics.append(output);
+    }
 
     LSMedia &media = *m_mediaToConvert;
     double clock = 0.0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/EncoderDiagnostics.h"
 #include "engine/OperationQueue.h"
 #include "engine/TaskWrapper.h"
 #include "model/LSMedia.h"
@@ -14,8 +15,10 @@
 class QEventLoop;
 
 // One queued conversion of one media item: builds the output path and the encoder's command
-// line, runs the encoder, follows its progress, maps its exit status to the item's state and adds
-// a qualifying output to the music library.
+// line, runs the encoder into a hidden temporary, follows its progress, maps its exit status to
+// the item's state, gives a complete output its final name and adds it to the music library when
+// it qualifies. A failed or stopped run removes its temporary; a failed one leaves its reason and
+// the encoder's last lines on the item, and an output shorter than the input a warning.
 //
 // The item's state goes 0 (at construction) -> 1 (encoder running) -> 4 (non-zero exit status,
 // or cancelled) or 2 (music library sync) -> 5 (finished), or 6 (failed, with the item's failure
@@ -33,14 +36,23 @@ public:
     // Stops the encoder if it runs (the run then ends in state 4); an operation that has not
     // started yet never starts it.
     void cancel() override;
+    // Like cancel(), but an operation that has not started yet leaves its item pending: the
+    // user stopped the run, the file did not fail.
+    void stop();
 
     LSMediaPtr mediaToConvert() const { return m_mediaToConvert; }
 
-    // The reserved output file once the run has chosen it; empty before.
+    // The output under its final name once the run has finished; empty before and after a
+    // failure.
     QString outputPath() const;
+    // The hidden file the encoder writes into; empty before the run has reserved it.
+    QString temporaryPath() const;
     // The encoder's last diagnostic line that is not a progress line (or why it could not be
     // started); empty when there was none.
     QString lastErrorLine() const;
+    // Why the run failed, in one line: the encoder's most telling line, or what kept the run
+    // from starting or the output from being named.
+    QString failureReason() const;
     int exitCode() const { return m_iExitCode; }
 
     // Runs this program instead of the encoder beside the executable (tests, other installs).
@@ -60,7 +72,9 @@ public:
 
 private:
     void setState(qint32 state);
-    void noteDiagnostics(const QString &output);
+    void runEncoder(const QStringList &arguments);
+    void endFailed(const QString &reason);
+    void noteShortOutput(const QString &outputPath);
     // False, with the item failed and its reason set, when the library refused the output.
     bool syncToLibraryIfWanted(const QString &outputPath);
 
@@ -71,6 +85,7 @@ private:
     double m_dLastPrg = 0.0;
     double m_dLastLeftTime = 1000.0;
     std::atomic<int> m_iExitCode{0};
+    std::atomic<bool> m_backToPending{false};
 
     StateObserver m_stateObserver;
     QEventLoop *m_waitLoop = nullptr; // the wait slice in progress, on the worker thread
@@ -78,7 +93,9 @@ private:
     mutable QMutex m_lock; // guards the fields below and the runner pointer seen by cancel()
     TaskWrapper *m_runningTask = nullptr;
     QString m_outputPath;
-    QString m_lastErrorLine;
-    QString m_pendingLine; // unfinished diagnostic line carried to the next chunk
+    QString m_temporaryPath;
+    QString m_startError;
+    QString m_failureReason;
+    EncoderDiagnostics m_diagnostics;
     QString m_encoderOverride;
 };

@@ -2,6 +2,7 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "engine/TemporaryOutput.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -216,11 +217,11 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &aud
     EncoderCommand command;
     const QString encoder =
         encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
-    command.outputPath =
-        reserveOutputPath(plannedOutputPath(item, audioFolder, videoFolder), item.strOutFileExt());
+    command.outputPath = plannedOutputPath(item, audioFolder, videoFolder);
+    command.temporaryPath = TemporaryOutput::reserve(command.outputPath, &command.reserveError);
     const QVariant keepCover = UserDefaults::standard().objectForKey(PrefKeys::AppKeepCoverArt);
-    command.arguments =
-        arguments(item, encoder, command.outputPath, !keepCover.isValid() || keepCover.toBool());
+    command.arguments = arguments(item, encoder, command.temporaryPath,
+                                  !keepCover.isValid() || keepCover.toBool());
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;

@@ -6,10 +6,13 @@
 #include <QStringList>
 
 // What a conversion hands to the process runner: where the output goes and the encoder's whole
-// argument list (element 0 is the encoder program).
+// argument list (element 0 is the encoder program). The encoder writes into the temporary; a
+// finished output then takes the numbered free form of `outputPath` (TemporaryOutput::commit).
 struct EncoderCommand
 {
-    QString outputPath;
+    QString outputPath;    // planned, not yet numbered
+    QString temporaryPath; // reserved; empty when it could not be created
+    QString reserveError;  // why the temporary could not be created
     QStringList arguments;
 };
 
@@ -45,9 +48,10 @@ public:
     // 0 or less is left as it is.
     static double supportedSampleRate(const QString &codec, double requested);
 
-    // Everything together: plans and reserves the output path, builds the list, writes the log
-    // lines. `encoderOverride`, when not empty, replaces the encoder beside the executable. The
-    // cover is kept as the preference "AppKeepCoverArtKey" says (kept when it is missing).
+    // Everything together: plans the output path, reserves its temporary, builds the list
+    // (writing into the temporary), writes the log lines. `encoderOverride`, when not empty,
+    // replaces the encoder beside the executable. The cover is kept as the preference
+    // "AppKeepCoverArtKey" says (kept when it is missing).
     static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
                                 const QString &videoFolder, const QString &executablePath,
                                 const QString &encoderOverride = QString());

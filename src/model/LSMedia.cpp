@@ -53,6 +53,7 @@ std::shared_ptr<LSMedia> LSMedia::copy() const
     other->m_dSplitLength = m_dSplitLength;
     other->m_eumCropType = m_eumCropType;
     other->setRcCroped(rcCroped());
+    other->setStrInputProblem(strInputProblem());
     return other;
 }
 
@@ -78,4 +79,11 @@ void LSMedia::writeText(QString &field, const QString &value)
 {
     QMutexLocker locker(&m_textLock);
     field = value;
+}
+
+void LSMedia::clearConversionNotes()
+{
+    setFailureReason(QString());
+    setStrWarning(QString());
+    setStrEncoderOutput(QString());
 }

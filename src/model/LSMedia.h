@@ -115,9 +115,24 @@ public:
     QRectF rcCroped() const;
     void setRcCroped(const QRectF &rect);
 
-    // Why the item ended failed (state 6), for the list and the command line; empty otherwise.
+    // Why the item's last conversion failed: the encoder's most telling line, what kept it from
+    // running (state 4), or why the library refused the finished output (state 6); empty when it
+    // did not fail.
     QString failureReason() const { return readText(m_failureReason); }
     void setFailureReason(const QString &text) { writeText(m_failureReason, text); }
+    // What the last conversion did less well than asked although it finished, e.g. "the input
+    // ends early: 6.6 s of 40.0 s"; empty when nothing is wrong.
+    QString strWarning() const { return readText(m_strWarning); }
+    void setStrWarning(const QString &text) { writeText(m_strWarning, text); }
+    // The last lines the encoder wrote in the last conversion, joined with line feeds.
+    QString strEncoderOutput() const { return readText(m_strEncoderOutput); }
+    void setStrEncoderOutput(const QString &text) { writeText(m_strEncoderOutput, text); }
+    // Why the file will not convert, known when it was added (e.g. no audio stream); empty when
+    // nothing speaks against it.
+    QString strInputProblem() const { return readText(m_strInputProblem); }
+    void setStrInputProblem(const QString &text) { writeText(m_strInputProblem, text); }
+    // Clears what a previous conversion left: the failure reason, the warning and the output.
+    void clearConversionNotes();
 
 private:
     QString readText(const QString &field) const;
@@ -155,6 +170,9 @@ private:
     QString m_readableAOCodecName;
     QString m_failureReason;
     QRectF m_rcCroped{0.0, 0.0, 0.0, 0.0};
+    QString m_strWarning;
+    QString m_strEncoderOutput;
+    QString m_strInputProblem;
 };
 
 using LSMediaPtr = std::shared_ptr<LSMedia>;

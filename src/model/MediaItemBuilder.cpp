@@ -6,14 +6,32 @@
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 namespace MediaItemBuilder {
+
+QString inputProblem(MVMediaInfoItem &media)
+{
+    QString error;
+    const bool probed = MVMediaInfo::dumpMediaInfo(&media, &error);
+    const QFileInfo file(media.filePath());
+    if (file.isFile() && file.size() == 0)
+        return QCoreApplication::translate("MediaItemBuilder", "the file is empty");
+    if (!probed)
+        return QCoreApplication::translate("MediaItemBuilder", "not readable as audio: %1")
+            .arg(error);
+    if (media.audioSampleRate() <= 0 || media.audioChannels() <= 0)
+        return QCoreApplication::translate("MediaItemBuilder", "no audio stream");
+    return QString();
+}
 
 LSMediaPtr makeMedia(const QString &path)
 {
     auto media = std::make_shared<LSMedia>();
     media->setFilePath(path);
     media->setStrOutFileName(PathText::baseName(path));
-    MVMediaInfo::dumpMediaInfo(media.get());
+    media->setStrInputProblem(inputProblem(*media));
     media->setDTrimLength(media->duration());
 
     UserDefaults &prefs = UserDefaults::standard();

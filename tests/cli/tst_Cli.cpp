@@ -66,6 +66,42 @@ class TestCli : public QObject
         return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
+    static QStringList temporariesIn(const QString &folder)
+    {
+        return QDir(folder).entryList({".wavelark-part-*"}, QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    static int writtenTemporaries(const QString &folder)
+    {
+        int written = 0;
+        for (const QString &name : temporariesIn(folder))
+            written += QFileInfo(folder + "/" + name).size() > 0 ? 1 : 0;
+        return written;
+    }
+
+    // Processes whose command line mentions `text` (the encoders writing into a folder).
+    static int processesMentioning(const QString &text)
+    {
+        int found = 0;
+        const QStringList ids = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &id : ids) {
+            QFile cmdline("/proc/" + id + "/cmdline");
+            if (id.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) &&
+                cmdline.readAll().contains(text.toUtf8()))
+                ++found;
+        }
+        return found;
+    }
+
+    void makeLongInputs()
+    {
+        if (QFile::exists(path("in-long/long2.flac")))
+            return;
+        QVERIFY(QDir().mkpath(path("in-long")));
+        QVERIFY(TestAudio::makeFlac(path("in-long/long1.flac"), 900));
+        QVERIFY(TestAudio::makeFlac(path("in-long/long2.flac"), 900));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -389,8 +425,8 @@ private slots:
             return {};
         QElapsedTimer clock;
         clock.start();
-        while (!(QFileInfo(out + "/long1.m4a").size() > 0 &&
-                 QFileInfo(out + "/long2.m4a").size() > 0)) {
+        // Both encoders are writing, into hidden temporaries.
+        while (writtenTemporaries(out) < 2) {
             if (clock.hasExpired(120000))
                 return {};
             QTest::qWait(50);
@@ -445,6 +481,72 @@ private slots:
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("interrupted"));
         for (const qint64 encoder : encoders)
             QVERIFY2(!isRunning(encoder), "an encoder outlived the converter");
+    }
+
+    // Killed outright, the program leaves no cut-off file under a final name; its encoders die
+    // with it, and the next run clears their temporaries.
+    void killedMidRunLeavesOnlyTemporariesThatTheNextRunRemoves()
+    {
+        makeLongInputs();
+        const QString out = path("out-killed");
+        QProcess process;
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(cli(), {"--jobs", "2", "--no-sync", "-o", out, path("in-long")});
+        QVERIFY(process.waitForStarted(60000));
+        QTRY_COMPARE_WITH_TIMEOUT(writtenTemporaries(out), 2, 120000);
+        ::kill(pid_t(process.processId()), SIGKILL);
+        QVERIFY(process.waitForFinished(60000));
+
+        QTRY_COMPARE_WITH_TIMEOUT(processesMentioning(out), 0, 30000);
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList()); // nothing visible
+        QCOMPARE(temporariesIn(out).size(), 2);
+
+        const Result next = run({"--no-sync", "-o", out, m_in + "/a.flac"});
+        QCOMPARE(next.exitCode, 0);
+        QCOMPARE(filesIn(out), QStringList{"a.mp3"});
+    }
+
+    // Two programs converting the same files into the same folder at once: every output is
+    // distinct and complete.
+    void twoProgramsOnTheSameFilesKeepEveryOutput()
+    {
+        const QString out = path("out-twice");
+        QProcess first;
+        QProcess second;
+        for (QProcess *process : {&first, &second}) {
+            process->setStandardInputFile(QProcess::nullDevice());
+            process->start(cli(), {"--jobs", "3", "--no-sync", "-o", out, m_in});
+        }
+        for (QProcess *process : {&first, &second}) {
+            QVERIFY(process->waitForFinished(600000));
+            QCOMPARE(process->exitCode(), 0);
+        }
+        const QStringList outputs = filesIn(out);
+        QCOMPARE(outputs,
+                 (QStringList{"a(1).mp3", "a.mp3", "b(1).mp3", "b.mp3", "c(1).mp3", "c.mp3"}));
+        for (const QString &name : outputs)
+            QVERIFY2(qAbs(TestAudio::probeDuration(out + "/" + name) - 3.0) < 0.2,
+                     qPrintable(name));
+    }
+
+    void inputEndingEarlyGivesStatusOneAndAWarning()
+    {
+        QVERIFY(QDir().mkpath(path("in-cut")));
+        const QString whole = path("in-cut/whole.flac");
+        QVERIFY(TestAudio::makeFlac(whole, 40));
+        QFile cut(path("in-cut/cut.flac"));
+        QVERIFY(QFile::copy(whole, cut.fileName()));
+        QVERIFY(cut.resize(QFileInfo(whole).size() / 6));
+        QVERIFY(QFile::remove(whole));
+
+        const Result result = run({"--no-sync", "-o", path("out-cut"), cut.fileName()});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 1);
+        const QStringList warnings = linesStartingWith(result.out, "    warning: ");
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().contains(
+                     QRegularExpression("the input ends early: \\d+\\.\\d s of 40\\.0 s")),
+                 qPrintable(result.out));
     }
 };
 

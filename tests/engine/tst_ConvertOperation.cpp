@@ -1,6 +1,7 @@
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "engine/ConvertOperation.h"
+#include "engine/EncoderDiagnostics.h"
 #include "model/MVMediaInfo.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
@@ -413,6 +414,73 @@ private slots:
         // The reserved name held nothing: it is not left behind as an empty file.
         QVERIFY(!QFileInfo::exists(operation->outputPath()));
         QVERIFY(playlistText(QStringLiteral("Never")).isEmpty());
+        // Nothing is left in the output folder, not even the hidden temporary.
+        QVERIFY(!operation->temporaryPath().isEmpty() || !corruptInput);
+        QVERIFY(!QFileInfo::exists(operation->temporaryPath()));
+        QCOMPARE(QDir(m_outputFolder)
+                     .entryList({QStringLiteral(".wavelark-part-*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
+        // The reason is the line that names the cause, not the encoder's closing words.
+        const QString reason = item->failureReason();
+        QCOMPARE(reason, operation->failureReason());
+        QVERIFY2(EncoderDiagnostics::weight(reason) == 3 || !corruptInput, qPrintable(reason));
+        QVERIFY2(!reason.isEmpty(), qPrintable(reason));
+        QVERIFY(!reason.contains(QStringLiteral("Conversion failed!")));
+        QVERIFY(!corruptInput ||
+                item->strEncoderOutput().endsWith(QStringLiteral("Conversion failed!")));
+    }
+
+    // A FLAC cut short still decodes, to a shorter output: it finishes, with a warning.
+    void truncatedInputFinishesWithAWarning()
+    {
+        const QString whole = m_sources.path() + QStringLiteral("/whole.flac");
+        QVERIFY(TestAudio::makeFlac(whole, 40.0));
+        const QString cut = m_sources.path() + QStringLiteral("/cut.flac");
+        QVERIFY(QFile::copy(whole, cut));
+        QFile file(cut);
+        QVERIFY(file.resize(QFileInfo(whole).size() / 6));
+        LSMediaPtr item = audioItem(cut, QStringLiteral("mp3"), 40.0);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ends early")));
+        runAll({operation}, 1);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QVERIFY(QFileInfo::exists(operation->outputPath()));
+        QVERIFY2(item->strWarning().startsWith(QStringLiteral("the input ends early: ")) &&
+                     item->strWarning().endsWith(QStringLiteral(" s of 40.0 s")),
+                 qPrintable(item->strWarning()));
+
+        // A complete input gives none.
+        LSMediaPtr complete = audioItem(whole, QStringLiteral("mp3"), 40.0);
+        runAll({std::make_shared<ConvertOperation>(complete)}, 1);
+        QCOMPARE(complete->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QCOMPARE(complete->strWarning(), QString());
+    }
+
+    // The encoder stand-in ignores SIGTERM: stopping still ends it, and leaves nothing behind.
+    void encoderIgnoringTheStopRequestIsKilled()
+    {
+        const QString standIn = m_sources.path() + QStringLiteral("/stubborn-ffmpeg");
+        {
+            QFile script(standIn);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\ntrap '' TERM\necho 'size=0kB time=00:00:01.00'\n"
+                         "exec sleep 600\n");
+        }
+        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::ExeOwner));
+        LSMediaPtr item = audioItem(m_flac, QStringLiteral("mp3"));
+        auto operation = std::make_shared<ConvertOperation>(item);
+        operation->setEncoderPathOverride(standIn);
+        OperationQueue queue(1);
+        queue.addOperation(operation);
+        QTRY_VERIFY_WITH_TIMEOUT(item->dProgress() > 0.0f, 60000);
+        QVERIFY(QFileInfo::exists(operation->temporaryPath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("killing it")));
+        queue.cancelAllOperations();
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 60000);
+        QCOMPARE(operation->exitCode(), 9);
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+        QVERIFY(!QFileInfo::exists(operation->temporaryPath()));
+        QVERIFY(operation->outputPath().isEmpty());
     }
 
     void sameNamedInputsNeverShareAnOutput()
@@ -480,6 +548,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 60000);
         QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
         QVERIFY(operation->exitCode() != 0);
+        // Neither the cut-off output nor its temporary is left.
+        QVERIFY(operation->outputPath().isEmpty());
+        QVERIFY(!QFileInfo::exists(operation->temporaryPath()));
+        QVERIFY(!QFileInfo::exists(m_outputFolder + QStringLiteral("/long.mp3")));
+
+        // Stopped before its turn, an item stays pending: it did not fail.
+        LSMediaPtr held = audioItem(m_flac, QStringLiteral("mp3"));
+        auto stopped = std::make_shared<ConvertOperation>(held);
+        stopped->stop();
+        queue.addOperation(stopped);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.operationCount(), 0, 30000);
+        QCOMPARE(held->eumCvtState(), qint32(LSMedia::CvtStatePending));
 
         // One cancelled before its turn never starts the encoder.
         LSMediaPtr waiting = audioItem(m_flac, QStringLiteral("mp3"));

@@ -250,7 +250,12 @@ private slots:
                                                            QStringLiteral("/app/bin/wavelark"));
         QCOMPARE(command.outputPath, audio.path() + QStringLiteral("/a.mp3"));
         QCOMPARE(command.arguments.first(), QStringLiteral("/app/bin/ffmpeg"));
-        QCOMPARE(command.arguments.last(), command.outputPath);
+        // The encoder writes into a hidden temporary; the final name stays free until the end.
+        QCOMPARE(command.arguments.last(), command.temporaryPath);
+        QVERIFY(QFileInfo(command.temporaryPath).fileName().startsWith(QLatin1Char('.')));
+        QVERIFY(command.temporaryPath.endsWith(QStringLiteral(".mp3")));
+        QVERIFY(QFileInfo::exists(command.temporaryPath));
+        QVERIFY(!QFileInfo::exists(command.outputPath));
 
         item = videoItem();
         item->setStrOutFileExt(QStringLiteral("mp4"));
