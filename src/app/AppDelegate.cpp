@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "mainwindow/MainWndController.h"
 #include "model/MVMediaInfo.h"
 #include "preferences/CustomSettingViewCtl.h"
 #include "preferences/PrefsWindowController.h"
@@ -60,7 +61,10 @@ void AppDelegate::setWindow(QWidget *window)
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == _window && event->type() == QEvent::Close &&
+    // During a run the window asks first whether to stop and quit, and quits itself.
+    const auto *mainWindow = qobject_cast<MainWndController *>(_window.data());
+    const bool asks = mainWindow && mainWindow->isConverting();
+    if (watched == _window && event->type() == QEvent::Close && !asks &&
         applicationShouldTerminateAfterLastWindowClosed()) {
         // Let the window close first, then end the application even if the preferences or
         // the products window are still open.

@@ -63,6 +63,7 @@ void addFileMenu(MainWndController &window)
     QAction *start =
         menu->addAction(tr("Start Converting"), &window, &MainWndController::startConvertDown);
     start->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menu->addAction(window.stopAction());
     QObject::connect(menu, &QMenu::aboutToShow, &window,
                      [&window, start] { start->setEnabled(window.btnStart()->isEnabled()); });
     menu->addSeparator();

@@ -4,6 +4,7 @@
 #include "app/AppMenus.h"
 #include "app/DesktopWorkspace.h"
 #include "app/InstanceChannel.h"
+#include "app/LauncherEntry.h"
 #include "app/MacAppHelper.h"
 #include "app/RunAnnouncer.h"
 #include "mainwindow/MainWndController.h"
@@ -64,6 +65,7 @@ int main(int argc, char *argv[])
     delegate.applicationDidFinishLaunching();
     AppMenus::install(window, delegate, helper);
     RunAnnouncer announcer(window);
+    LauncherEntry launcher(window);
 
     MessageBoxPresenter prompts(&window);
     PromptPresenter::setShared(&prompts);

@@ -2,6 +2,7 @@
 
 #include "engine/ConvertOperation.h"
 #include "engine/OperationQueue.h"
+#include "engine/TemporaryOutput.h"
 
 #include <QTimer>
 
@@ -49,9 +50,12 @@ ListConversionRun::~ListConversionRun()
     m_queue.reset();
 }
 
-void ListConversionRun::start(const QList<LSMediaPtr> &items)
+void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &outputFolder)
 {
+    if (!outputFolder.isEmpty())
+        TemporaryOutput::removeStale(outputFolder);
     m_isConverting = true;
+    m_stopping = false;
     for (const LSMediaPtr &media : items)
         m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media));
 
@@ -65,6 +69,28 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items)
     m_timer->start();
 }
 
+void ListConversionRun::stop()
+{
+    if (!m_isConverting)
+        return;
+    m_stopping = true;
+    for (const OperationPtr &operation : m_queue->operations()) {
+        if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
+            conversion->stop();
+        else
+            operation->cancel();
+    }
+}
+
+void ListConversionRun::cancelItems(const QList<LSMediaPtr> &items)
+{
+    for (const OperationPtr &operation : m_queue->operations()) {
+        auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation);
+        if (conversion && items.contains(conversion->mediaToConvert()))
+            conversion->cancel();
+    }
+}
+
 void ListConversionRun::refreshTableProgress()
 {
     emit ticked();
@@ -74,5 +100,6 @@ void ListConversionRun::refreshTableProgress()
     m_timer->deleteLater();
     m_timer = nullptr;
     m_isConverting = false;
+    m_stopping = false;
     emit runEnded();
 }

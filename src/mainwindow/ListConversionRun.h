@@ -33,7 +33,16 @@ public:
 
     // Queues one conversion per item, in order (each item goes back to pending), and starts the
     // tick. Items that leave the list meanwhile stay alive until their conversion has ended.
-    void start(const QList<LSMediaPtr> &items);
+    // First removes the temporaries that killed programs left in `outputFolder`.
+    void start(const QList<LSMediaPtr> &items, const QString &outputFolder = QString());
+
+    // Ends the run early: running encoders are stopped (their items end "Canceled."), waiting
+    // items go back to pending. The run then ends as usual once the encoders have exited.
+    void stop();
+    bool isStopping() const { return m_stopping; }
+    // Cancels the conversions of `items` (rows leaving the list): a running encoder is stopped
+    // and its temporary removed, a waiting one never starts.
+    void cancelItems(const QList<LSMediaPtr> &items);
 
     // One tick: ticked(), then, when nothing waits or runs any more, the end of the run.
     void refreshTableProgress();
@@ -49,4 +58,5 @@ private:
     std::unique_ptr<OperationQueue> m_queue;
     QTimer *m_timer = nullptr;
     bool m_isConverting = false;
+    bool m_stopping = false;
 };

@@ -10,6 +10,8 @@
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/MediaLoader.h"
 #include "mainwindow/MediaOpenDialog.h"
+#include "mainwindow/ProblemBar.h"
+#include "mainwindow/ProgressItemDelegate.h"
 #include "mainwindow/SegmentedControl.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
@@ -18,21 +20,26 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +70,7 @@ MainWndController::MainWndController(QWidget *parent)
     PreferenceDefaults::registerDefaults(prefs);
     m_run = new ListConversionRun(QueueWidthPreference::width(prefs), this);
     QueueWidthPreference::follow(m_run->queue(), prefs);
+    connect(m_run, &ListConversionRun::ticked, this, &MainWndController::updateRunProgress);
     connect(m_run, &ListConversionRun::ticked, this, &MainWndController::reloadList);
     connect(m_run, &ListConversionRun::runEnded, this, &MainWndController::endOfRun);
 
@@ -73,6 +81,10 @@ MainWndController::MainWndController(QWidget *parent)
                 for (const InputRefusal &refusal : refused)
                     qCInfo(lcMainWindow).noquote()
                         << QStringLiteral("skipped %1: %2").arg(refusal.path, refusal.reason);
+                QList<ProblemBar::Problem> problems;
+                for (const InputRefusal &refusal : refused)
+                    problems.append({refusal.path, refusal.reason});
+                m_problemBar->addProblems(problems);
                 emit inputsRefused(refused);
             });
     connect(m_loader, &MediaLoader::batchFinished, this, [this] {
@@ -81,6 +93,7 @@ MainWndController::MainWndController(QWidget *parent)
             emit loadingFinished();
     });
 
+    m_quit = [] { QCoreApplication::quit(); };
     setIsConverting(false);
     m_btnStart->setToolTip(localized("Click to start!"));
     reloadList();
@@ -135,8 +148,13 @@ void MainWndController::buildWindow()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    m_problemBar = new ProblemBar(central);
+    column->addWidget(m_problemBar);
+
     m_tableView = new MyTableView(central);
     m_tableView->setModel(m_model);
+    m_tableView->setItemDelegateForColumn(MediaListModel::ProgressColumn,
+                                          new ProgressItemDelegate(m_tableView));
     m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -175,6 +193,18 @@ void MainWndController::buildWindow()
     m_lblStatus = new QLabel(bar);
     m_lblStatus->setAlignment(Qt::AlignCenter);
     row->addWidget(m_lblStatus, 1);
+    m_overallBar = new QProgressBar(bar);
+    m_overallBar->setRange(0, 1000);
+    m_overallBar->setTextVisible(false);
+    m_overallBar->setFixedWidth(120);
+    m_overallBar->hide();
+    row->addWidget(m_overallBar);
+
+    m_btnStop = new QPushButton(tr("Stop"), bar);
+    m_btnStop->setToolTip(tr("Stop converting (Esc)"));
+    m_btnStop->setEnabled(false);
+    connect(m_btnStop, &QPushButton::clicked, this, &MainWndController::stopConvertDown);
+    row->addWidget(m_btnStop);
 
     m_btnStart = new QPushButton(tr("Start"), bar);
     m_btnStart->setDefault(true);
@@ -193,14 +223,24 @@ void MainWndController::buildWindow()
     connect(m_clearAction, &QAction::triggered, this, &MainWndController::clearDown);
     m_revealAction = new QAction(tr("Reveal in Folder"), this);
     connect(m_revealAction, &QAction::triggered, this, &MainWndController::revealFinderDown);
-    addActions({m_importAction, m_deleteAction, m_clearAction, m_revealAction});
+    m_stopAction = new QAction(tr("Stop Converting"), this);
+    m_stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_stopAction->setEnabled(false);
+    connect(m_stopAction, &QAction::triggered, this, &MainWndController::stopConvertDown);
+    addActions({m_importAction, m_deleteAction, m_clearAction, m_revealAction, m_stopAction});
+
+    m_showOutputAction = new QAction(tr("Show Encoder Output"), this);
+    connect(m_showOutputAction, &QAction::triggered, this,
+            [this] { showEncoderOutput(m_tableView->currentIndex().row()); });
+    m_tableView->addAction(m_showOutputAction);
+    m_tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     m_aboutMenu = new QAction(this);
     m_hideMenu = new QAction(this);
     m_quitMenu = new QAction(this);
     m_helpMenu = new QAction(this);
     connect(m_hideMenu, &QAction::triggered, this, &QWidget::showMinimized);
-    connect(m_quitMenu, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(m_quitMenu, &QAction::triggered, this, &MainWndController::quitDown);
 }
 
 void MainWndController::refreshByTargetType()
@@ -229,7 +269,12 @@ void MainWndController::refreshButtonState()
         m_segmentCtl->setSegmentEnabled(SegmentClear, any);
         m_segmentCtl->setSegmentEnabled(SegmentReveal, any);
     }
-    m_lblStatus->setText(MediaListModel::statusText(count, m_model->totalDuration()));
+    m_lblStatus->setText(m_runStatus.isEmpty()
+                             ? MediaListModel::statusText(count, m_model->totalDuration())
+                             : m_runStatus);
+    const int row = m_tableView->currentIndex().row();
+    const LSMediaPtr current = m_model->itemAt(row);
+    m_showOutputAction->setEnabled(current && !current->strEncoderOutput().isEmpty());
 
     m_importAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Import));
     m_deleteAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Delete));
@@ -278,6 +323,15 @@ void MainWndController::insertLoadedItems(const QList<LSMediaPtr> &items)
     const int at =
         m_model->insertItems(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))), items);
     m_currentIndex = at + items.size();
+    QList<ProblemBar::Problem> problems;
+    for (const LSMediaPtr &media : items) {
+        const QString problem = media->strInputProblem();
+        if (!problem.isEmpty())
+            problems.append({media->filePath(), problem});
+    }
+    m_problemBar->addProblems(problems);
+    if (!isConverting())
+        m_runStatus.clear();
     reloadList();
 }
 
@@ -302,12 +356,18 @@ void MainWndController::deleteDown()
     if (selected.isEmpty())
         return;
     QList<int> rows;
+    QList<LSMediaPtr> removed;
     int first = INT_MAX;
     for (const QModelIndex &index : selected) {
         rows << index.row();
+        if (const LSMediaPtr media = m_model->itemAt(index.row()))
+            removed << media;
         first = qMin(first, index.row());
     }
     m_model->removeItemsAtRows(rows);
+    removeItems(removed);
+    if (!isConverting())
+        m_runStatus.clear();
     if (m_model->rowCount() > 0) {
         const int row = qMax(first - 1, 0);
         m_tableView->selectionModel()->select(m_model->index(row, 0),
@@ -321,8 +381,20 @@ void MainWndController::deleteDown()
 
 void MainWndController::clearDown()
 {
+    const QList<LSMediaPtr> removed = m_model->items();
     m_model->removeAllItems();
+    removeItems(removed);
+    if (!isConverting())
+        m_runStatus.clear();
     reloadList();
+}
+
+// Rows that leave the list take their conversions with them: nothing of theirs reaches the
+// output folder or the playlist.
+void MainWndController::removeItems(const QList<LSMediaPtr> &items)
+{
+    if (isConverting() && !items.isEmpty())
+        m_run->cancelItems(items);
 }
 
 void MainWndController::revealFinderDown()
@@ -346,9 +418,20 @@ void MainWndController::startConvertDown()
         return;
     if (!outputFolderReady())
         return;
-    m_run->start(m_model->items());
+    m_stopRequested = false;
+    for (const LSMediaPtr &media : m_model->items())
+        media->clearConversionNotes();
+    m_progress.start(m_model->items());
+    m_runClock.start();
+    m_overallBar->setValue(0);
+    m_overallBar->show();
+    m_run->start(m_model->items(),
+                 UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
     m_btnStart->setToolTip(localized("Converting..."));
     m_btnStart->setEnabled(false);
+    m_btnStop->setEnabled(true);
+    m_stopAction->setEnabled(true);
+    updateRunProgress();
     m_segmentCtl->setSegmentEnabled(SegmentDelete, false);
     m_segmentCtl->setSegmentEnabled(SegmentClear, false);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, false);
@@ -400,15 +483,130 @@ void MainWndController::askAboutMissingFolder(const QString &folder)
     box->open();
 }
 
+void MainWndController::stopConvertDown()
+{
+    if (!isConverting())
+        return;
+    qCInfo(lcMainWindow).noquote() << QStringLiteral("stop converting");
+    m_stopRequested = true;
+    m_btnStop->setEnabled(false);
+    m_stopAction->setEnabled(false);
+    m_run->stop();
+    reloadList();
+}
+
+void MainWndController::quitDown()
+{
+    if (!isConverting()) {
+        m_quit();
+        return;
+    }
+    askToStopAndQuit();
+}
+
+void MainWndController::closeEvent(QCloseEvent *event)
+{
+    if (!isConverting() || m_quitAfterRun) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    askToStopAndQuit();
+}
+
+void MainWndController::askToStopAndQuit()
+{
+    if (m_quitQuestion || m_quitAfterRun)
+        return;
+    m_quitQuestion =
+        new QMessageBox(QMessageBox::Question, tr("Stop converting and quit?"),
+                        tr("Files are still being converted."), QMessageBox::NoButton, this);
+    m_quitQuestion->setInformativeText(
+        tr("Unfinished files are not kept. Stop the conversions and quit?"));
+    QPushButton *quit = m_quitQuestion->addButton(tr("Stop and Quit"), QMessageBox::AcceptRole);
+    m_quitQuestion->addButton(QMessageBox::Cancel);
+    m_quitQuestion->setDefaultButton(quit);
+    m_quitQuestion->setWindowModality(Qt::WindowModal);
+    m_quitQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_quitQuestion, &QMessageBox::finished, this, [this, quit] {
+        const bool confirmed = m_quitQuestion->clickedButton() == quit;
+        m_quitQuestion = nullptr;
+        if (!confirmed)
+            return;
+        if (!isConverting()) {
+            m_quit();
+            return;
+        }
+        // Quit once the encoders have really stopped: none may be left writing.
+        m_quitAfterRun = true;
+        stopConvertDown();
+    });
+    m_quitQuestion->open();
+}
+
+void MainWndController::updateRunProgress()
+{
+    if (!isConverting())
+        return;
+    const RunProgress::Snapshot snapshot = m_progress.sample(m_runClock.elapsed() / 1000.0);
+    QString text = RunProgress::filesText(snapshot);
+    const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
+    if (m_run->isStopping())
+        text += QLatin1String(" \u2014 ") + tr("stopping...");
+    else if (!left.isEmpty())
+        text += QLatin1String(" \u2014 ") + left;
+    m_runStatus = text;
+    m_overallBar->setValue(int(snapshot.fraction * 1000.0));
+    const int percent = int(snapshot.fraction * 100.0);
+    setWindowTitle(tr("%1% \u2014 %2").arg(percent).arg(QLatin1String(AppInfo::kProductName)));
+    emit runProgressChanged(snapshot.fraction, true);
+}
+
+QPlainTextEdit *MainWndController::showEncoderOutput(int row)
+{
+    const LSMediaPtr media = m_model->itemAt(row);
+    if (!media)
+        return nullptr;
+    auto *view = new QPlainTextEdit(this);
+    view->setWindowFlag(Qt::Window);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view->setWindowTitle(
+        tr("Encoder output \u2014 %1").arg(PathText::lastComponent(media->filePath())));
+    const QString output = media->strEncoderOutput();
+    view->setPlainText(output.isEmpty() ? tr("The encoder has not written anything.") : output);
+    view->resize(640, 360);
+    view->show();
+    return view;
+}
+
 void MainWndController::endOfRun()
 {
+    m_btnStop->setEnabled(false);
+    m_stopAction->setEnabled(false);
+    m_overallBar->hide();
+    m_runStatus = RunProgress::summaryText(m_progress.finish(m_runClock.elapsed() / 1000.0));
+    refreshByTargetType();
+    emit runProgressChanged(1.0, false);
+    if (m_quitAfterRun) {
+        m_quitAfterRun = false;
+        reloadList();
+        emit runFinished();
+        m_quit();
+        return;
+    }
     m_btnStart->setToolTip(localized("Click to start!"));
     m_btnStart->setEnabled(true);
     m_segmentCtl->setSegmentEnabled(SegmentDelete, true);
     m_segmentCtl->setSegmentEnabled(SegmentClear, true);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, true);
+    // A run the user stopped does not open the output folder.
     const QString folder = UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
-    Workspace::shared().openUrl(QUrl::fromLocalFile(folder));
+    if (!m_stopRequested)
+        Workspace::shared().openUrl(QUrl::fromLocalFile(folder));
+    m_stopRequested = false;
     reloadList();
     emit runFinished();
 }

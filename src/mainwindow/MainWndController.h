@@ -2,11 +2,15 @@
 
 #include "Shared/InputCollector.h"
 #include "mainwindow/MyTableView.h"
+#include "mainwindow/RunProgress.h"
 #include "model/LSMedia.h"
 #include "preferences/FolderPanel.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
+
+#include <functional>
 
 class ListConversionRun;
 class MediaListModel;
@@ -14,6 +18,10 @@ class MediaLoader;
 class OperationQueue;
 class QAction;
 class QLabel;
+class QMessageBox;
+class ProblemBar;
+class QProgressBar;
+class QPlainTextEdit;
 class QPushButton;
 class SegmentedControl;
 
@@ -66,7 +74,10 @@ public:
     MyTableView *tableView() const { return m_tableView; }
     SegmentedControl *segmentCtl() const { return m_segmentCtl; }
     QPushButton *btnStart() const { return m_btnStart; }
+    QPushButton *btnStop() const { return m_btnStop; }
     QLabel *lblStatus() const { return m_lblStatus; }
+    QProgressBar *overallBar() const { return m_overallBar; }
+    ProblemBar *problemBar() const { return m_problemBar; }
     MediaListModel *listModel() const { return m_model; }
     const QList<LSMediaPtr> &items() const;
     // Menu entries, enabled by validateUserInterfaceItem() after every reload.
@@ -74,6 +85,10 @@ public:
     QAction *deleteAction() const { return m_deleteAction; }
     QAction *clearAction() const { return m_clearAction; }
     QAction *revealAction() const { return m_revealAction; }
+    // Stops the run (Escape); enabled while a run goes on.
+    QAction *stopAction() const { return m_stopAction; }
+    // Row command: shows the encoder's last lines for the current row.
+    QAction *showOutputAction() const { return m_showOutputAction; }
     // Application menu entries retitled at start; the application shell places them.
     QAction *aboutMenu() const { return m_aboutMenu; }
     QAction *hideMenu() const { return m_hideMenu; }
@@ -86,6 +101,10 @@ public:
     // The folder dialog used when the output folder is missing and the user chooses another;
     // tests pick a folder without a dialog.
     void setFolderChooser(FolderPanel::Chooser chooser) { m_chooseFolder = std::move(chooser); }
+    // What quitting the application means; tests replace it so that it does not end their loop.
+    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
+    // The question asked when the user quits during a run; null when none is open.
+    QMessageBox *quitQuestion() const { return m_quitQuestion; }
 
 public slots:
     void importDown();
@@ -93,6 +112,13 @@ public slots:
     void clearDown();
     void revealFinderDown();
     void startConvertDown();
+    // Stops a run: running encoders are stopped, waiting rows go back to pending.
+    void stopConvertDown();
+    // Opens a window with the encoder's last lines of the row's last conversion; answers it.
+    QPlainTextEdit *showEncoderOutput(int row);
+    // Quits, asking first during a run whether to stop the conversions (then quits once they
+    // have stopped).
+    void quitDown();
     void bottomSegmentDown();
 
 signals:
@@ -102,8 +128,11 @@ signals:
     void inputsRefused(const QList<InputRefusal> &refused);
     // The tick that found the queue drained has restored the controls.
     void runFinished();
+    // The run's share done (0..1) every tick, and not visible once it has ended.
+    void runProgressChanged(double fraction, bool visible);
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     // MyTableViewDelegate
     void deleteFileDown(MyTableView *tableView) override;
     void spaceKeyDown(MyTableView *tableView) override;
@@ -125,11 +154,27 @@ private:
     // another (stored in the preferences) or cancel; the first two start the run.
     bool outputFolderReady();
     void askAboutMissingFolder(const QString &folder);
+    void askToStopAndQuit();
+    void updateRunProgress();
+    void removeItems(const QList<LSMediaPtr> &items);
     static QStringList droppedPaths(const QMimeData *data);
 
     MyTableView *m_tableView = nullptr;
     SegmentedControl *m_segmentCtl = nullptr;
     QPushButton *m_btnStart = nullptr;
+    QPushButton *m_btnStop = nullptr;
+    QAction *m_stopAction = nullptr;
+    QMessageBox *m_quitQuestion = nullptr;
+    std::function<void()> m_quit;
+    bool m_quitAfterRun = false;
+    bool m_stopRequested = false;
+    QAction *m_showOutputAction = nullptr;
+    QProgressBar *m_overallBar = nullptr;
+    ProblemBar *m_problemBar = nullptr;
+    RunProgress m_progress;
+    QElapsedTimer m_runClock;
+    QString m_runStatus; // the run's line in the status bar; the summary after it, until the list
+                         // changes
     QLabel *m_lblStatus = nullptr;
     MediaListModel *m_model = nullptr;
     MediaLoader *m_loader = nullptr;

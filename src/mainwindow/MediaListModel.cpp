@@ -3,9 +3,15 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/PathText.h"
 
+#include "mainwindow/ProgressItemDelegate.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
+#include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 MediaListModel::MediaListModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -27,13 +33,25 @@ QVariant MediaListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == Qt::DisplayRole)
         return cellText(*m_aryItems.at(index.row()), columnIdentifier(index.column()));
+    const LSMedia &media = *m_aryItems.at(index.row());
     if (role == Qt::ToolTipRole && index.column() == TitleColumn)
-        return m_aryItems.at(index.row())->filePath();
-    if (role == Qt::ToolTipRole && index.column() == ProgressColumn) {
-        const QString why = m_aryItems.at(index.row())->failureReason();
-        return why.isEmpty() ? QVariant() : QVariant(why);
+        return media.filePath();
+    if (index.column() != ProgressColumn)
+        return QVariant();
+    switch (role) {
+    case Qt::ToolTipRole: {
+        const QString note = noteText(media);
+        return note.isEmpty() ? QVariant() : QVariant(note);
     }
-    return QVariant();
+    case Qt::DecorationRole:
+        return noteIcon(media);
+    case ProgressItemDelegate::kProgressRole:
+        if (media.eumCvtState() == LSMedia::CvtStateConverting && std::isfinite(media.dProgress()))
+            return double(media.dProgress());
+        return QVariant();
+    default:
+        return QVariant();
+    }
 }
 
 QVariant MediaListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -107,7 +125,7 @@ void MediaListModel::refreshAll()
 {
     if (m_aryItems.isEmpty())
         return;
-    emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::DisplayRole});
+    emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
 double MediaListModel::totalDuration() const
@@ -141,6 +159,50 @@ QString MediaListModel::cellText(const LSMedia &media, const QString &identifier
     if (identifier == QLatin1String("progress"))
         return progressText(media.eumCvtState(), media.dProgress());
     return QString();
+}
+
+MediaListModel::Note MediaListModel::noteKind(const LSMedia &media)
+{
+    const qint32 state = media.eumCvtState();
+    if (state == LSMedia::CvtStateCanceled && !media.failureReason().isEmpty())
+        return Note::Failed;
+    if (state == LSMedia::CvtStateFinished && !media.strWarning().isEmpty())
+        return Note::Warning;
+    if (state != LSMedia::CvtStateFinished && !media.strInputProblem().isEmpty())
+        return Note::WillFail;
+    return Note::None;
+}
+
+QString MediaListModel::noteText(const LSMedia &media)
+{
+    switch (noteKind(media)) {
+    case Note::Failed:
+        return QCoreApplication::translate("MainWindow", "Failed: %1").arg(media.failureReason());
+    case Note::Warning:
+        return QCoreApplication::translate("MainWindow", "Finished with a warning: %1")
+            .arg(media.strWarning());
+    case Note::WillFail:
+        return QCoreApplication::translate("MainWindow", "Will not convert: %1")
+            .arg(media.strInputProblem());
+    case Note::None:
+        break;
+    }
+    return QString();
+}
+
+QVariant MediaListModel::noteIcon(const LSMedia &media)
+{
+    QStyle *style = QApplication::style();
+    switch (noteKind(media)) {
+    case Note::Failed:
+        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    case Note::Warning:
+    case Note::WillFail:
+        return style->standardIcon(QStyle::SP_MessageBoxWarning);
+    case Note::None:
+        break;
+    }
+    return QVariant();
 }
 
 QString MediaListModel::progressText(qint32 state, float progress)

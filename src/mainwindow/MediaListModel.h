@@ -42,6 +42,14 @@ public:
     static QString columnIdentifier(int column);
     // The text of the cell of `media` in the column named `identifier`; empty for other names.
     static QString cellText(const LSMedia &media, const QString &identifier);
+    // What the progress cell says beside its state: why a row failed, what a finished row's
+    // warning is, why a waiting row will not convert.
+    enum class Note { None, Failed, Warning, WillFail };
+    static Note noteKind(const LSMedia &media);
+    // The cell's tooltip for the note; empty without one.
+    static QString noteText(const LSMedia &media);
+    static QVariant noteIcon(const LSMedia &media);
+
     // The progress column's text for a state (and the progress shown while converting).
     static QString progressText(qint32 state, float progress);
     // The status line: empty for no items, else "StatusBarInfo" filled with the count and the

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantMap>
+
+class MainWndController;
+
+// Shows a run's progress on the program's icon in the taskbar or dock: the
+// com.canonical.Unity.LauncherEntry "Update" signal on the session bus, which KDE Plasma and the
+// GNOME docks read. Nothing happens without a session bus.
+// Thread: main thread.
+class LauncherEntry : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *kAppUri = "application://com.morvane.wavelark.desktop";
+
+    explicit LauncherEntry(MainWndController &window);
+
+    // The properties of one update: "progress" (0..1) and "progress-visible".
+    static QVariantMap properties(double fraction, bool visible);
+    static void send(double fraction, bool visible);
+};

@@ -1,0 +1,78 @@
+#include "mainwindow/ProblemBar.h"
+
+#include "Shared/PathText.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QToolButton>
+
+ProblemBar::ProblemBar(QWidget *parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("ProblemBar"));
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, QColor(0xfd, 0xf1, 0xd6));
+    colours.setColor(QPalette::WindowText, QColor(0x4a, 0x3b, 0x14));
+    setPalette(colours);
+    setFrameShape(QFrame::StyledPanel);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 4, 4, 4);
+    m_icon = new QLabel(this);
+    m_icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
+    row->addWidget(m_icon, 0, Qt::AlignTop);
+    m_text = new QLabel(this);
+    m_text->setWordWrap(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(m_text, 1);
+    m_close = new QToolButton(this);
+    m_close->setAutoRaise(true);
+    m_close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    m_close->setToolTip(tr("Dismiss"));
+    connect(m_close, &QToolButton::clicked, this, &ProblemBar::dismiss);
+    row->addWidget(m_close, 0, Qt::AlignTop);
+    hide();
+}
+
+void ProblemBar::addProblems(const QList<Problem> &problems)
+{
+    if (problems.isEmpty())
+        return;
+    m_problems += problems;
+    refresh();
+    show();
+}
+
+void ProblemBar::dismiss()
+{
+    m_problems.clear();
+    hide();
+}
+
+QString ProblemBar::text() const
+{
+    return m_text->text();
+}
+
+void ProblemBar::refresh()
+{
+    QStringList shown;
+    QStringList all;
+    for (const Problem &problem : std::as_const(m_problems)) {
+        const QString line =
+            tr("%1: %2").arg(PathText::lastComponent(problem.path), problem.reason);
+        if (shown.size() < kShownNames)
+            shown << line;
+        all << tr("%1: %2").arg(problem.path, problem.reason);
+    }
+    const qsizetype count = m_problems.size();
+    QString text = (count == 1 ? tr("1 file cannot be converted: ")
+                               : tr("%1 files cannot be converted: ").arg(count)) +
+                   shown.join(QLatin1String("; "));
+    if (count > kShownNames)
+        text += tr("; and %1 more").arg(count - kShownNames);
+    m_text->setText(text);
+    setToolTip(all.join(QLatin1Char('\n')));
+}

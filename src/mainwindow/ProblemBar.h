@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QFrame>
+#include <QList>
+#include <QString>
+
+class QLabel;
+class QToolButton;
+
+// The message above the list that names the files that cannot be converted and why: paths that
+// were dropped or imported and not added (missing, another type), and added files that will fail
+// (empty, unreadable, no audio stream). It collects what arrives until the user dismisses it; it
+// never blocks the window.
+//
+// Thread: main thread.
+class ProblemBar : public QFrame
+{
+    Q_OBJECT
+
+public:
+    struct Problem
+    {
+        QString path;
+        QString reason;
+    };
+
+    // Names shown in the text; the rest are counted, and all are in the tooltip.
+    static constexpr int kShownNames = 4;
+
+    explicit ProblemBar(QWidget *parent = nullptr);
+
+    // Adds `problems` to those shown and shows the bar.
+    void addProblems(const QList<Problem> &problems);
+    // Hides the bar and forgets what it showed.
+    void dismiss();
+
+    QList<Problem> problems() const { return m_problems; }
+    QString text() const;
+    QToolButton *closeButton() const { return m_close; }
+
+private:
+    void refresh();
+
+    QList<Problem> m_problems;
+    QLabel *m_icon = nullptr;
+    QLabel *m_text = nullptr;
+    QToolButton *m_close = nullptr;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "model/LSMedia.h"
+
+#include <QList>
+#include <QString>
+
+// The progress of a whole run, from its items' states and progress: files done of the total,
+// the share of the audio converted, and the time left from the audio seconds converted per wall
+// second, smoothed over the samples so that one slow moment does not swing it. At the end it
+// keeps how many converted and failed and how long the run took.
+//
+// Thread: main thread (the items' fields it reads are atomics).
+class RunProgress
+{
+public:
+    struct Snapshot
+    {
+        int done = 0; // files that have ended, whatever the outcome
+        int total = 0;
+        double fraction = 0.0;     // 0..1, of the audio to convert
+        double secondsLeft = -1.0; // negative while unknown
+    };
+    struct Summary
+    {
+        int converted = 0;
+        int failed = 0;
+        int stopped = 0; // ended early by the user, not by a fault
+        double seconds = 0.0;
+    };
+
+    // Weight of the newest rate sample.
+    static constexpr double kSmoothing = 0.3;
+
+    void start(const QList<LSMediaPtr> &items);
+    // One sample, `elapsedSeconds` after start().
+    Snapshot sample(double elapsedSeconds);
+    // The run has ended after `elapsedSeconds`.
+    Summary finish(double elapsedSeconds) const;
+
+    // "2 of 5 files", for the status line.
+    static QString filesText(const Snapshot &snapshot);
+    // "3:05 left", "about a minute"...; empty while unknown.
+    static QString timeLeftText(double seconds);
+    static QString summaryText(const Summary &summary);
+
+private:
+    double audioDone() const;
+
+    QList<LSMediaPtr> m_items;
+    double m_totalAudio = 0.0;
+    double m_lastElapsed = 0.0;
+    double m_lastDone = 0.0;
+    double m_rate = -1.0; // audio seconds per wall second, smoothed; negative before a sample
+};

@@ -1,0 +1,341 @@
+// The user's control over a run in the main window, with the real encoder: stopping, quitting
+// during a run, removing a converting row; why a file failed or will fail; the run's progress in
+// the status line and the window title.
+#include "MainWindowTestSupport.h"
+#include "TestAudio.h"
+
+#include "engine/OperationQueue.h"
+#include "mainwindow/MainWndController.h"
+#include "mainwindow/MediaListModel.h"
+#include "mainwindow/ProblemBar.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kRunTimeoutMs = 240000;
+
+} // namespace
+
+class TestMainWindowControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void stopEndsTheRunAndKeepsWaitingRowsPending();
+    void quitDuringARunAsksThenStopsAndQuits();
+    void removingAConvertingRowStopsItsEncoder();
+    void failedRowShowsItsReasonAndTheEncoderOutput();
+    void filesThatCannotConvertAreNamedWhenAdded();
+    void statusLineFollowsTheRunAndSumsItUp();
+
+private:
+    QStringList copies(const QString &sample, const QString &stem, int count);
+    void loadAndWait(const QStringList &files);
+    QStringList outputsStartingWith(const QString &stem) const;
+    QStringList temporaries() const;
+
+    QTemporaryDir m_samples;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    RecordingWorkspace m_workspace;
+    std::unique_ptr<MainWndController> m_window;
+    QString m_output;
+    int m_quits = 0;
+};
+
+void TestMainWindowControl::initTestCase()
+{
+    // Long enough that a stop surely finds the encoder running.
+    QVERIFY(TestAudio::makeFlac(m_samples.filePath(QStringLiteral("long.flac")), 900.0));
+    QVERIFY(TestAudio::makeFlac(m_samples.filePath(QStringLiteral("short.flac")), 3.0));
+    Workspace::setShared(&m_workspace);
+    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.engine.info=false"));
+    UserDefaults::standard().setValue(PrefKeys::AppBSyncToiTunes, true);
+    UserDefaults::standard().setValue(PrefKeys::PlaylistName, QStringLiteral("Control"));
+    m_output = TestEnvironment::home() + QStringLiteral("/converted");
+    QVERIFY(QDir().mkpath(m_output));
+    UserDefaults::standard().setValue(PrefKeys::AppAudioOutputFolder, m_output);
+}
+
+void TestMainWindowControl::init()
+{
+    m_scratch = std::make_unique<QTemporaryDir>();
+    m_workspace.opened.clear();
+    m_quits = 0;
+    m_window = std::make_unique<MainWndController>();
+    m_window->setQuitHandler([this] { ++m_quits; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestMainWindowControl::cleanup()
+{
+    m_window.reset();
+    m_scratch.reset();
+}
+
+QStringList TestMainWindowControl::copies(const QString &sample, const QString &stem, int count)
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        const QString path = m_scratch->filePath(QStringLiteral("%1%2.flac").arg(stem).arg(i));
+        QFile::copy(m_samples.filePath(sample), path);
+        files << path;
+    }
+    return files;
+}
+
+void TestMainWindowControl::loadAndWait(const QStringList &files)
+{
+    m_window->loadMediasWithPaths(files, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, 60000);
+}
+
+QStringList TestMainWindowControl::outputsStartingWith(const QString &stem) const
+{
+    return QDir(m_output).entryList({stem + QLatin1Char('*')}, QDir::Files);
+}
+
+QStringList TestMainWindowControl::temporaries() const
+{
+    return QDir(m_output).entryList({QStringLiteral(".wavelark-part-*")},
+                                    QDir::Files | QDir::Hidden);
+}
+
+QString playlistText()
+{
+    QFile file(TestEnvironment::home() + QStringLiteral("/Music/Control.m3u8"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void TestMainWindowControl::stopEndsTheRunAndKeepsWaitingRowsPending()
+{
+    m_window->queue()->setMaxConcurrentOperationCount(2);
+    loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("stopped"), 4));
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    QVERIFY(!m_window->btnStop()->isEnabled());
+    m_window->startConvertDown();
+    QVERIFY(m_window->btnStop()->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(int(temporaries().size()), 2, kRunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->items().at(1)->dProgress() > 0.0f, kRunTimeoutMs);
+
+    // Escape is the Stop command.
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QVERIFY(!m_window->btnStop()->isEnabled());
+    QVERIFY(finished.wait(kRunTimeoutMs));
+
+    const QList<LSMediaPtr> items = m_window->items();
+    QCOMPARE(items.at(0)->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+    QCOMPARE(items.at(1)->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+    QCOMPARE(items.at(2)->eumCvtState(), qint32(LSMedia::CvtStatePending));
+    QCOMPARE(items.at(3)->eumCvtState(), qint32(LSMedia::CvtStatePending));
+    QCOMPARE(outputsStartingWith(QStringLiteral("stopped")), QStringList());
+    QCOMPARE(temporaries(), QStringList());
+    QVERIFY(!playlistText().contains(QStringLiteral("stopped")));
+    // A stopped run does not open the output folder, and Start works again.
+    QCOMPARE(m_workspace.opened.size(), 0);
+    QVERIFY(m_window->btnStart()->isEnabled());
+    QVERIFY(!m_window->isConverting());
+}
+
+void TestMainWindowControl::quitDuringARunAsksThenStopsAndQuits()
+{
+    loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("quitting"), 1));
+    m_window->startConvertDown();
+    QTRY_COMPARE_WITH_TIMEOUT(int(temporaries().size()), 1, kRunTimeoutMs);
+
+    // Cancelling the question changes nothing.
+    m_window->quitDown();
+    QMessageBox *question = m_window->quitQuestion();
+    QVERIFY(question);
+    question->button(QMessageBox::Cancel)->click();
+    QTRY_VERIFY(!m_window->quitQuestion());
+    QVERIFY(m_window->isConverting());
+    QCOMPARE(m_quits, 0);
+
+    // Closing the window asks too; confirming stops the encoders, then quits.
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->close();
+    QVERIFY(m_window->isVisible());
+    question = m_window->quitQuestion();
+    QVERIFY(question);
+    QAbstractButton *stopAndQuit = nullptr;
+    for (QAbstractButton *button : question->buttons()) {
+        if (question->buttonRole(button) == QMessageBox::AcceptRole)
+            stopAndQuit = button;
+    }
+    QVERIFY(stopAndQuit);
+    stopAndQuit->click();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(m_quits, 1);
+    QCOMPARE(outputsStartingWith(QStringLiteral("quitting")), QStringList());
+    QCOMPARE(temporaries(), QStringList());
+
+    // Without a run, quitting asks nothing.
+    m_window->quitDown();
+    QCOMPARE(m_quits, 2);
+    QVERIFY(!m_window->quitQuestion());
+}
+
+void TestMainWindowControl::removingAConvertingRowStopsItsEncoder()
+{
+    m_window->queue()->setMaxConcurrentOperationCount(2);
+    loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("removed"), 1) +
+                copies(QStringLiteral("short.flac"), QStringLiteral("kept"), 1));
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->items().at(0)->dProgress() > 0.0f, kRunTimeoutMs);
+    const LSMediaPtr removed = m_window->items().at(0);
+
+    m_window->tableView()->selectRow(0);
+    m_window->deleteDown();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(removed->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+    QCOMPARE(outputsStartingWith(QStringLiteral("removed")), QStringList());
+    QCOMPARE(temporaries(), QStringList());
+    QVERIFY(!playlistText().contains(QStringLiteral("removed")));
+    QCOMPARE(outputsStartingWith(QStringLiteral("kept")), QStringList{QStringLiteral("kept0.mp3")});
+    QVERIFY(playlistText().contains(QStringLiteral("kept0.mp3")));
+}
+
+void TestMainWindowControl::failedRowShowsItsReasonAndTheEncoderOutput()
+{
+    const QString broken = m_scratch->filePath(QStringLiteral("broken.flac"));
+    {
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    loadAndWait({broken});
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+
+    const QModelIndex cell = m_window->listModel()->index(0, MediaListModel::ProgressColumn);
+    QCOMPARE(cell.data().toString(), QStringLiteral("Canceled."));
+    const QString tip = cell.data(Qt::ToolTipRole).toString();
+    // The encoder's verdict on the input, not its closing words.
+    QVERIFY2(tip.startsWith(QStringLiteral("Failed: ")) && tip.contains(QStringLiteral("flac")) &&
+                 !tip.contains(QStringLiteral("Conversion failed!")),
+             qPrintable(tip));
+    QVERIFY(!cell.data(Qt::DecorationRole).isNull());
+
+    m_window->tableView()->selectRow(0);
+    m_window->tableView()->setCurrentIndex(cell);
+    m_window->tableView()->reloadData();
+    QVERIFY(m_window->showOutputAction()->isEnabled());
+    QPlainTextEdit *output = m_window->showEncoderOutput(0);
+    QVERIFY(output);
+    QVERIFY(output->toPlainText().contains(QStringLiteral("Conversion failed!")));
+    output->close();
+
+    // The run's summary counts it.
+    QVERIFY2(m_window->lblStatus()->text().contains(QStringLiteral("1 failed")),
+             qPrintable(m_window->lblStatus()->text()));
+}
+
+void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
+{
+    const QString broken = m_scratch->filePath(QStringLiteral("random.flac"));
+    const QString empty = m_scratch->filePath(QStringLiteral("empty.ogg"));
+    const QString text = m_scratch->filePath(QStringLiteral("notes.txt"));
+    const QString missing = m_scratch->filePath(QStringLiteral("missing.flac"));
+    for (const QString &path : {broken, empty, text}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (path != empty)
+            file.write(QByteArray(2048, 'r'));
+    }
+    const QString good = copies(QStringLiteral("short.flac"), QStringLiteral("good"), 1).first();
+    QVERIFY(!m_window->problemBar()->isVisible());
+    loadAndWait({broken, empty, text, missing, good});
+
+    // What the extension filter lets in is listed, as before.
+    QCOMPARE(m_window->items().size(), 3);
+    ProblemBar *bar = m_window->problemBar();
+    QVERIFY(bar->isVisible());
+    QMap<QString, QString> reasons;
+    for (const ProblemBar::Problem &problem : bar->problems())
+        reasons.insert(QFileInfo(problem.path).fileName(), problem.reason);
+    QCOMPARE(reasons.keys(),
+             (QStringList{QStringLiteral("empty.ogg"), QStringLiteral("missing.flac"),
+                          QStringLiteral("notes.txt"), QStringLiteral("random.flac")}));
+    QCOMPARE(reasons.value(QStringLiteral("missing.flac")),
+             QStringLiteral("no such file or folder"));
+    QCOMPARE(reasons.value(QStringLiteral("notes.txt")), QStringLiteral("not a FLAC or Ogg file"));
+    QCOMPARE(reasons.value(QStringLiteral("empty.ogg")), QStringLiteral("the file is empty"));
+    QVERIFY(
+        reasons.value(QStringLiteral("random.flac")).startsWith(QStringLiteral("not readable")));
+    QVERIFY(bar->text().contains(QStringLiteral("4 files cannot be converted")));
+
+    // Their rows say so at once; the good one says nothing.
+    for (int row = 0; row < 3; ++row) {
+        const LSMediaPtr media = m_window->listModel()->itemAt(row);
+        const QModelIndex cell = m_window->listModel()->index(row, MediaListModel::ProgressColumn);
+        const QString tip = cell.data(Qt::ToolTipRole).toString();
+        if (media->filePath() == good) {
+            QVERIFY(tip.isEmpty());
+        } else {
+            QVERIFY2(tip.startsWith(QStringLiteral("Will not convert: ")), qPrintable(tip));
+            QVERIFY(!cell.data(Qt::DecorationRole).isNull());
+        }
+    }
+
+    bar->closeButton()->click();
+    QVERIFY(!bar->isVisible());
+    QVERIFY(bar->problems().isEmpty());
+}
+
+void TestMainWindowControl::statusLineFollowsTheRunAndSumsItUp()
+{
+    m_window->queue()->setMaxConcurrentOperationCount(1);
+    loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("progress"), 1) +
+                copies(QStringLiteral("short.flac"), QStringLiteral("progress-short"), 1));
+    QSignalSpy progress(m_window.get(), &MainWndController::runProgressChanged);
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    QVERIFY(m_window->overallBar()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->lblStatus()->text().contains(QStringLiteral(" left")),
+                             kRunTimeoutMs);
+    QVERIFY2(m_window->lblStatus()->text().startsWith(QStringLiteral("0 of 2 files")),
+             qPrintable(m_window->lblStatus()->text()));
+    QVERIFY2(m_window->windowTitle().contains(QLatin1Char('%')),
+             qPrintable(m_window->windowTitle()));
+    QVERIFY(progress.size() > 0);
+    QCOMPARE(progress.last().at(1).toBool(), true);
+
+    m_window->stopConvertDown();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QVERIFY(!m_window->overallBar()->isVisible());
+    QCOMPARE(progress.last().at(1).toBool(), false);
+    QVERIFY(!m_window->windowTitle().contains(QLatin1Char('%')));
+    const QString summary = m_window->lblStatus()->text();
+    QVERIFY2(summary.startsWith(QStringLiteral("0 converted, 0 failed, 1 stopped in ")),
+             qPrintable(summary));
+    // Until the list changes.
+    m_window->clearDown();
+    QVERIFY(!m_window->lblStatus()->text().contains(QStringLiteral("converted")));
+}
+
+WAVELARK_WIDGET_TEST_MAIN(TestMainWindowControl)
+#include "tst_MainWindowControl.moc"
