@@ -1,7 +1,9 @@
 // wavelark-cli against the plainest parallel run of the same encoder commands: 24 generated files
-// of 60 s (half FLAC, half Ogg) converted by `wavelark-cli --jobs <cores>` and by
-// `xargs -P <cores>` running the very argument lists the converter builds, in alternating order,
-// several rounds. Prints the ratio of wall times (target <= 1.03) and the converter's own CPU
+// of 60 s (half FLAC, half Ogg) converted by `wavelark-cli --jobs 2` and by `xargs -P 2` running
+// the very argument lists the converter builds, in alternating order, several rounds. The
+// converter's run includes everything it does around the encoder: writing into a hidden
+// temporary, the no-replace rename to the final name, the check of the output's length and the
+// progress reporting. Prints the ratio of wall times (target <= 1.03) and the converter's own CPU
 // time against everything it and its encoders used (target < 1%).
 //
 // Usage: cli_bench [rounds]. Everything runs in a private temporary home; the generated files
@@ -35,6 +37,7 @@ namespace {
 constexpr int kFiles = 24;
 constexpr int kSeconds = 60;
 constexpr int kDefaultRounds = 3;
+constexpr int kJobs = 2;
 
 struct Measure
 {
@@ -202,7 +205,7 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : kDefaultRounds;
-    const int cores = QThread::idealThreadCount();
+    const int cores = kJobs;
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/wavelark-cli");
     if (!QFileInfo(cli).isExecutable()) {
         std::fprintf(stderr, "cli_bench: %s is missing\n", qPrintable(cli));
@@ -221,7 +224,8 @@ int main(int argc, char *argv[])
     const QString encoder = sample.first();
     const int argumentsPerCommand = int(sample.size()) - 1;
 
-    std::printf("%d cores, %d rounds\n", cores, rounds);
+    std::printf("--jobs %d against xargs -P %d (%d cores), %d rounds\n", cores, cores,
+                QThread::idealThreadCount(), rounds);
     std::vector<double> ratios;
     std::vector<double> ownShares;
     for (int round = 1; round <= rounds; ++round) {
@@ -262,6 +266,12 @@ int main(int argc, char *argv[])
             viaCli = runMeasured(cliRun);
         }
         const int cliFiles = int(QDir(cliOut).entryList(QDir::Files).size());
+        const int leftovers =
+            int(QDir(cliOut).entryList(QDir::Files | QDir::Hidden).size()) - cliFiles;
+        if (leftovers != 0) {
+            std::fprintf(stderr, "cli_bench: round %d left %d temporaries\n", round, leftovers);
+            return 1;
+        }
         const int xargsFiles = int(QDir(xargsOut).entryList(QDir::Files).size());
         if (!viaCli.ok || !viaXargs.ok || cliFiles != kFiles || xargsFiles != kFiles) {
             std::fprintf(stderr, "cli_bench: round %d failed (cli %d files, xargs %d files)\n",

@@ -1,0 +1,198 @@
+// Renders the main window in named scenes into PNG files, for the documentation. Each scene sets
+// up a list with generated audio, drives the real window and encoder to the moment worth showing,
+// and grabs the window. Run it through scripts/screenshots.sh.
+//
+// Usage: wavelark_screenshots <output folder> [scene...]; without scenes, every scene.
+// To add a shot, write a function that leaves the window in the state to show, and list it in
+// kScenes.
+
+#include "TestAudio.h"
+#include "TestEnvironment.h"
+#include "mainwindow/MainWndController.h"
+#include "mainwindow/MediaListModel.h"
+#include "mainwindow/Translations.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolTip>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int kWaitMs = 300000;
+
+struct Scene
+{
+    const char *name;
+    const char *description;
+    // Leaves `window` ready to be grabbed; may paint extra layers onto the grab.
+    std::function<bool(MainWndController &window, const QString &media)> prepare;
+    std::function<void(MainWndController &window, QPixmap &shot)> decorate;
+};
+
+bool waitFor(const std::function<bool()> &condition)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > kWaitMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+bool load(MainWndController &window, const QStringList &files)
+{
+    window.loadMediasWithPaths(files, 0);
+    return waitFor([&] { return window.pendingLoads() == 0 && !window.items().isEmpty(); });
+}
+
+QStringList makeTracks(const QString &folder, const QStringList &titles, double seconds)
+{
+    QStringList files;
+    for (const QString &title : titles) {
+        const QString path = folder + QLatin1Char('/') + title + QStringLiteral(".flac");
+        if (TestAudio::makeFlac(path, seconds))
+            files << path;
+    }
+    return files;
+}
+
+bool runInProgress(MainWndController &window, const QString &media)
+{
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
+    const QStringList files =
+        makeTracks(media,
+                   {QStringLiteral("01 Harbour Lights"), QStringLiteral("02 Slow Tide"),
+                    QStringLiteral("03 Lantern Road"), QStringLiteral("04 Paper Boats"),
+                    QStringLiteral("05 North Window"), QStringLiteral("06 Quiet Hours"),
+                    QStringLiteral("07 Salt and Cedar")},
+                   420.0);
+    if (files.size() != 7 || !load(window, files))
+        return false;
+    window.startConvertDown();
+    // Two rows done, two converting well under way, the time left known.
+    return waitFor([&] {
+        const QList<LSMediaPtr> &items = window.items();
+        return items.at(1)->eumCvtState() == LSMedia::CvtStateFinished &&
+               items.at(2)->dProgress() > 35.0f && items.at(3)->dProgress() > 10.0f &&
+               window.lblStatus()->text().contains(QStringLiteral("left"));
+    });
+}
+
+bool failedRow(MainWndController &window, const QString &media)
+{
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
+    QStringList files = makeTracks(
+        media, {QStringLiteral("01 Harbour Lights"), QStringLiteral("03 Lantern Road")}, 30.0);
+    const QString broken = media + QStringLiteral("/02 Rehearsal Take.flac");
+    QFile file(broken);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QByteArray(64 * 1024, 'r'));
+    file.close();
+    files.insert(1, broken);
+    if (!load(window, files))
+        return false;
+    window.problemBar()->dismiss();
+    window.startConvertDown();
+    if (!waitFor([&] { return !window.isConverting(); }))
+        return false;
+    window.tableView()->selectRow(1);
+    return true;
+}
+
+// The failed row's tooltip, laid over the grab where it appears.
+void showFailedTooltip(MainWndController &window, QPixmap &shot)
+{
+    const QModelIndex cell = window.listModel()->index(1, MediaListModel::ProgressColumn);
+    const QRect rect = window.tableView()->visualRect(cell);
+    const QPoint at = window.tableView()->viewport()->mapToGlobal(rect.center()) -
+                      QPoint(rect.width() + 150, -12);
+    QToolTip::showText(at, cell.data(Qt::ToolTipRole).toString(), window.tableView());
+    QApplication::processEvents();
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (!widget->inherits("QTipLabel") || !widget->isVisible())
+            continue;
+        QPainter painter(&shot);
+        painter.drawPixmap(window.mapFromGlobal(widget->pos()), widget->grab());
+    }
+    QToolTip::hideText();
+}
+
+const Scene kScenes[] = {
+    {"run-in-progress", "a run under way: rows, overall bar, files done and time left",
+     runInProgress, nullptr},
+    {"failed-row", "a failed row with its reason", failedRow, showFailedTooltip},
+};
+
+bool shoot(const Scene &scene, const QString &folder)
+{
+    QTemporaryDir media;
+    UserDefaults::standard().setValue(PrefKeys::AppAudioOutputFolder,
+                                      media.path() + QStringLiteral("/converted"));
+    QDir().mkpath(media.path() + QStringLiteral("/converted"));
+    MainWndController window;
+    window.setQuitHandler([] {});
+    window.resize(760, 420);
+    window.tableView()->horizontalHeader()->resizeSection(MediaListModel::ProgressColumn, 170);
+    window.show();
+    if (!scene.prepare(window, media.path())) {
+        std::fprintf(stderr, "wavelark_screenshots: scene %s did not come about\n", scene.name);
+        return false;
+    }
+    window.tableView()->viewport()->update();
+    QApplication::processEvents();
+    QPixmap shot = window.grab();
+    if (scene.decorate)
+        scene.decorate(window, shot);
+    const QString path =
+        folder + QLatin1Char('/') + QLatin1String(scene.name) + QStringLiteral(".png");
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "wavelark_screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s: %s\n", qPrintable(path), scene.description);
+    window.stopConvertDown();
+    waitFor([&] { return !window.isConverting(); });
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    TestEnvironment environment;
+    QApplication app(argc, argv);
+    Translations::install(app);
+    UserDefaults::standard().setValue(PrefKeys::AppBSyncToiTunes, false);
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.isEmpty()) {
+        std::fprintf(stderr, "usage: wavelark_screenshots <output folder> [scene...]\n");
+        for (const Scene &scene : kScenes)
+            std::fprintf(stderr, "  %-18s %s\n", scene.name, scene.description);
+        return 2;
+    }
+    const QString folder = arguments.first();
+    QDir().mkpath(folder);
+    const QStringList wanted = arguments.mid(1);
+    bool ok = true;
+    for (const Scene &scene : kScenes) {
+        if (wanted.isEmpty() || wanted.contains(QLatin1String(scene.name)))
+            ok = shoot(scene, folder) && ok;
+    }
+    return ok ? 0 : 1;
+}
