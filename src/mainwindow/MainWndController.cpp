@@ -552,9 +552,9 @@ void MainWndController::updateRunProgress()
     QString text = RunProgress::filesText(snapshot);
     const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
     if (m_run->isStopping())
-        text += QLatin1String(" \u2014 ") + tr("stopping...");
+        text += tr(" \u2014 stopping...");
     else if (!left.isEmpty())
-        text += QLatin1String(" \u2014 ") + left;
+        text += QStringLiteral(" \u2014 ") + left;
     m_runStatus = text;
     m_overallBar->setValue(int(snapshot.fraction * 1000.0));
     const int percent = int(snapshot.fraction * 100.0);

@@ -8,6 +8,7 @@
 
 #include "TestAudio.h"
 #include "TestEnvironment.h"
+#include "engine/OperationQueue.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/Translations.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
@@ -73,29 +75,33 @@ QStringList makeTracks(const QString &folder, const QStringList &titles, double 
 
 bool runInProgress(MainWndController &window, const QString &media)
 {
-    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
+    window.queue()->setMaxConcurrentOperationCount(2);
     const QStringList files =
         makeTracks(media,
                    {QStringLiteral("01 Harbour Lights"), QStringLiteral("02 Slow Tide"),
                     QStringLiteral("03 Lantern Road"), QStringLiteral("04 Paper Boats"),
                     QStringLiteral("05 North Window"), QStringLiteral("06 Quiet Hours"),
                     QStringLiteral("07 Salt and Cedar")},
-                   420.0);
+                   900.0);
     if (files.size() != 7 || !load(window, files))
         return false;
     window.startConvertDown();
     // Two rows done, two converting well under way, the time left known.
     return waitFor([&] {
         const QList<LSMediaPtr> &items = window.items();
-        return items.at(1)->eumCvtState() == LSMedia::CvtStateFinished &&
-               items.at(2)->dProgress() > 35.0f && items.at(3)->dProgress() > 10.0f &&
+        const auto converting = [&](int row, float least) {
+            return items.at(row)->eumCvtState() == LSMedia::CvtStateConverting &&
+                   items.at(row)->dProgress() > least;
+        };
+        return items.at(1)->eumCvtState() == LSMedia::CvtStateFinished && converting(2, 45.0f) &&
+               converting(3, 15.0f) &&
+               window.lblStatus()->text().startsWith(QStringLiteral("2 of 7 files")) &&
                window.lblStatus()->text().contains(QStringLiteral("left"));
     });
 }
 
 bool failedRow(MainWndController &window, const QString &media)
 {
-    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
     QStringList files = makeTracks(
         media, {QStringLiteral("01 Harbour Lights"), QStringLiteral("03 Lantern Road")}, 30.0);
     const QString broken = media + QStringLiteral("/02 Rehearsal Take.flac");
@@ -107,7 +113,6 @@ bool failedRow(MainWndController &window, const QString &media)
     files.insert(1, broken);
     if (!load(window, files))
         return false;
-    window.problemBar()->dismiss();
     window.startConvertDown();
     if (!waitFor([&] { return !window.isConverting(); }))
         return false;
@@ -120,8 +125,11 @@ void showFailedTooltip(MainWndController &window, QPixmap &shot)
 {
     const QModelIndex cell = window.listModel()->index(1, MediaListModel::ProgressColumn);
     const QRect rect = window.tableView()->visualRect(cell);
-    const QPoint at = window.tableView()->viewport()->mapToGlobal(rect.center()) -
-                      QPoint(rect.width() + 150, -12);
+    // Below the last row, ending under the cell, as if the pointer rested there.
+    const QRect last = window.tableView()->visualRect(
+        window.listModel()->index(window.listModel()->rowCount() - 1, 0));
+    const QPoint at =
+        window.tableView()->viewport()->mapToGlobal(QPoint(rect.right() - 560, last.bottom() + 6));
     QToolTip::showText(at, cell.data(Qt::ToolTipRole).toString(), window.tableView());
     QApplication::processEvents();
     for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -178,6 +186,7 @@ int main(int argc, char *argv[])
     TestEnvironment environment;
     QApplication app(argc, argv);
     Translations::install(app);
+    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.info=false"));
     UserDefaults::standard().setValue(PrefKeys::AppBSyncToiTunes, false);
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty()) {
