@@ -40,10 +40,24 @@ int renameWithoutReplacing(const QByteArray &from, const QByteArray &to)
     if (renameError != EINVAL && renameError != ENOSYS && renameError != EOPNOTSUPP)
         return renameError;
     // Some file systems do not offer the flag; a hard link is just as exclusive.
-    if (::link(from.constData(), to.constData()) != 0)
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    const int linkError = errno;
+    if (linkError != EPERM && linkError != EOPNOTSUPP && linkError != ENOSYS)
+        return linkError;
+    // Neither (FAT, some network shares): claim the name exclusively, then move onto the claim,
+    // which replaces nothing but the empty file just made.
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
         return errno;
-    ::unlink(from.constData());
-    return 0;
+    ::close(fd);
+    if (::rename(from.constData(), to.constData()) == 0)
+        return 0;
+    const int moveError = errno;
+    ::unlink(to.constData());
+    return moveError;
 }
 
 } // namespace

@@ -22,8 +22,9 @@ public:
 
     // Gives `temporary` the numbered free form of `finalPath` (with `extension`) without ever
     // replacing a file: an atomic no-replace rename, or a hard link then unlink where the file
-    // system lacks it. A name taken meanwhile by anyone moves on to the next number. Answers the
-    // final path, or an empty text with the reason in `error` (the temporary is then kept).
+    // system lacks it, or, without links either (FAT), an exclusively created empty file that the
+    // rename then takes over. A name taken meanwhile by anyone moves on to the next number. Answers
+    // the final path, or an empty text with the reason in `error` (the temporary is then kept).
     static QString commit(const QString &temporary, const QString &finalPath,
                           const QString &extension, QString *error = nullptr);
 
