@@ -393,8 +393,10 @@ void MainWndController::clearDown()
 // output folder or the playlist.
 void MainWndController::removeItems(const QList<LSMediaPtr> &items)
 {
-    if (isConverting() && !items.isEmpty())
+    if (isConverting() && !items.isEmpty()) {
         m_run->cancelItems(items);
+        m_progress.forget(items);
+    }
 }
 
 void MainWndController::revealFinderDown()

@@ -79,7 +79,17 @@ RunProgress::Snapshot RunProgress::sample(double elapsedSeconds)
     return snapshot;
 }
 
-RunProgress::Summary RunProgress::finish(double elapsedSeconds) const
+void RunProgress::forget(const QList<LSMediaPtr> &items)
+{
+    for (const LSMediaPtr &item : items) {
+        if (m_items.removeOne(item))
+            m_totalAudio -= lengthOf(*item);
+    }
+    // The rate continues from what the remaining rows have done.
+    m_lastDone = audioDone();
+}
+
+RunProgress::Summary RunProgress::finish(double elapsedSeconds)
 {
     Summary summary;
     summary.seconds = elapsedSeconds;
@@ -92,6 +102,7 @@ RunProgress::Summary RunProgress::finish(double elapsedSeconds) const
         else if (state == LSMedia::CvtStateCanceled || state == LSMedia::CvtStateFailed)
             ++summary.failed;
     }
+    m_items.clear();
     return summary;
 }
 

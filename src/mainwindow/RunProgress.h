@@ -35,8 +35,10 @@ public:
     void start(const QList<LSMediaPtr> &items);
     // One sample, `elapsedSeconds` after start().
     Snapshot sample(double elapsedSeconds);
-    // The run has ended after `elapsedSeconds`.
-    Summary finish(double elapsedSeconds) const;
+    // The run has ended after `elapsedSeconds`; the items are let go.
+    Summary finish(double elapsedSeconds);
+    // Rows removed during the run count no more (and are not held).
+    void forget(const QList<LSMediaPtr> &items);
 
     // "2 of 5 files", for the status line.
     static QString filesText(const Snapshot &snapshot);
