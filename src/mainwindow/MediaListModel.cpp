@@ -164,7 +164,8 @@ QString MediaListModel::cellText(const LSMedia &media, const QString &identifier
 MediaListModel::Note MediaListModel::noteKind(const LSMedia &media)
 {
     const qint32 state = media.eumCvtState();
-    if (state == LSMedia::CvtStateCanceled && !media.failureReason().isEmpty())
+    if ((state == LSMedia::CvtStateCanceled || state == LSMedia::CvtStateFailed) &&
+        !media.failureReason().isEmpty())
         return Note::Failed;
     if (state == LSMedia::CvtStateFinished && !media.strWarning().isEmpty())
         return Note::Warning;
