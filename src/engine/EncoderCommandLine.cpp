@@ -220,8 +220,8 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &aud
     command.outputPath = plannedOutputPath(item, audioFolder, videoFolder);
     command.temporaryPath = TemporaryOutput::reserve(command.outputPath, &command.reserveError);
     const QVariant keepCover = UserDefaults::standard().objectForKey(PrefKeys::AppKeepCoverArt);
-    command.arguments = arguments(item, encoder, command.temporaryPath,
-                                  !keepCover.isValid() || keepCover.toBool());
+    command.arguments =
+        arguments(item, encoder, command.temporaryPath, !keepCover.isValid() || keepCover.toBool());
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;

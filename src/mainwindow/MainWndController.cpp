@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "Shared/PathText.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
 #include "engine/QueueWidthPreference.h"
@@ -39,7 +40,6 @@
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 

@@ -280,8 +280,9 @@ void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
     QCOMPARE(reasons.keys(),
              (QStringList{QStringLiteral("empty.ogg"), QStringLiteral("missing.flac"),
                           QStringLiteral("notes.txt"), QStringLiteral("random.flac")}));
-    QCOMPARE(reasons.value(QStringLiteral("missing.flac")),
-             QStringLiteral("no such file or folder"));
+    QVERIFY2(reasons.value(QStringLiteral("missing.flac"))
+                 .contains(QStringLiteral("no such file"), Qt::CaseInsensitive),
+             qPrintable(reasons.value(QStringLiteral("missing.flac"))));
     QCOMPARE(reasons.value(QStringLiteral("notes.txt")), QStringLiteral("not a FLAC or Ogg file"));
     QCOMPARE(reasons.value(QStringLiteral("empty.ogg")), QStringLiteral("the file is empty"));
     QVERIFY(
