@@ -2,14 +2,13 @@
 
 #include "AppInfo.h"
 #include "Shared/FolderBookmark.h"
+#include "Shared/InputCollector.h"
 #include "Shared/LenientNumber.h"
 #include "Shared/PathText.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -24,53 +23,6 @@ bool somethingExistsAt(const QString &path)
 {
     struct stat status;
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
-}
-
-struct FolderIdentity
-{
-    dev_t device;
-    ino_t inode;
-    bool operator==(const FolderIdentity &other) const
-    {
-        return device == other.device && inode == other.inode;
-    }
-};
-
-void listInto(const QString &folder, const QStringList &filter, QStringList &result,
-              std::vector<FolderIdentity> &visited)
-{
-    struct stat status;
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
-        return;
-    const FolderIdentity identity{status.st_dev, status.st_ino};
-    // Each folder once per listing: a link back up the tree would otherwise recurse without
-    // end, and two links to one folder would list its files twice.
-    for (const FolderIdentity &seen : visited) {
-        if (seen == identity)
-            return;
-    }
-    visited.push_back(identity);
-
-    QDirIterator entries(folder,
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (entries.hasNext()) {
-        entries.next();
-        const QString path = folder + QLatin1Char('/') + entries.fileName();
-        const QFileInfo info(path);
-        if (!info.exists())
-            continue;
-        if (info.isDir()) {
-            listInto(path, filter, result, visited);
-            continue;
-        }
-        const QString extension = PathText::pathExtension(path);
-        for (const QString &wanted : filter) {
-            if (extension.compare(wanted, Qt::CaseInsensitive) == 0) {
-                result.append(path);
-                break;
-            }
-        }
-    }
 }
 
 QString passwordDatabaseHome()
@@ -174,10 +126,7 @@ QString GlobalFun::makeSureFullPathIdentical(const QString &path, const QString 
 
 QStringList GlobalFun::fileListAtDirenctory(const QString &folder, const QStringList &filter)
 {
-    QStringList result;
-    std::vector<FolderIdentity> visited;
-    listInto(folder, filter, result, visited);
-    return result;
+    return InputCollector::listFolder(folder, filter);
 }
 
 QStringList GlobalFun::getSupportedFmts()

@@ -30,10 +30,10 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool isSupportedName(const QString &path)
+bool hasExtension(const QString &path, const QStringList &extensions)
 {
     const QString extension = PathText::pathExtension(path);
-    for (const QString &supported : GlobalFun::getSupportedFmts()) {
+    for (const QString &supported : extensions) {
         if (extension.compare(supported, Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -51,8 +51,9 @@ bool isUtf8(const QByteArray &bytes)
 class Collector
 {
 public:
-    explicit Collector(const std::atomic<bool> *stop)
+    Collector(const std::atomic<bool> *stop, const QStringList &extensions)
         : m_stop(stop)
+        , m_extensions(extensions)
     {}
 
     void addNamed(const QString &path)
@@ -73,11 +74,21 @@ public:
                 refuse(path, tr("no FLAC or Ogg files in this folder"));
             return;
         }
-        if (!isSupportedName(path)) {
+        if (!hasExtension(path, m_extensions)) {
             refuse(path, tr("not a FLAC or Ogg file"));
             return;
         }
         addFile(path, absolute, status);
+    }
+
+    // The files of one folder alone, with no word on what was passed over.
+    QStringList listFolder(const QString &folder)
+    {
+        const QByteArray native = QFile::encodeName(folder);
+        struct stat status;
+        if (::stat(native.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+            addFolder(folder, native, status);
+        return m_result.files;
     }
 
     AcceptedInputs take() { return std::move(m_result); }
@@ -139,7 +150,7 @@ private:
             addFolder(path, native, status);
             return;
         }
-        if (!isSupportedName(path))
+        if (!hasExtension(path, m_extensions))
             return;
         if (!isUtf8(name)) {
             refuse(path, tr("the name is not valid UTF-8"));
@@ -149,6 +160,7 @@ private:
     }
 
     const std::atomic<bool> *m_stop;
+    QStringList m_extensions;
     QSet<std::pair<quint64, quint64>> m_listed;
     AcceptedInputs m_result;
 };
@@ -157,11 +169,16 @@ private:
 
 AcceptedInputs InputCollector::collect(const QStringList &paths, const std::atomic<bool> *stop)
 {
-    Collector collector(stop);
+    Collector collector(stop, GlobalFun::getSupportedFmts());
     for (const QString &path : paths) {
         if (stop && stop->load())
             break;
         collector.addNamed(path);
     }
     return collector.take();
+}
+
+QStringList InputCollector::listFolder(const QString &folder, const QStringList &extensions)
+{
+    return Collector(nullptr, extensions).listFolder(folder);
 }

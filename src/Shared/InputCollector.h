@@ -42,4 +42,8 @@ public:
     // `stop`, when given and set, ends the work early with what was found so far.
     static AcceptedInputs collect(const QStringList &paths,
                                   const std::atomic<bool> *stop = nullptr);
+
+    // The files below `folder` whose extension is one of `extensions` (any case), by the same
+    // rules; nothing is said of what was passed over.
+    static QStringList listFolder(const QString &folder, const QStringList &extensions);
 };
