@@ -68,6 +68,7 @@ public:
         }
         const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
         if (S_ISDIR(status.st_mode)) {
+            m_root = absolute;
             const qsizetype before = m_result.files.size();
             const bool listed = addFolder(absolute, QFile::encodeName(absolute), status);
             if (listed && m_result.files.size() == before)
@@ -78,6 +79,7 @@ public:
             refuse(path, tr("not a FLAC or Ogg file"));
             return;
         }
+        m_root = QFileInfo(absolute).path();
         addFile(path, absolute, status);
     }
 
@@ -86,6 +88,7 @@ public:
     {
         const QByteArray native = QFile::encodeName(folder);
         struct stat status;
+        m_root = folder;
         if (::stat(native.constData(), &status) == 0 && S_ISDIR(status.st_mode))
             addFolder(folder, native, status);
         return m_result.files;
@@ -108,6 +111,7 @@ private:
             return;
         }
         m_result.files.append(path);
+        m_result.roots.append(m_root);
     }
 
     // False when the folder had been listed before in this call.
@@ -163,6 +167,7 @@ private:
     QStringList m_extensions;
     QSet<std::pair<quint64, quint64>> m_listed;
     AcceptedInputs m_result;
+    QString m_root; // the named path that the files being added come from
 };
 
 } // namespace

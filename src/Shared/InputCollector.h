@@ -18,6 +18,9 @@ struct InputRefusal
 struct AcceptedInputs
 {
     QStringList files;
+    // For each file, the folder that was named and led to it; a file named by itself gives its
+    // own folder.
+    QStringList roots;
     QList<InputRefusal> refused;
 };
 

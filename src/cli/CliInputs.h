@@ -10,7 +10,9 @@
 namespace CliInputs {
 
 // The files to convert, in order, chosen as the window chooses them (InputCollector); every
-// path not taken is described in `skipped` as "path: reason".
-QStringList acceptedFiles(const QStringList &paths, QStringList *skipped);
+// path not taken is described in `skipped` as "path: reason". `roots`, when given, receives for
+// each file the named path that led to it (its source root).
+QStringList acceptedFiles(const QStringList &paths, QStringList *skipped,
+                          QStringList *roots = nullptr);
 
 } // namespace CliInputs

@@ -60,6 +60,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             options.noSync = true;
         } else if (argument == QLatin1String("--no-cover")) {
             options.noCover = true;
+        } else if (argument == QLatin1String("--keep-folders")) {
+            options.keepFolders = true;
         } else if (isOption(argument, QStringLiteral("--format"))) {
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
@@ -120,6 +122,7 @@ QString CliOptions::usageText()
         "  --playlist NAME    music library playlist that receives the converted files\n"
         "  --no-sync          do not add the converted files to the music library\n"
         "  --no-cover         leave out the cover art embedded in the inputs\n"
+        "  --keep-folders     recreate the folders below each named FOLDER in the output folder\n"
         "  -h, --help         show this text\n"
         "  --version          show the version\n"
         "\n"

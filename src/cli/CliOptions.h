@@ -19,6 +19,7 @@ struct CliOptions
     std::optional<QString> playlistName;
     bool noSync = false;
     bool noCover = false;
+    bool keepFolders = false;
     QStringList inputs;
 
     // `arguments` without the program name.

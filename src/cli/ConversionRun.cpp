@@ -40,12 +40,13 @@ ConversionRun::~ConversionRun()
     m_queue.waitUntilAllOperationsAreFinished();
 }
 
-void ConversionRun::start(const QStringList &files)
+void ConversionRun::start(const QStringList &files, const QStringList &roots)
 {
     // Temporaries of conversions whose program was killed; those of running ones stay.
     TemporaryOutput::removeStale(
         UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
     m_pending = files;
+    m_pendingRoots = roots.size() == files.size() ? roots : QStringList();
     m_total = int(files.size());
     // Off a terminal the timer only watches for a reader of the output that went away.
     if (m_display->isLive())
@@ -63,7 +64,8 @@ void ConversionRun::loadNext()
         return;
     }
     Entry entry;
-    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst());
+    const QString root = m_pendingRoots.isEmpty() ? QString() : m_pendingRoots.takeFirst();
+    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst(), root);
     entry.operation = std::make_shared<ConvertOperation>(entry.item);
     m_entries.append(entry);
     m_queue.addOperation(entry.operation);
@@ -76,6 +78,7 @@ void ConversionRun::interrupt(int signalNumber)
         return;
     m_interruptSignal = signalNumber;
     m_pending.clear();
+    m_pendingRoots.clear();
     m_display->printMessage(QStringLiteral("wavelark-cli: interrupted, stopping the encoders"));
     m_queue.cancelAllOperations();
     finishIfDone();

@@ -33,8 +33,9 @@ public:
     ConversionRun(ProgressDisplay *display, int width, QObject *parent = nullptr);
     ~ConversionRun() override;
 
-    // Starts converting `files` (accepted, absolute paths).
-    void start(const QStringList &files);
+    // Starts converting `files` (accepted, absolute paths); `roots` holds each file's source
+    // root (the named folder that led to it), or is empty.
+    void start(const QStringList &files, const QStringList &roots = QStringList());
     void interrupt(int signalNumber);
 
 signals:
@@ -59,7 +60,8 @@ private:
     ProgressDisplay *m_display;
     OperationQueue m_queue;
     QList<Entry> m_entries;
-    QStringList m_pending; // accepted files not probed yet
+    QStringList m_pending;      // accepted files not probed yet
+    QStringList m_pendingRoots; // their source roots, when known
     int m_total = 0;
     int m_ended = 0;
     int m_failed = 0;

@@ -57,6 +57,8 @@ void applyOverrides(const CliOptions &options, UserDefaults &store)
         store.setVolatileValue(PrefKeys::AppBSyncToiTunes, false);
     if (options.noCover)
         store.setVolatileValue(PrefKeys::AppKeepCoverArt, false);
+    if (options.keepFolders)
+        store.setVolatileValue(PrefKeys::AppKeepFolderStructure, true);
 }
 
 } // namespace
@@ -102,7 +104,8 @@ int main(int argc, char *argv[])
         return refuse(QStringLiteral("cannot create the output folder %1").arg(outputFolder));
 
     QStringList skipped;
-    const QStringList files = CliInputs::acceptedFiles(options.inputs, &skipped);
+    QStringList roots;
+    const QStringList files = CliInputs::acceptedFiles(options.inputs, &skipped, &roots);
     for (const QString &why : skipped)
         std::fprintf(stderr, "wavelark-cli: skipped %s\n", qPrintable(why));
     if (files.isEmpty())
@@ -126,7 +129,7 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&run, &ConversionRun::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    run.start(files);
+    run.start(files, roots);
     const int status = app.exec();
     // The run has ended; joining its workers must not hold the exit up for good.
     QuitWatchdog::arm(status);

@@ -2,12 +2,14 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -86,12 +88,11 @@ QString EncoderCommandLine::encoderPath(const QString &executablePath)
 }
 
 QString EncoderCommandLine::plannedOutputPath(const LSMedia &item, const QString &audioFolder,
-                                              const QString &videoFolder)
+                                              const QString &videoFolder, bool keepFolders)
 {
-    const QString fileName = item.strOutFileName() + QLatin1Char('.') + item.strOutFileExt();
     const QString folder =
         item.eumDestFmtType() == LSMedia::DestFmtAudio ? audioFolder : videoFolder;
-    return folder + QLatin1Char('/') + fileName;
+    return OutputLayout::plannedPath(item, folder, keepFolders);
 }
 
 QString EncoderCommandLine::reserveOutputPath(const QString &path, const QString &extension)
@@ -217,7 +218,13 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &aud
     EncoderCommand command;
     const QString encoder =
         encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
-    command.outputPath = plannedOutputPath(item, audioFolder, videoFolder);
+    const bool keepFolders = OutputLayout::keepFolders(UserDefaults::standard());
+    command.outputPath = plannedOutputPath(item, audioFolder, videoFolder, keepFolders);
+    if (keepFolders) {
+        const QString outputFolder =
+            item.eumDestFmtType() == LSMedia::DestFmtAudio ? audioFolder : videoFolder;
+        OutputLayout::ensureFolder(outputFolder, QFileInfo(command.outputPath).path());
+    }
     command.temporaryPath = TemporaryOutput::reserve(command.outputPath, &command.reserveError);
     const QVariant keepCover = UserDefaults::standard().objectForKey(PrefKeys::AppKeepCoverArt);
     command.arguments =

@@ -26,10 +26,11 @@ public:
     // `ffmpeg` in the folder of the executable at `executablePath`.
     static QString encoderPath(const QString &executablePath);
 
-    // The audio folder for audio-only items (destination type 4), else the video folder, joined
-    // with the output name and extension. Not yet numbered.
+    // The audio folder for audio-only items (destination type 4), else the video folder, with
+    // the item's folders below its source root when `keepFolders` (OutputLayout), joined with
+    // the output name and extension. Not yet numbered.
     static QString plannedOutputPath(const LSMedia &item, const QString &audioFolder,
-                                     const QString &videoFolder);
+                                     const QString &videoFolder, bool keepFolders = false);
 
     // The numbered free form of `path` with `extension`, created as an empty file so that no
     // other conversion of this process, nor any other program, can choose it too. When the file
@@ -51,7 +52,8 @@ public:
     // Everything together: plans the output path, reserves its temporary, builds the list
     // (writing into the temporary), writes the log lines. `encoderOverride`, when not empty,
     // replaces the encoder beside the executable. The cover is kept as the preference
-    // "AppKeepCoverArtKey" says (kept when it is missing).
+    // "AppKeepCoverArtKey" says (kept when it is missing); the folders below the source root are
+    // kept, and made below the output folder, as "AppKeepFolderStructureKey" says.
     static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
                                 const QString &videoFolder, const QString &executablePath,
                                 const QString &encoderOverride = QString());

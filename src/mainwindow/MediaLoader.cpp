@@ -81,7 +81,7 @@ void MediaLoader::run(const QStringList &paths)
         Chunk &chunk = chunks[size_t(index)];
         const qsizetype end = qMin(qsizetype(index + 1) * kChunkSize, files.size());
         for (qsizetype i = qsizetype(index) * kChunkSize; i < end && !m_stopping; ++i)
-            chunk.items.append(MediaItemBuilder::makeMedia(files.at(i)));
+            chunk.items.append(MediaItemBuilder::makeMedia(files.at(i), inputs.roots.at(i)));
         chunk.done.store(true, std::memory_order_release);
         return true;
     };

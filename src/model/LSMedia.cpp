@@ -47,6 +47,7 @@ std::shared_ptr<LSMedia> LSMedia::copy() const
     other->setStrDescription(strDescription());
     other->setStrOutFileName(strOutFileName());
     other->setStrOutFileExt(strOutFileExt());
+    other->setStrSourceRoot(strSourceRoot());
     other->m_dTrimStart = m_dTrimStart;
     other->m_dTrimLength = m_dTrimLength;
     other->m_dSplitStart = m_dSplitStart;

@@ -131,6 +131,10 @@ public:
     // nothing speaks against it.
     QString strInputProblem() const { return readText(m_strInputProblem); }
     void setStrInputProblem(const QString &text) { writeText(m_strInputProblem, text); }
+    // The folder that was dropped or named and led to this file (the file's own folder when it
+    // was named by itself); its layout below it is what "Keep folder structure" mirrors.
+    QString strSourceRoot() const { return readText(m_strSourceRoot); }
+    void setStrSourceRoot(const QString &folder) { writeText(m_strSourceRoot, folder); }
     // Clears what a previous conversion left: the failure reason, the warning and the output.
     void clearConversionNotes();
 
@@ -173,6 +177,7 @@ private:
     QString m_strWarning;
     QString m_strEncoderOutput;
     QString m_strInputProblem;
+    QString m_strSourceRoot;
 };
 
 using LSMediaPtr = std::shared_ptr<LSMedia>;

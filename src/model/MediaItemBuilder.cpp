@@ -26,10 +26,11 @@ QString inputProblem(MVMediaInfoItem &media)
     return QString();
 }
 
-LSMediaPtr makeMedia(const QString &path)
+LSMediaPtr makeMedia(const QString &path, const QString &root)
 {
     auto media = std::make_shared<LSMedia>();
     media->setFilePath(path);
+    media->setStrSourceRoot(root.isEmpty() ? QFileInfo(path).absolutePath() : root);
     media->setStrOutFileName(PathText::baseName(path));
     media->setStrInputProblem(inputProblem(*media));
     media->setDTrimLength(media->duration());

@@ -12,8 +12,9 @@ namespace MediaItemBuilder {
 // One new item for the file at `path`: probed, its trim length set to its duration, filled from
 // the preferred format ("AAC Audio (m4a)" when "PreferedFormatName" names AAC, else "MP3 Audio")
 // and, unless same quality is asked for, given the preferred sample rate and bit rate.
-// Every problem is also written on the item (strInputProblem).
-LSMediaPtr makeMedia(const QString &path);
+// Every problem is also written on the item (strInputProblem). `root` is the folder that was
+// dropped or named and led to the file (its source root); empty means the file's own folder.
+LSMediaPtr makeMedia(const QString &path, const QString &root = QString());
 
 // Probes `media` and answers why it will not convert: an empty file, one libavformat cannot read
 // (with its reason), one without an audio stream; empty when nothing speaks against it.

@@ -93,6 +93,9 @@ void CustomSettingViewCtl::buildControls()
     m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
     m_chkKeepCover = new QCheckBox(tr("Keep cover art"), this);
     m_chkKeepCover->setChecked(true);
+    m_chkKeepFolders = new QCheckBox(tr("Keep folder structure"), this);
+    m_chkKeepFolders->setToolTip(
+        tr("Recreate the folders below a dropped folder inside the output folder"));
     m_cmbSampleRate = new QComboBox(this);
     m_cmbSampleRate->setEditable(true);
     m_cmbSampleRate->addItems(kSampleRates);
@@ -156,6 +159,7 @@ void CustomSettingViewCtl::buildControls()
     folderLayout->addWidget(browse);
     folderLayout->addWidget(open);
     addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
+    addRow(QString(), m_chkKeepFolders, nullptr);
     grid->setColumnStretch(1, 1);
 
     auto *outer = new QVBoxLayout(this);
@@ -204,6 +208,7 @@ void CustomSettingViewCtl::awakeFromNib()
         m_chkSynciTunes->setChecked(store.boolForKey(PrefKeys::AppBSyncToiTunes));
     if (hasValue(store, PrefKeys::AppKeepCoverArt))
         m_chkKeepCover->setChecked(store.boolForKey(PrefKeys::AppKeepCoverArt));
+    m_chkKeepFolders->setChecked(store.boolForKey(PrefKeys::AppKeepFolderStructure));
     if (hasValue(store, PrefKeys::BSameQuality))
         m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
     if (hasValue(store, PrefKeys::DoubleSamepleRate))
@@ -241,6 +246,7 @@ bool CustomSettingViewCtl::commitEditing()
     store.setValue(PrefKeys::AppBSyncToiTunes, m_chkSynciTunes->isChecked());
     store.setValue(PrefKeys::BSameQuality, m_chkSameQuality->isChecked());
     store.setValue(PrefKeys::AppKeepCoverArt, m_chkKeepCover->isChecked());
+    store.setValue(PrefKeys::AppKeepFolderStructure, m_chkKeepFolders->isChecked());
     if (const auto rate = positiveRate(m_cmbSampleRate->currentText()))
         store.setValue(PrefKeys::DoubleSamepleRate, *rate);
     if (const auto rate = positiveRate(m_cmbBitRate->currentText()))

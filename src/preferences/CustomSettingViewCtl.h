@@ -16,7 +16,7 @@ class QPushButton;
 
 // The conversion settings pane: output format for new files, music library sync, same quality
 // with the sample and bit rates used when it is off, how many files convert at once, playlist
-// name and audio output folder.
+// name, audio output folder and whether outputs keep the folders they were dropped in.
 //
 // The controls are filled from the preferences store when the pane is created and written back
 // by commitEditing() (leaving the pane or closing the window), which also gives the running
@@ -50,6 +50,7 @@ public:
     QCheckBox *chkSynciTunes() const { return m_chkSynciTunes; }
     QCheckBox *chkSameQuality() const { return m_chkSameQuality; }
     QCheckBox *chkKeepCover() const { return m_chkKeepCover; }
+    QCheckBox *chkKeepFolders() const { return m_chkKeepFolders; }
     QComboBox *cmbSampleRate() const { return m_cmbSampleRate; }
     QComboBox *cmbBitRate() const { return m_cmbBitRate; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
@@ -78,6 +79,7 @@ private:
     QCheckBox *m_chkSynciTunes = nullptr;
     QCheckBox *m_chkSameQuality = nullptr;
     QCheckBox *m_chkKeepCover = nullptr;
+    QCheckBox *m_chkKeepFolders = nullptr;
     QComboBox *m_cmbSampleRate = nullptr;
     QComboBox *m_cmbBitRate = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;

@@ -69,6 +69,11 @@ private slots:
         }
         QCOMPARE(inputs.files,
                  QStringList{path("single.Flac")} + listed + QStringList{path("single.Flac")});
+        // Each file knows the named path that led to it: a named file its own folder.
+        QStringList roots(listed.size(), path("music"));
+        roots.prepend(m_dir.path());
+        roots.append(m_dir.path());
+        QCOMPARE(inputs.roots, roots);
         QCOMPARE(reasonsOf(inputs),
                  QStringList({path("notes.txt") + ": not a FLAC or Ogg file",
                               path("missing.ogg") + ": No such file or directory",

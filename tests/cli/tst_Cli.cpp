@@ -295,6 +295,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("Mix (2)")));
     }
 
+    void keepFoldersKeepsSameNamedFilesApart()
+    {
+        QVERIFY(QDir().mkpath(path("in-album/Album/A")));
+        QVERIFY(QDir().mkpath(path("in-album/Album/B")));
+        QVERIFY(TestAudio::makeOgg(path("in-album/Album/A/01 Intro.ogg"), 2, {{"TITLE", "A"}}));
+        QVERIFY(TestAudio::makeOgg(path("in-album/Album/B/01 Intro.ogg"), 2, {{"TITLE", "B"}}));
+
+        const QString flat = path("out-flat");
+        Result result = run({"--no-sync", "-o", flat, path("in-album/Album")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(filesIn(flat), QStringList({"01 Intro(1).mp3", "01 Intro.mp3"}));
+
+        // The folders below the named one come along; a file named by itself lands on top.
+        const QString kept = path("out-kept");
+        result = run(
+            {"--no-sync", "--keep-folders", "-o", kept, path("in-album/Album"), path("in/a.flac")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(filesIn(kept), QStringList({"a.mp3"}));
+        QCOMPARE(QDir(kept).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({"A", "B"}));
+        QCOMPARE(filesIn(kept + "/A"), QStringList({"01 Intro.mp3"}));
+        QCOMPARE(filesIn(kept + "/B"), QStringList({"01 Intro.mp3"}));
+        QCOMPARE(TestAudio::readTags(kept + "/A/01 Intro.mp3").value("TITLE"), QString("A"));
+        QCOMPARE(TestAudio::readTags(kept + "/B/01 Intro.mp3").value("TITLE"), QString("B"));
+    }
+
     void linksAreFollowedAndSpecialFilesRefused()
     {
         // A link to the input folder and a second one to the same folder: its files come once.

@@ -1,5 +1,8 @@
 #include "TestEnvironment.h"
 #include "engine/EncoderCommandLine.h"
+#include "engine/OutputLayout.h"
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -266,6 +269,72 @@ private slots:
                                             QStringLiteral("/other/ffmpeg"));
         QCOMPARE(command.outputPath, video.path() + QStringLiteral("/a.mp4"));
         QCOMPARE(command.arguments.first(), QStringLiteral("/other/ffmpeg"));
+    }
+
+    void outputLayoutMirrorsOnlyFoldersBelowTheRoot_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("flat by default") << "/in/Album"
+                                         << "/in/Album/A/01.flac" << false << "/out";
+        QTest::newRow("one level") << "/in/Album"
+                                   << "/in/Album/A/01.flac" << true << "/out/A";
+        QTest::newRow("two levels") << "/in/Album/"
+                                    << "/in/Album/A/cd 1/01.flac" << true << "/out/A/cd 1";
+        QTest::newRow("directly in the root") << "/in/Album"
+                                              << "/in/Album/01.flac" << true << "/out";
+        QTest::newRow("a file named by itself") << "/in/Album/A"
+                                                << "/in/Album/A/01.flac" << true << "/out";
+        QTest::newRow("a sibling sharing the prefix") << "/in/Album"
+                                                      << "/in/Album2/A/01.flac" << true << "/out";
+        QTest::newRow("not below the root") << "/in/Album"
+                                            << "/elsewhere/01.flac" << true << "/out";
+        QTest::newRow("no root") << ""
+                                 << "/in/Album/A/01.flac" << true << "/out";
+        QTest::newRow("the root is /") << "/"
+                                       << "/in/01.flac" << true << "/out/in";
+    }
+
+    void outputLayoutMirrorsOnlyFoldersBelowTheRoot()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, file);
+        QFETCH(bool, keep);
+        QFETCH(QString, folder);
+        QCOMPARE(OutputLayout::folderFor(QStringLiteral("/out"), root, file, keep), folder);
+    }
+
+    void buildMakesTheKeptFoldersBelowAnExistingOutputFolder()
+    {
+        QTemporaryDir audio;
+        LSMediaPtr first = audioItem();
+        first->setFilePath(QStringLiteral("/in/Album/A/01 Intro.flac"));
+        first->setStrSourceRoot(QStringLiteral("/in/Album"));
+        first->setStrOutFileName(QStringLiteral("01 Intro"));
+        LSMediaPtr second = first->copy();
+        second->setFilePath(QStringLiteral("/in/Album/B/01 Intro.flac"));
+        UserDefaults::standard().setVolatileValue(PrefKeys::AppKeepFolderStructure, true);
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^tOutFile:")));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^args:\\(")));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^tOutFile:")));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^args:\\(")));
+        const EncoderCommand a =
+            EncoderCommandLine::build(*first, audio.path(), audio.path(), QStringLiteral("/x"));
+        const EncoderCommand b =
+            EncoderCommandLine::build(*second, audio.path(), audio.path(), QStringLiteral("/x"));
+        UserDefaults::standard().setVolatileValue(PrefKeys::AppKeepFolderStructure, QVariant());
+        QCOMPARE(a.outputPath, audio.path() + QStringLiteral("/A/01 Intro.mp3"));
+        QCOMPARE(b.outputPath, audio.path() + QStringLiteral("/B/01 Intro.mp3"));
+        // The temporaries lie beside their outputs, so the final rename stays in one folder.
+        QCOMPARE(QFileInfo(a.temporaryPath).path(), audio.path() + QStringLiteral("/A"));
+        QCOMPARE(QFileInfo(b.temporaryPath).path(), audio.path() + QStringLiteral("/B"));
+
+        // A missing output folder is not made behind the user's back.
+        const QString missing = audio.path() + QStringLiteral("/gone");
+        QVERIFY(!OutputLayout::ensureFolder(missing, missing + QStringLiteral("/A")));
+        QVERIFY(!QFileInfo::exists(missing));
     }
 
     void reservedOutputIsNumberedAndNeverOverwritten()

@@ -157,6 +157,9 @@ void TestMainWindowDrops::folderAddsEverySupportedFileAndIsTrustedOnce()
     QStringList listed = paths();
     listed.sort();
     QCOMPARE(listed, QStringList({a, b}));
+    // Each row remembers the dropped folder, which "Keep folder structure" mirrors below.
+    for (const LSMediaPtr &media : m_window->items())
+        QCOMPARE(media->strSourceRoot(), folder);
     QCOMPARE(m_trusted->items(), QList<QUrl>{QUrl::fromLocalFile(folder)});
     QCOMPARE(UserDefaults::standard().arrayForKey(PrefKeys::Bookmarks).size(), 1);
 

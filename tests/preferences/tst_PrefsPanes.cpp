@@ -39,7 +39,7 @@ const QStringList kPaneKeys = {
     QString(PrefKeys::DoubleBitRate),      QString(PrefKeys::AppMaxConvertNum),
     QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
     QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
-    QString(PrefKeys::AppKeepCoverArt),
+    QString(PrefKeys::AppKeepCoverArt),    QString(PrefKeys::AppKeepFolderStructure),
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.
@@ -124,6 +124,7 @@ private slots:
         QVERIFY(pane.chkSynciTunes()->isChecked());
         QVERIFY(!pane.chkSameQuality()->isChecked());
         QVERIFY(pane.chkKeepCover()->isChecked());
+        QVERIFY(!pane.chkKeepFolders()->isChecked());
         QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("44100"));
         QCOMPARE(pane.cmbBitRate()->currentText(), QStringLiteral("320"));
         QCOMPARE(pane.pBtnMaxNum()->currentText(), QStringLiteral("3"));
@@ -172,6 +173,7 @@ private slots:
         pane.chkSynciTunes()->setChecked(false);
         pane.chkSameQuality()->setChecked(true);
         pane.chkKeepCover()->setChecked(false);
+        pane.chkKeepFolders()->setChecked(true);
         pane.cmbSampleRate()->setEditText(QStringLiteral("48000"));
         pane.cmbBitRate()->setEditText(QStringLiteral("256"));
         pane.pBtnMaxNum()->setCurrentText(QStringLiteral("5"));
@@ -185,6 +187,8 @@ private slots:
         QCOMPARE(onDisk.boolForKey(PrefKeys::AppBSyncToiTunes), false);
         QCOMPARE(onDisk.boolForKey(PrefKeys::BSameQuality), true);
         QCOMPARE(onDisk.boolForKey(PrefKeys::AppKeepCoverArt), false);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppKeepFolderStructure), true);
+        QCOMPARE(CustomSettingViewCtl().chkKeepFolders()->isChecked(), true);
         QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleSamepleRate), 48000.0);
         QCOMPARE(onDisk.doubleForKey(PrefKeys::DoubleBitRate), 256.0);
         QCOMPARE(onDisk.integerForKey(PrefKeys::AppMaxConvertNum), 5);

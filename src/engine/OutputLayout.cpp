@@ -1,0 +1,57 @@
+#include "engine/OutputLayout.h"
+
+#include "model/PrefKeys.h"
+#include "model/UserDefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The folders from `root` down to the folder holding `file`, as a relative path; empty when the
+// file is directly in `root` or not below it at all.
+QString foldersBelow(const QString &root, const QString &file)
+{
+    if (root.isEmpty())
+        return QString();
+    const QString base = QDir::cleanPath(root);
+    const QString folder = QDir::cleanPath(QFileInfo(file).path());
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    // Compared as text: the collector names every file by a path below the root it named, and
+    // following links here could lead the output out of its folder.
+    if (!folder.startsWith(prefix))
+        return QString();
+    return folder.mid(prefix.size());
+}
+
+} // namespace
+
+bool OutputLayout::keepFolders(const UserDefaults &store)
+{
+    return store.boolForKey(PrefKeys::AppKeepFolderStructure);
+}
+
+QString OutputLayout::folderFor(const QString &outputFolder, const QString &root,
+                                const QString &file, bool keepFolders)
+{
+    const QString below = keepFolders ? foldersBelow(root, file) : QString();
+    if (below.isEmpty())
+        return outputFolder;
+    return QDir::cleanPath(outputFolder + QLatin1Char('/') + below);
+}
+
+QString OutputLayout::plannedPath(const LSMedia &item, const QString &outputFolder,
+                                  bool keepFolders)
+{
+    const QString folder =
+        folderFor(outputFolder, item.strSourceRoot(), item.filePath(), keepFolders);
+    return folder + QLatin1Char('/') + item.strOutFileName() + QLatin1Char('.') +
+           item.strOutFileExt();
+}
+
+bool OutputLayout::ensureFolder(const QString &outputFolder, const QString &folder)
+{
+    if (!QFileInfo(outputFolder).isDir())
+        return false;
+    return QDir().mkpath(folder);
+}
