@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "Shared/Logging.h"
+#include "Shared/PropertyList.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 #include "net/json/JsonValueExtractor.h"
@@ -11,11 +12,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-
-#include <plist/plist.h>
-
-#include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -29,52 +25,22 @@ QString translated(const char *text, const char *key)
     return QCoreApplication::translate("UpdateCheck", text, key);
 }
 
-QString plistText(plist_t node)
-{
-    if (plist_get_node_type(node) != PLIST_STRING)
-        return {};
-    char *text = nullptr;
-    plist_get_string_val(node, &text);
-    const QString result = QString::fromUtf8(text);
-    std::free(text);
-    return result;
-}
-
-// A dictionary of version -> text or list of texts; anything else in it is skipped.
+// A dictionary of version -> text or list of texts; anything else in it is skipped, and a list
+// item that is not a text reads as an empty line.
 UpdateCheck::VersionsDict readVersionsPlist(const QByteArray &bytes)
 {
     UpdateCheck::VersionsDict versions;
-    if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max()))
-        return versions;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
-    if (!root)
-        return versions;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(root, &it);
-        for (;;) {
-            char *key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(root, it, &key, &value);
-            if (!value) {
-                std::free(key);
-                break;
-            }
-            const QString version = QString::fromUtf8(key);
-            std::free(key);
-            if (plist_get_node_type(value) == PLIST_STRING) {
-                versions.insert(version, plistText(value));
-            } else if (plist_get_node_type(value) == PLIST_ARRAY) {
-                QStringList lines;
-                for (uint32_t i = 0; i < plist_array_get_size(value); ++i)
-                    lines.append(plistText(plist_array_get_item(value, i)));
-                versions.insert(version, lines);
-            }
+    const QVariantMap root = PropertyList::readDictionary(bytes);
+    for (auto it = root.cbegin(); it != root.cend(); ++it) {
+        if (it->typeId() == QMetaType::QString) {
+            versions.insert(it.key(), *it);
+        } else if (it->typeId() == QMetaType::QVariantList) {
+            QStringList lines;
+            for (const QVariant &line : it->toList())
+                lines.append(line.typeId() == QMetaType::QString ? line.toString() : QString());
+            versions.insert(it.key(), lines);
         }
-        std::free(it);
     }
-    plist_free(root);
     return versions;
 }
 
