@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "AppInfo.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 
 #include <QDir>
@@ -66,13 +67,11 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
                 return refuse(error);
-            const QString format = value->toLower();
-            if (format == QLatin1String("mp3"))
-                options.formatName = QString(FormatNames::Mp3Audio);
-            else if (format == QLatin1String("m4a"))
-                options.formatName = QString(FormatNames::AacAudio);
-            else
-                return refuse(QStringLiteral("unknown format \"%1\" (use mp3 or m4a)").arg(*value));
+            const OutputFormat *format = OutputFormat::withCommandLineWord(*value);
+            if (!format)
+                return refuse(QStringLiteral("unknown format \"%1\" (use %2)")
+                                  .arg(*value, OutputFormat::commandLineWords()));
+            options.formatName = format->catalogueTitle();
         } else if (isOption(argument, QStringLiteral("--jobs")) || argument == "-j") {
             const QString name = argument == "-j" ? QStringLiteral("-j") : QStringLiteral("--jobs");
             const auto value = optionValue(arguments, i, name, &error);

@@ -112,10 +112,9 @@ int main(int argc, char *argv[])
         return refuse(QStringLiteral("no FLAC or Ogg file to convert"));
 
     FFMpegInit();
-    const qint64 storedWidth = store.integerForKey(PrefKeys::AppMaxConvertNum);
-    const int width = store.objectForKey(PrefKeys::AppMaxConvertNum).isValid()
-                          ? int(qBound(qint64(1), storedWidth, qint64(256)))
-                          : 3;
+    // The registered defaults give the width when nothing is stored.
+    const int width =
+        int(qBound(qint64(1), store.integerForKey(PrefKeys::AppMaxConvertNum), qint64(256)));
 
     ProgressDisplay display(stdout, stderr, ProgressDisplay::isTerminal(stdout));
     g_display = &display;

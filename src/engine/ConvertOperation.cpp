@@ -7,6 +7,7 @@
 #include "engine/ScriptBridgeHelper.h"
 #include "engine/TemporaryOutput.h"
 #include "model/MVMediaInfo.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -260,10 +261,8 @@ bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
 {
     LSMedia &media = *m_mediaToConvert;
     const bool syncWanted = UserDefaults::standard().boolForKey(PrefKeys::AppBSyncToiTunes);
-    const QString extension = media.strOutFileExt();
-    const bool qualifies = media.eumDestFmtType() == 0 ||
-                           extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0 ||
-                           extension.compare(QLatin1String("m4a"), Qt::CaseInsensitive) == 0;
+    const OutputFormat *format = OutputFormat::withExtension(media.strOutFileExt());
+    const bool qualifies = media.eumDestFmtType() == 0 || (format && format->goesToMusicLibrary());
     if (!qualifies || !syncWanted)
         return true;
 

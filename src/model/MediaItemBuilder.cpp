@@ -3,6 +3,7 @@
 #include "Shared/PathText.h"
 #include "model/FormatUtils.h"
 #include "model/MVMediaInfo.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -36,11 +37,8 @@ LSMediaPtr makeMedia(const QString &path, const QString &root)
     media->setDTrimLength(media->duration());
 
     UserDefaults &prefs = UserDefaults::standard();
-    const QString preferred = prefs.stringForKey(PrefKeys::PreferedFormatName);
-    const QString formatName = preferred.contains(QLatin1String("AAC"))
-                                   ? QString(FormatNames::AacAudio)
-                                   : QString(FormatNames::Mp3Audio);
-    FormatUtils::sharedInstance()->fillMedia(media.get(), formatName);
+    FormatUtils::sharedInstance()->fillMedia(media.get(),
+                                             OutputFormat::preferred(prefs).catalogueTitle());
 
     media->setBSampeQuality(prefs.boolForKey(PrefKeys::BSameQuality));
     if (!media->bSampeQuality()) {

@@ -2,7 +2,8 @@
 
 #include <QLatin1String>
 
-// Every key of the preferences store, spelled exactly as stored.
+// Every key of the preferences store, spelled exactly as stored. Keys nothing reads any more stay,
+// as do their spellings: docs/ARCHITECTURE.md, "Kept as they are".
 namespace PrefKeys {
 
 // Registered with a default (see PreferenceDefaults).
@@ -50,7 +51,8 @@ inline constexpr QLatin1String StoreServerOverride{"WavelarkStoreServer"};
 
 } // namespace PrefKeys
 
-// Format titles the queue controller chooses between.
+// Catalogue titles of the output formats (model/OutputFormat holds the rest of what is known
+// of each).
 namespace FormatNames {
 inline constexpr QLatin1String Mp3Audio{"MP3 Audio"};
 inline constexpr QLatin1String AacAudio{"AAC Audio (m4a)"};

@@ -3,8 +3,9 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
-#include "engine/QueueWidthPreference.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
+#include "model/PreferenceDefaults.h"
 #include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
 #include "preferences/PrefsImages.h"
@@ -88,7 +89,8 @@ QString CustomSettingViewCtl::toolbarItemLabel() const
 void CustomSettingViewCtl::buildControls()
 {
     m_pBtnFmts = new QComboBox(this);
-    m_pBtnFmts->addItems({tr("MP3"), tr("AAC (M4A)")});
+    for (const OutputFormat &format : OutputFormat::all())
+        m_pBtnFmts->addItem(format.paneLabel());
     m_chkSynciTunes = new QCheckBox(tr("Sync iTunes"), this);
     m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
     m_chkKeepCover = new QCheckBox(tr("Keep cover art"), this);
@@ -105,7 +107,8 @@ void CustomSettingViewCtl::buildControls()
     m_pBtnMaxNum = new QComboBox(this);
     for (int count = 1; count <= kMaxConcurrent; ++count)
         m_pBtnMaxNum->addItem(QString::number(count));
-    m_pBtnMaxNum->setCurrentText(QStringLiteral("3"));
+    m_pBtnMaxNum->setCurrentText(
+        PreferenceDefaults::registeredDefaults().value(PrefKeys::AppMaxConvertNum).toString());
     m_lblPlaylistName = new QLineEdit(this);
     m_lblOutputPath = new QLineEdit(this);
     for (int index = 0; index < 4; ++index)
@@ -200,10 +203,8 @@ void CustomSettingViewCtl::buildControls()
 void CustomSettingViewCtl::awakeFromNib()
 {
     const UserDefaults &store = UserDefaults::standard();
-    const bool aac =
-        hasValue(store, PrefKeys::PreferedFormatName) &&
-        store.stringForKey(PrefKeys::PreferedFormatName).contains(QLatin1String("AAC"));
-    m_pBtnFmts->setCurrentIndex(aac ? 1 : 0);
+    m_pBtnFmts->setCurrentIndex(
+        hasValue(store, PrefKeys::PreferedFormatName) ? OutputFormat::preferred(store).index() : 0);
     if (hasValue(store, PrefKeys::AppBSyncToiTunes))
         m_chkSynciTunes->setChecked(store.boolForKey(PrefKeys::AppBSyncToiTunes));
     if (hasValue(store, PrefKeys::AppKeepCoverArt))
@@ -240,9 +241,9 @@ void CustomSettingViewCtl::awakeFromNib()
 bool CustomSettingViewCtl::commitEditing()
 {
     UserDefaults &store = UserDefaults::standard();
-    store.setValue(PrefKeys::PreferedFormatName, m_pBtnFmts->currentIndex() != 0
-                                                     ? QString(FormatNames::AacAudio)
-                                                     : QString(FormatNames::Mp3Audio));
+    const int formatIndex = qMax(0, m_pBtnFmts->currentIndex());
+    store.setValue(PrefKeys::PreferedFormatName,
+                   OutputFormat::all().at(formatIndex).catalogueTitle());
     store.setValue(PrefKeys::AppBSyncToiTunes, m_chkSynciTunes->isChecked());
     store.setValue(PrefKeys::BSameQuality, m_chkSameQuality->isChecked());
     store.setValue(PrefKeys::AppKeepCoverArt, m_chkKeepCover->isChecked());
@@ -259,11 +260,6 @@ bool CustomSettingViewCtl::commitEditing()
         store.setValue(PrefKeys::AppAudioOutputFolder, m_lblOutputPath->text());
     store.synchronize();
     return true;
-}
-
-void CustomSettingViewCtl::setOperationQueue(OperationQueue *queue)
-{
-    QueueWidthPreference::follow(queue, UserDefaults::standard());
 }
 
 void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)

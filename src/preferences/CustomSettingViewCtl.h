@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QWidget>
 
-class OperationQueue;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -37,9 +36,6 @@ public:
     QWidget *view() override { return this; }
     bool commitEditing() override;
 
-    // Makes `queue` follow the stored width (QueueWidthPreference::follow on the user's store).
-    // The main window's queue follows it on its own.
-    void setOperationQueue(OperationQueue *queue);
     // Replaces the output folder dialog (tests pick folders without one).
     void setFolderChooser(FolderPanel::Chooser chooser);
 

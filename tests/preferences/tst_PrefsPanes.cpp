@@ -4,6 +4,7 @@
 #include "Shared/FolderBookmark.h"
 #include "Shared/Workspace.h"
 #include "engine/OperationQueue.h"
+#include "engine/QueueWidthPreference.h"
 #include "mainwindow/MainWndController.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
@@ -237,8 +238,8 @@ private slots:
             queue.addOperation(std::make_shared<BlockingOperation>(&gate));
         QTRY_COMPARE_WITH_TIMEOUT(queue.runningOperationCount(), 3, 30000);
 
+        QueueWidthPreference::follow(&queue, UserDefaults::standard());
         CustomSettingViewCtl settings;
-        settings.setOperationQueue(&queue);
         TrustedPathsPane trusted;
         PrefsWindowController controller({&settings, &trusted});
         controller.window();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class UserDefaults;
+
+// One output format the program converts to, and the table of all of them: the one place that
+// knows how a format is titled in the catalogue, which extension its files get, which word the
+// command line takes for it, how the settings pane names it and whether its files go to the music
+// library.
+//
+// Thread: any; the table is constant.
+class OutputFormat
+{
+public:
+    // Every format, in the order the settings pane offers them; the first is the fall-back.
+    static const QList<OutputFormat> &all();
+
+    // The format whose catalogue title, command-line word (any case) or extension (any case) is
+    // the given text; null when none is.
+    static const OutputFormat *withTitle(const QString &catalogueTitle);
+    static const OutputFormat *withCommandLineWord(const QString &word);
+    static const OutputFormat *withExtension(const QString &extension);
+
+    // The format a stored format name means: a name that mentions AAC is the AAC format, anything
+    // else (an older or unknown name too) is MP3.
+    static const OutputFormat &forStoredName(const QString &storedName);
+    // The format "PreferedFormatName" of the store chooses.
+    static const OutputFormat &preferred(const UserDefaults &store);
+
+    // The command-line words of every format, "mp3 or m4a".
+    static QString commandLineWords();
+
+    QString catalogueTitle() const { return QString::fromLatin1(m_catalogueTitle); }
+    QString extension() const { return QString::fromLatin1(m_extension); }
+    QString commandLineWord() const { return QString::fromLatin1(m_commandLineWord); }
+    // The settings pane's name of the format, translated.
+    QString paneLabel() const;
+    bool goesToMusicLibrary() const { return m_goesToMusicLibrary; }
+    // The place of the format in all(); -1 for a format not in the table.
+    int index() const;
+
+    OutputFormat(const char *catalogueTitle, const char *extension, const char *commandLineWord,
+                 const char *paneLabel, bool goesToMusicLibrary)
+        : m_catalogueTitle(catalogueTitle)
+        , m_extension(extension)
+        , m_commandLineWord(commandLineWord)
+        , m_paneLabel(paneLabel)
+        , m_goesToMusicLibrary(goesToMusicLibrary)
+    {}
+
+private:
+    const char *m_catalogueTitle;
+    const char *m_extension;
+    const char *m_commandLineWord;
+    const char *m_paneLabel;
+    bool m_goesToMusicLibrary;
+};
