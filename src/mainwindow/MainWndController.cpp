@@ -43,21 +43,13 @@
 
 namespace {
 
-QPointer<MainWndController> g_sharedInstance;
-
 enum Segment { SegmentImport = 0, SegmentDelete = 1, SegmentClear = 2, SegmentReveal = 3 };
-
-QString localized(const char *key)
-{
-    return QCoreApplication::translate("MainWindow", key);
-}
 
 } // namespace
 
 MainWndController::MainWndController(QWidget *parent)
     : QMainWindow(parent)
 {
-    g_sharedInstance = this;
     m_model = new MediaListModel(this);
     buildWindow();
     refreshByTargetType();
@@ -95,7 +87,7 @@ MainWndController::MainWndController(QWidget *parent)
 
     m_quit = [] { QCoreApplication::quit(); };
     setIsConverting(false);
-    m_btnStart->setToolTip(localized("Click to start!"));
+    m_btnStart->setToolTip(tr("Click to start!"));
     reloadList();
 }
 
@@ -108,11 +100,6 @@ MainWndController::~MainWndController()
     m_loader = nullptr;
     delete m_run;
     m_run = nullptr;
-}
-
-MainWndController *MainWndController::sharedInstance()
-{
-    return g_sharedInstance.data();
 }
 
 OperationQueue *MainWndController::queue() const
@@ -294,12 +281,6 @@ bool MainWndController::validateUserInterfaceItem(UserInterfaceAction action) co
     }
 }
 
-bool MainWndController::isRightFormat(const QString &extension)
-{
-    const QStringList supported = GlobalFun::getSupportedFmts();
-    return supported.contains(extension, Qt::CaseInsensitive);
-}
-
 void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 index)
 {
     m_currentIndex = index < 0 ? 0 : index;
@@ -429,7 +410,7 @@ void MainWndController::startConvertDown()
     m_overallBar->show();
     m_run->start(m_model->items(),
                  UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
-    m_btnStart->setToolTip(localized("Converting..."));
+    m_btnStart->setToolTip(tr("Converting..."));
     m_btnStart->setEnabled(false);
     m_btnStop->setEnabled(true);
     m_stopAction->setEnabled(true);
@@ -452,16 +433,16 @@ void MainWndController::askAboutMissingFolder(const QString &folder)
 {
     // A stored folder on a disk that is not plugged in stays stored; the user decides.
     qCInfo(lcMainWindow) << "output folder missing:" << folder;
-    auto *box = new QMessageBox(QMessageBox::Warning, localized("Output Folder Missing"),
-                                localized("The output folder \"%1\" does not exist.").arg(folder),
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Output Folder Missing"),
+                                tr("The output folder \"%1\" does not exist.").arg(folder),
                                 QMessageBox::NoButton, this);
     box->setObjectName(QStringLiteral("missingOutputFolder"));
     box->setInformativeText(
-        localized("It may be on a disk that is not connected. Create it, or choose another one."));
+        tr("It may be on a disk that is not connected. Create it, or choose another one."));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    QPushButton *create = box->addButton(localized("Create Folder"), QMessageBox::AcceptRole);
-    QPushButton *choose = box->addButton(localized("Choose Another..."), QMessageBox::ActionRole);
+    QPushButton *create = box->addButton(tr("Create Folder"), QMessageBox::AcceptRole);
+    QPushButton *choose = box->addButton(tr("Choose Another..."), QMessageBox::ActionRole);
     box->addButton(QMessageBox::Cancel);
     box->setDefaultButton(create);
     connect(box, &QMessageBox::finished, this, [this, box, create, choose, folder] {
@@ -599,7 +580,7 @@ void MainWndController::endOfRun()
         m_quit();
         return;
     }
-    m_btnStart->setToolTip(localized("Click to start!"));
+    m_btnStart->setToolTip(tr("Click to start!"));
     m_btnStart->setEnabled(true);
     m_segmentCtl->setSegmentEnabled(SegmentDelete, true);
     m_segmentCtl->setSegmentEnabled(SegmentClear, true);

@@ -31,8 +31,7 @@ class SegmentedControl;
 // list on its operation queue when start is pressed (ListConversionRun), redrawing the rows every
 // 0.5 seconds until the queue has drained; then the audio output folder is opened.
 //
-// There is one instance; sharedInstance() answers it once it has been built. The settings pane
-// changes the queue's width through sharedInstance()->queue().
+// The queue's width follows the "AppMaxConvertNumKey" preference (QueueWidthPreference).
 // Thread: main thread.
 class MainWndController : public QMainWindow,
                           public MyTableViewDelegate,
@@ -50,8 +49,6 @@ public:
     explicit MainWndController(QWidget *parent = nullptr);
     ~MainWndController() override;
 
-    static MainWndController *sharedInstance();
-
     OperationQueue *queue() const;
     qint64 currentIndex() const { return m_currentIndex; }
     void setCurrentIndex(qint64 index) { m_currentIndex = index; }
@@ -62,7 +59,6 @@ public:
     // folder becomes a trusted folder) and has them loaded in order from row `index` on (0 when
     // negative). Returns at once; the rows appear as the loader hands them over.
     void loadMediasWithPaths(const QStringList &paths, qint64 index);
-    static bool isRightFormat(const QString &extension);
     // Imports `paths` as the open panel does: at the top of the list, in their order. Also the
     // way for paths given on the command line or handed over by a later start.
     void importPaths(const QStringList &paths);

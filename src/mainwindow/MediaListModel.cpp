@@ -60,11 +60,11 @@ QVariant MediaListModel::headerData(int section, Qt::Orientation orientation, in
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case TitleColumn:
-        return QCoreApplication::translate("MainWindow", "File");
+        return QCoreApplication::translate("MediaListModel", "File");
     case DurationColumn:
-        return QCoreApplication::translate("MainWindow", "Duration");
+        return QCoreApplication::translate("MediaListModel", "Duration");
     case ProgressColumn:
-        return QCoreApplication::translate("MainWindow", "Progress");
+        return QCoreApplication::translate("MediaListModel", "Progress");
     default:
         return QVariant();
     }
@@ -178,12 +178,13 @@ QString MediaListModel::noteText(const LSMedia &media)
 {
     switch (noteKind(media)) {
     case Note::Failed:
-        return QCoreApplication::translate("MainWindow", "Failed: %1").arg(media.failureReason());
+        return QCoreApplication::translate("MediaListModel", "Failed: %1")
+            .arg(media.failureReason());
     case Note::Warning:
-        return QCoreApplication::translate("MainWindow", "Finished with a warning: %1")
+        return QCoreApplication::translate("MediaListModel", "Finished with a warning: %1")
             .arg(media.strWarning());
     case Note::WillFail:
-        return QCoreApplication::translate("MainWindow", "Will not convert: %1")
+        return QCoreApplication::translate("MediaListModel", "Will not convert: %1")
             .arg(media.strInputProblem());
     case Note::None:
         break;
@@ -217,7 +218,7 @@ QString MediaListModel::statusText(qsizetype count, double totalSeconds)
         return QString();
     // A format with the count first and the total duration second; without a translation the
     // key shows as itself, so only the markers that are there are filled in.
-    QString text = QCoreApplication::translate("MainWindow", "StatusBarInfo");
+    QString text = QCoreApplication::translate("MediaListModel", "StatusBarInfo");
     text.replace(QLatin1String("%1"), QString::number(quint64(count)));
     text.replace(QLatin1String("%2"), GlobalFun::getTimeStringBySecond(totalSeconds));
     return text;

@@ -48,7 +48,7 @@ void MyTableView::refreshState(bool highlighted)
         m_dropTipView->setGeometry(area->rect());
         ViewResizing::fixWidth(m_dropTipView, false);
         ViewResizing::fixHeight(m_dropTipView, false);
-        m_dropTipView->setStrPromot(QCoreApplication::translate("MainWindow", "library_drag_tip"));
+        m_dropTipView->setStrPromot(tr("library_drag_tip"));
         // Drags and clicks go to the list underneath.
         m_dropTipView->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_dropTipView->hide();

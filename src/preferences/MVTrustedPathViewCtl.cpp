@@ -2,28 +2,14 @@
 
 #include "model/TrustedFolders.h"
 
-#include <QPointer>
-
-namespace {
-
-QPointer<MVTrustedPathViewCtl> g_sharedInstance;
-
-} // namespace
-
 MVTrustedPathViewCtl::MVTrustedPathViewCtl(QWidget *parent, UserDefaults *store)
     : QWidget(parent)
     , m_folders(new TrustedFolders(store, this))
 {
-    g_sharedInstance = this;
     connect(m_folders, &TrustedFolders::changed, this, [this] { reloadList(); });
 }
 
 MVTrustedPathViewCtl::~MVTrustedPathViewCtl() = default;
-
-MVTrustedPathViewCtl *MVTrustedPathViewCtl::sharedInstance()
-{
-    return g_sharedInstance.data();
-}
 
 void MVTrustedPathViewCtl::addToBookmarkWithPath(const QString &path)
 {

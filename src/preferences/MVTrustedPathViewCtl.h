@@ -17,7 +17,7 @@ class UserDefaults;
 //  - its "remove" action calls removeItemsAtRows(); removals are stored by commitEditing() only;
 //  - commitEditing() is called when the pane is left and when the preferences window closes.
 // Folders recorded elsewhere (TrustedFolders::record) appear in the most recently created view
-// on their store. sharedInstance() answers the most recently created instance.
+// on their store.
 //
 // Thread: main thread.
 class MVTrustedPathViewCtl : public QWidget
@@ -28,9 +28,6 @@ public:
     // `store` is the preferences store to keep the list in; null means UserDefaults::standard().
     explicit MVTrustedPathViewCtl(QWidget *parent = nullptr, UserDefaults *store = nullptr);
     ~MVTrustedPathViewCtl() override;
-
-    // The most recently created instance, or null before any exists (or after it was destroyed).
-    static MVTrustedPathViewCtl *sharedInstance();
 
     TrustedFolders &folders() const { return *m_folders; }
 

@@ -13,6 +13,7 @@
 #include "model/UserDefaults.h"
 #include "net/gui/AppRecommandWndCtl.h"
 #include "preferences/MVTrustedPathViewCtl.h"
+#include "preferences/PrefsViewController.h"
 #include "preferences/PrefsWindowController.h"
 
 #include <QApplication>
@@ -106,9 +107,12 @@ private slots:
         QVERIFY(!preferences->window()->isVisible());
         QCOMPARE(preferences->selectedViewController(), preferences->viewControllers().first());
 
-        QVERIFY(MVTrustedPathViewCtl::sharedInstance());
-        QCOMPARE(MVTrustedPathViewCtl::sharedInstance()->items(),
-                 QList<QUrl>{QUrl::fromLocalFile(folder)});
+        MVTrustedPathViewCtl *trusted = nullptr;
+        for (PrefsViewController *pane : preferences->viewControllers())
+            if (auto *list = dynamic_cast<MVTrustedPathViewCtl *>(pane))
+                trusted = list;
+        QVERIFY(trusted);
+        QCOMPARE(trusted->items(), QList<QUrl>{QUrl::fromLocalFile(folder)});
 
         delegate.preferenceDown();
         QVERIFY(preferences->window()->isVisible());

@@ -319,9 +319,8 @@ void TestMainWindowRun::queueWidthFollowsThePreference()
 {
     UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 5);
     MainWndController window;
-    QCOMPARE(MainWndController::sharedInstance(), &window);
     QCOMPARE(window.queue()->maxConcurrentOperationCount(), 5);
-    MainWndController::sharedInstance()->queue()->setMaxConcurrentOperationCount(2);
+    UserDefaults::standard().setValue(PrefKeys::AppMaxConvertNum, 2);
     QCOMPARE(window.queue()->maxConcurrentOperationCount(), 2);
 }
 

@@ -28,7 +28,6 @@ private slots:
     void restoringListsOnlyFoldersThatStillResolve();
     void storedValueThatIsNotAListGivesAnEmptyList();
     void commitRewritesTheStoreFromTheVisibleList();
-    void sharedInstanceIsTheLatest();
 
 private:
     QString folder(const QString &name);
@@ -176,18 +175,6 @@ void TestTrustedPathList::commitRewritesTheStoreFromTheVisibleList()
     QCOMPARE(list.items(), QList<QUrl>{QUrl::fromLocalFile(d)});
     QVERIFY(list.commitEditing());
     QVERIFY(UserDefaults(iniPath()).arrayForKey(PrefKeys::Bookmarks).isEmpty());
-}
-
-void TestTrustedPathList::sharedInstanceIsTheLatest()
-{
-    QCOMPARE(MVTrustedPathViewCtl::sharedInstance(), nullptr);
-    auto first = std::make_unique<MVTrustedPathViewCtl>(nullptr, m_store.get());
-    QCOMPARE(MVTrustedPathViewCtl::sharedInstance(), first.get());
-    {
-        MVTrustedPathViewCtl second(nullptr, m_store.get());
-        QCOMPARE(MVTrustedPathViewCtl::sharedInstance(), &second);
-    }
-    QCOMPARE(MVTrustedPathViewCtl::sharedInstance(), nullptr);
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestTrustedPathList)

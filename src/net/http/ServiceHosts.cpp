@@ -30,11 +30,6 @@ QString ServiceHosts::storeLookupServer()
                       kDefaultStoreLookupServer);
 }
 
-QString ServiceHosts::storePageBase()
-{
-    return overridden(kStoreServerVariable, PrefKeys::StoreServerOverride, kDefaultStorePageBase);
-}
-
 QString ServiceHosts::makerUrl(const QString &pathAndQuery)
 {
     return makerServer() + pathAndQuery;

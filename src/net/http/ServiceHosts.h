@@ -15,14 +15,12 @@ public:
     static constexpr const char *kStoreServerVariable = "WAVELARK_STORE_SERVER";
     static constexpr const char *kDefaultMakerServer = "http://www.morvane.com";
     static constexpr const char *kDefaultStoreLookupServer = "https://itunes.apple.com";
-    static constexpr const char *kDefaultStorePageBase = "https://apps.apple.com";
 
     // Start-up report and product list (PrefKeys::MakerServerOverride).
     static QString makerServer();
-    // The store's public lookup service and its product pages (PrefKeys::StoreServerOverride
-    // moves both).
+    // The store's public lookup service (PrefKeys::StoreServerOverride). The store page itself is
+    // the desktop's software centre (StoreLookup::storePageUrl).
     static QString storeLookupServer();
-    static QString storePageBase();
 
     // makerServer() followed by `pathAndQuery`, which starts with a slash.
     static QString makerUrl(const QString &pathAndQuery);

@@ -53,7 +53,6 @@ private slots:
         QCOMPARE(ServiceHosts::productListUrl(),
                  QStringLiteral("http://www.morvane.com/jsons/products.json"));
         QVERIFY(ServiceHosts::storeLookupServer().startsWith(QStringLiteral("https://")));
-        QVERIFY(ServiceHosts::storePageBase().startsWith(QStringLiteral("https://")));
     }
 
     void environmentWinsOverPreference()
@@ -67,7 +66,6 @@ private slots:
         UserDefaults::standard().setValue(PrefKeys::StoreServerOverride,
                                           QStringLiteral("http://store.example"));
         QCOMPARE(ServiceHosts::storeLookupServer(), QStringLiteral("http://store.example"));
-        QCOMPARE(ServiceHosts::storePageBase(), QStringLiteral("http://store.example"));
         qputenv(ServiceHosts::kStoreServerVariable, "http://127.0.0.1:10");
         QCOMPARE(ServiceHosts::storeLookupServer(), QStringLiteral("http://127.0.0.1:10"));
     }
