@@ -198,6 +198,7 @@ QString GlobalFun::RealHomeDirectory()
 
 QString GlobalFun::computerModel()
 {
+    // Fixed on purpose: docs/ARCHITECTURE.md, "Kept as they are".
     return QStringLiteral("Mac");
 }
 

@@ -283,6 +283,7 @@ StackLine g_lines[CrashRecordWriter::kMaxFrames];
 char g_tempPath[4096 + 32];
 
 const char kSignalBanner[] = "------------------------\\\\----------------------------";
+// Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
 const char kWarning[] = "-------------注意：注意：发现未处理得异常！！！------------";
 const char kDashLine[] = "----------------------------------------------------";
 

@@ -31,6 +31,7 @@ const QString CrashReportObject::kStackArrayKey = QStringLiteral("stackArray");
 CrashReportObject CrashReportObject::deviceFields()
 {
     CrashReportObject record;
+    // What the crash service has always received: docs/ARCHITECTURE.md, "Kept as they are".
     record.m_osName = QStringLiteral("mac os");
     record.m_osVersion = GlobalFun::getSystemVersionString();
     record.m_deviceUniqueIdentifier = UserIdentity::userId();

@@ -42,6 +42,7 @@ std::atomic<long> g_signalThread{0};
 // neither creates a user id nor takes the preferences lock while the program dies.
 std::atomic<const CrashReportObject *> g_deviceFields{nullptr};
 
+// The crash recorder's log lines keep their wording: docs/ARCHITECTURE.md, "Kept as they are".
 const char kHandedOver[] = "已经交由Objective C处理，已经记录，因此C++不再处理";
 const QString kDashLine = QString(52, QLatin1Char('-'));
 
@@ -161,6 +162,8 @@ QString currentExceptionReason()
     const QStringList stack = CrashRecordWriter::currentStackLines();
 
     QStringList logList = stack;
+    // The fixed first line is what the crash service groups by: docs/ARCHITECTURE.md, "Kept as
+    // they are".
     logList.prepend(QStringLiteral("0   tarnwhistle                             0x00000000 "
                                    "-[CrashReportSingal handleAllException:] + 000"));
     logList.append(QStringLiteral("\r\rNAME:%1\rREASON:%2").arg(name, reason));

@@ -177,6 +177,8 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
         else
             args << QStringLiteral("-vn");
     } else {
+        // Video outputs are no longer offered; the branch stays (docs/ARCHITECTURE.md, "Kept as
+        // they are").
         const QString videoCodec = item.vOVCodecName();
         args << QStringLiteral("-vcodec") << videoCodec;
         if (videoCodec == QLatin1String("libx264"))

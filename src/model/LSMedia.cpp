@@ -1,5 +1,7 @@
 #include "model/LSMedia.h"
 
+// The state texts keep their spelling (docs/ARCHITECTURE.md, "Kept as they are"): the list, the
+// command-line converter and the tests compare them.
 QString LSMedia::progressText(qint32 state, float progress)
 {
     switch (state) {

@@ -77,6 +77,7 @@ void TrustedFolders::record(const QUrl &url, UserDefaults *store)
             return;
         }
     }
+    // "已经存在" below is a log line kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     if (!url.isLocalFile())
         return;
     const QString path = cleanedPath(url.toLocalFile());
