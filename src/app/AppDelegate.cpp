@@ -17,15 +17,15 @@ AppDelegate::AppDelegate(QObject *parent)
 AppDelegate::~AppDelegate()
 {
     // The window shows one of the panes' views: it goes first.
-    _preferWndCtl.reset();
+    m_preferWndCtl.reset();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
     FFMpegInit();
-    if (!_preferWndCtl)
+    if (!m_preferWndCtl)
         buildPreferencesWindow();
-    _preferWndCtl->window();
+    m_preferWndCtl->window();
 }
 
 void AppDelegate::buildPreferencesWindow()
@@ -33,38 +33,38 @@ void AppDelegate::buildPreferencesWindow()
     m_trustedPane = std::make_unique<TrustedPathsPane>();
     m_settingsPane = std::make_unique<CustomSettingViewCtl>();
     const QList<PrefsViewController *> panes{m_settingsPane.get(), m_trustedPane.get()};
-    _preferWndCtl = std::make_unique<PrefsWindowController>(
+    m_preferWndCtl = std::make_unique<PrefsWindowController>(
         panes, QCoreApplication::translate("AppDelegate", "Preferences"));
     // Selecting the trusted folders pane loads the window and that pane's view, which regains
     // the stored folders; selecting the settings pane afterwards leaves it in front.
-    if (_preferWndCtl->selectedViewController() != m_trustedPane.get()) {
-        _preferWndCtl->selectControllerAtIndex(1);
-        _preferWndCtl->selectControllerAtIndex(0);
+    if (m_preferWndCtl->selectedViewController() != m_trustedPane.get()) {
+        m_preferWndCtl->selectControllerAtIndex(1);
+        m_preferWndCtl->selectControllerAtIndex(0);
     }
 }
 
 void AppDelegate::preferenceDown()
 {
-    if (!_preferWndCtl)
+    if (!m_preferWndCtl)
         buildPreferencesWindow();
-    _preferWndCtl->showWindow();
+    m_preferWndCtl->showWindow();
 }
 
 void AppDelegate::setWindow(QWidget *window)
 {
-    if (_window)
-        _window->removeEventFilter(this);
-    _window = window;
-    if (_window)
-        _window->installEventFilter(this);
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_window = window;
+    if (m_window)
+        m_window->installEventFilter(this);
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     // During a run the window asks first whether to stop and quit, and quits itself.
-    const auto *mainWindow = qobject_cast<MainWndController *>(_window.data());
+    const auto *mainWindow = qobject_cast<MainWndController *>(m_window.data());
     const bool asks = mainWindow && mainWindow->isConverting();
-    if (watched == _window && event->type() == QEvent::Close && !asks &&
+    if (watched == m_window && event->type() == QEvent::Close && !asks &&
         applicationShouldTerminateAfterLastWindowClosed()) {
         // Let the window close first, then end the application even if the preferences or
         // the products window are still open.

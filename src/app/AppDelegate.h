@@ -28,11 +28,11 @@ public:
     // The Preferences menu command.
     void preferenceDown();
 
-    QWidget *window() const { return _window; }
+    QWidget *window() const { return m_window; }
     // The main window; closing it quits the application.
     void setWindow(QWidget *window);
 
-    PrefsWindowController *preferencesWindowController() const { return _preferWndCtl.get(); }
+    PrefsWindowController *preferencesWindowController() const { return m_preferWndCtl.get(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -42,6 +42,6 @@ private:
 
     std::unique_ptr<TrustedPathsPane> m_trustedPane;
     std::unique_ptr<CustomSettingViewCtl> m_settingsPane;
-    std::unique_ptr<PrefsWindowController> _preferWndCtl;
-    QPointer<QWidget> _window;
+    std::unique_ptr<PrefsWindowController> m_preferWndCtl;
+    QPointer<QWidget> m_window;
 };

@@ -22,7 +22,7 @@ MacAppHelper::~MacAppHelper()
 {
     if (g_shared == this)
         g_shared = nullptr;
-    delete _recWndCtl;
+    delete m_recWndCtl;
 }
 
 MacAppHelper *MacAppHelper::sharedInstance()
@@ -75,9 +75,9 @@ void MacAppHelper::feedbackDown()
 
 void MacAppHelper::moreProductsDown()
 {
-    if (!_recWndCtl)
-        _recWndCtl = new AppRecommandWndCtl;
-    _recWndCtl->showWindow();
+    if (!m_recWndCtl)
+        m_recWndCtl = new AppRecommandWndCtl;
+    m_recWndCtl->showWindow();
 }
 
 void MacAppHelper::rateDown()

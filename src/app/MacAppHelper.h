@@ -46,15 +46,15 @@ public:
     static QUrl feedbackUrl();
     static QUrl storePageUrl();
 
-    QString bundleID() const { return _bundleID; }
-    void setBundleID(const QString &bundleID) { _bundleID = bundleID; }
-    QWidget *mainWnd() const { return _mainWnd; }
-    void setMainWnd(QWidget *window) { _mainWnd = window; }
-    AppRecommandWndCtl *recommendationsWindow() const { return _recWndCtl; }
+    QString bundleID() const { return m_bundleID; }
+    void setBundleID(const QString &bundleID) { m_bundleID = bundleID; }
+    QWidget *mainWnd() const { return m_mainWnd; }
+    void setMainWnd(QWidget *window) { m_mainWnd = window; }
+    AppRecommandWndCtl *recommendationsWindow() const { return m_recWndCtl; }
 
 private:
-    QPointer<AppRecommandWndCtl> _recWndCtl;
-    QPointer<QWidget> _mainWnd;
-    QString _bundleID;
+    QPointer<AppRecommandWndCtl> m_recWndCtl;
+    QPointer<QWidget> m_mainWnd;
+    QString m_bundleID;
     WebRequestPtr m_startupReport;
 };

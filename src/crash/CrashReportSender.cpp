@@ -17,7 +17,7 @@ CrashReportSender &CrashReportSender::sharedCrashReportSender()
 }
 
 CrashReportSender::CrashReportSender()
-    : crashSignalHanler(std::make_unique<CrashReportSingal>())
+    : m_crashSignalHanler(std::make_unique<CrashReportSingal>())
 {}
 
 CrashReportSender::~CrashReportSender() = default;
@@ -45,6 +45,7 @@ void CrashReportSender::handleCrashReport(CrashReportDelegate *delegate)
 
 void CrashReportSender::noticeHandleCrashReportSuccess()
 {
+    // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     qCInfo(lcCrash).noquote() << QStringLiteral("CRASH REPORT 处理成功");
     cleanCrashReports();
 }

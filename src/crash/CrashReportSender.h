@@ -40,6 +40,6 @@ private:
 
     void cleanCrashReports();
 
-    std::unique_ptr<CrashReportSingal> crashSignalHanler;
+    std::unique_ptr<CrashReportSingal> m_crashSignalHanler;
     CrashReportDelegate *m_delegate = nullptr; // not owned
 };

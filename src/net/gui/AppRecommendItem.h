@@ -4,10 +4,9 @@
 #include <QString>
 #include <QVariantMap>
 
-// One of the maker's products as the recommendations window lists it.
-class AppRecommendItem
+// One of the maker's products as the recommendations window lists it: plain data.
+struct AppRecommendItem
 {
-public:
     // From one object of the product list: the string members "name", "desc", "appstorelink",
     // "imageurl" and "currentversion"; a missing or non-string member leaves its field empty.
     static AppRecommendItem fromJson(const QVariantMap &object);
