@@ -36,6 +36,12 @@ void TinyHttpServer::route(const QString &path, const QByteArray &body, int stat
     route(path, reply);
 }
 
+void TinyHttpServer::clearRequests()
+{
+    m_targets.clear();
+    m_counts.clear();
+}
+
 void TinyHttpServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -61,13 +67,7 @@ void TinyHttpServer::onReadyRead(QTcpSocket *socket)
     m_targets.append(target);
     m_counts[path] += 1;
 
-    Reply reply;
-    if (m_routes.contains(path)) {
-        reply = m_routes.value(path);
-    } else {
-        reply.status = 404;
-        reply.body = "not found";
-    }
+    const Reply reply = m_routes.value(path, m_fallback);
     if (reply.hold)
         m_held.append({QPointer<QTcpSocket>(socket), reply});
     else

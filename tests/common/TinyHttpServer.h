@@ -37,10 +37,13 @@ public:
 
     void route(const QString &path, const Reply &reply) { m_routes.insert(path, reply); }
     void route(const QString &path, const QByteArray &body, int status = 200);
+    // The answer for every path without a route of its own (404 until set).
+    void setFallback(const Reply &reply) { m_fallback = reply; }
 
     int requestCount(const QString &path) const { return m_counts.value(path); }
     int totalRequests() const { return int(m_targets.size()); }
     QStringList requestTargets() const { return m_targets; }
+    void clearRequests();
 
     int heldCount() const { return int(m_held.size()); }
     // Answers up to `count` held requests, oldest first (-1: all of them).
@@ -56,6 +59,7 @@ private:
 
     QTcpServer m_server;
     QHash<QString, Reply> m_routes;
+    Reply m_fallback{404, "not found", {}, true, false};
     QHash<QString, int> m_counts;
     QStringList m_targets;
     QHash<QTcpSocket *, QByteArray> m_buffers;

@@ -2,72 +2,41 @@
 
 #include "RecordingWorkspace.h"
 #include "Shared/Workspace.h"
+#include "TinyHttpServer.h"
 #include "net/store/PromptPresenter.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
 #include <QStringList>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QUrl>
 
 #include <functional>
 
-// Stands in for the store's lookup service on 127.0.0.1: answers every GET with `body` and keeps
-// the request lines. Nothing it sends may be cached, so each test sees its own answer.
-class StoreTestServer : public QTcpServer
+// The store lookup service's answer with one result.
+inline QByteArray lookupAnswer(const QString &bundleId, const QString &version,
+                               const QString &releaseNotesMember = QString())
 {
-public:
-    QByteArray body;
-    QStringList requestTargets;
+    QString json =
+        QStringLiteral("{\n \"resultCount\":1,\n \"results\": [\n{\"kind\":\"mac-software\", "
+                       "\"trackId\":4711, \"primaryGenreId\":12001, ");
+    if (!releaseNotesMember.isNull())
+        json += QStringLiteral("\"releaseNotes\":%1, ").arg(releaseNotesMember);
+    json += QStringLiteral("\"bundleId\":\"%1\", \"version\":\"%2\", \"price\":0.00}]\n}\n")
+                .arg(bundleId, version);
+    return json.toUtf8();
+}
 
-    StoreTestServer()
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
-
-    bool start() { return listen(QHostAddress::LocalHost); }
-    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
-
-    // An answer of the lookup service with one result.
-    static QByteArray lookupAnswer(const QString &bundleId, const QString &version,
-                                   const QString &releaseNotesMember = QString())
-    {
-        QString json =
-            QStringLiteral("{\n \"resultCount\":1,\n \"results\": [\n{\"kind\":\"mac-software\", "
-                           "\"trackId\":4711, \"primaryGenreId\":12001, ");
-        if (!releaseNotesMember.isNull())
-            json += QStringLiteral("\"releaseNotes\":%1, ").arg(releaseNotesMember);
-        json += QStringLiteral("\"bundleId\":\"%1\", \"version\":\"%2\", \"price\":0.00}]\n}\n")
-                    .arg(bundleId, version);
-        return json.toUtf8();
-    }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        QByteArray &pending = m_pending[socket];
-        pending += socket->readAll();
-        if (!pending.contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
-        requestTargets.append(QString::fromUtf8(requestLine.value(1)));
-        m_pending.remove(socket);
-        QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Type: text/javascript; charset=utf-8\r\n"
-                            "Cache-Control: no-store\r\nConnection: close\r\nContent-Length: ";
-        answer += QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        socket->write(answer);
-        socket->disconnectFromHost();
-    }
-
-    QHash<QTcpSocket *, QByteArray> m_pending;
-};
+// `body` as the lookup service sends it; nothing of it may be cached, so each test sees its own
+// answer.
+inline TinyHttpServer::Reply storeReply(const QByteArray &body)
+{
+    TinyHttpServer::Reply reply;
+    reply.body = body;
+    reply.headers = {{"Content-Type", "text/javascript; charset=utf-8"},
+                     {"Cache-Control", "no-store"}};
+    return reply;
+}
 
 // Keeps the sheets the core asks for and lets the test choose their buttons.
 class RecordingPresenter : public PromptPresenter

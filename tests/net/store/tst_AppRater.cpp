@@ -63,7 +63,7 @@ class TestAppRater : public QObject
     Q_OBJECT
 
 private:
-    StoreTestServer m_server;
+    TinyHttpServer m_server;
     RecordingPresenter m_presenter;
     RecordingWorkspace m_workspace;
     QTemporaryDir m_procRoot;
@@ -82,8 +82,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_server.start());
-        qputenv("WAVELARK_STORE_SERVER", m_server.address().toUtf8());
+        QVERIFY(m_server.listen());
+        qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         PromptPresenter::setShared(&m_presenter);
         Workspace::setShared(&m_workspace);
         QVERIFY(m_procRoot.isValid());
@@ -106,8 +106,8 @@ private slots:
             store().removeObjectForKey(key);
         }
         store().synchronize();
-        m_server.body = StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("1.9"));
-        m_server.requestTargets.clear();
+        m_server.setFallback(storeReply(lookupAnswer(kBundleId, QStringLiteral("1.9"))));
+        m_server.clearRequests();
         m_presenter.sheets.clear();
         m_presenter.pending.clear();
         m_presenter.windowAvailable = true;
@@ -243,7 +243,7 @@ private slots:
         rater->applicationLaunched();
 
         QTRY_COMPARE_WITH_TIMEOUT(m_presenter.sheets.size(), 1, kWaitMs);
-        QCOMPARE(m_server.requestTargets,
+        QCOMPARE(m_server.requestTargets(),
                  QStringList{QStringLiteral("/de/lookup?bundleId=com.morvane.wavelark")});
         QCOMPARE(rater->settings().appStoreID, quint64(4711));
         QCOMPARE(rater->settings().appStoreGenreID, quint64(12001));
@@ -325,15 +325,13 @@ private slots:
         QTest::addColumn<QString>("description");
 
         QTest::newRow("store has 1.10, installed 1.9")
-            << "1.9" << StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("1.10")) << 3
+            << "1.9" << lookupAnswer(kBundleId, QStringLiteral("1.10")) << 3
             << "Installed app is not the latest version available";
         QTest::newRow("store has 2.0, installed 1.9")
-            << "1.9" << StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("2.0")) << 3
+            << "1.9" << lookupAnswer(kBundleId, QStringLiteral("2.0")) << 3
             << "Installed app is not the latest version available";
         QTest::newRow("another application")
-            << "1.9"
-            << StoreTestServer::lookupAnswer(QStringLiteral("com.example.other"),
-                                             QStringLiteral("1.9"))
+            << "1.9" << lookupAnswer(QStringLiteral("com.example.other"), QStringLiteral("1.9"))
             << 1 << "Application bundle ID does not match expected value of com.example.other";
         QTest::newRow("not in the store")
             << "1.9" << QByteArray("{\n \"resultCount\":0,\n \"results\": []\n}\n") << 2
@@ -347,7 +345,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, description);
         storeHistory(installed, 11, 9);
-        m_server.body = answer;
+        m_server.setFallback(storeReply(answer));
         RecordingRaterDelegate delegate;
         auto rater = makeRater(installed, &delegate);
         LogRecorder log;
@@ -390,7 +388,7 @@ private slots:
         rater->applicationLaunched();
 
         QTRY_COMPARE_WITH_TIMEOUT(delegate.errors.size(), 1, kWaitMs);
-        qputenv("WAVELARK_STORE_SERVER", m_server.address().toUtf8());
+        qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         QVERIFY(!delegate.errors.first().description.isEmpty());
         QVERIFY(log.contains(QStringLiteral("AppRater rating process failed because: ")));
         QVERIFY(m_presenter.sheets.isEmpty());
@@ -428,7 +426,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), kWaitMs);
             QVERIFY(rater->isCurrentlyChecking());
         }
-        qputenv("WAVELARK_STORE_SERVER", m_server.address().toUtf8());
+        qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         QVERIFY(delegate.errors.isEmpty());
         QVERIFY(m_presenter.sheets.isEmpty());
     }

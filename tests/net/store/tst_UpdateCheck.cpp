@@ -66,7 +66,7 @@ class TestUpdateCheck : public QObject
     Q_OBJECT
 
 private:
-    StoreTestServer m_server;
+    TinyHttpServer m_server;
     RecordingPresenter m_presenter;
     RecordingWorkspace m_workspace;
 
@@ -92,8 +92,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_server.start());
-        qputenv("WAVELARK_STORE_SERVER", m_server.address().toUtf8());
+        QVERIFY(m_server.listen());
+        qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         PromptPresenter::setShared(&m_presenter);
         Workspace::setShared(&m_workspace);
     }
@@ -113,7 +113,7 @@ private slots:
         }
         store().setValue(PrefKeys::UpdateCheckLastVersionChecked, QStringLiteral("1.9"));
         store().synchronize();
-        m_server.requestTargets.clear();
+        m_server.clearRequests();
         m_presenter.sheets.clear();
         m_presenter.pending.clear();
         m_workspace.opened.clear();
@@ -122,7 +122,7 @@ private slots:
     void firstStartRecordsTheVersionSilently()
     {
         store().removeObjectForKey(PrefKeys::UpdateCheckLastVersionChecked);
-        m_server.body = StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("1.9"));
+        m_server.setFallback(storeReply(lookupAnswer(kBundleId, QStringLiteral("1.9"))));
         RecordingUpdateDelegate delegate;
         auto check = makeCheck(QStringLiteral("1.9"), &delegate);
 
@@ -132,7 +132,7 @@ private slots:
                  QStringLiteral("1.9"));
         QCOMPARE(delegate.notDetected, 1);
         QVERIFY(m_presenter.sheets.isEmpty());
-        QCOMPARE(m_server.requestTargets,
+        QCOMPARE(m_server.requestTargets(),
                  QStringList{QStringLiteral("/fr/lookup?bundleId=com.morvane.wavelark")});
         QVERIFY(store().objectForKey(PrefKeys::UpdateCheckLastChecked).toDateTime().isValid());
     }
@@ -150,8 +150,8 @@ private slots:
     {
         QFETCH(QString, notesMember);
         QFETCH(QString, notes);
-        m_server.body =
-            StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("2.0"), notesMember);
+        m_server.setFallback(
+            storeReply(lookupAnswer(kBundleId, QStringLiteral("2.0"), notesMember)));
         RecordingUpdateDelegate delegate;
         auto check = makeCheck(QStringLiteral("1.9"), &delegate);
 
@@ -188,7 +188,7 @@ private slots:
     {
         QFETCH(QString, storeVersion);
         store().setValue(PrefKeys::UpdateCheckLastVersionChecked, QStringLiteral("1.10"));
-        m_server.body = StoreTestServer::lookupAnswer(kBundleId, storeVersion);
+        m_server.setFallback(storeReply(lookupAnswer(kBundleId, storeVersion)));
         RecordingUpdateDelegate delegate;
         auto check = makeCheck(QStringLiteral("1.10"), &delegate);
         startAndWait(*check, delegate);
@@ -198,8 +198,8 @@ private slots:
 
     void ignoreSilencesThatVersionUntilANewerOne()
     {
-        m_server.body =
-            StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("2.0"), json("'Notes'"));
+        m_server.setFallback(
+            storeReply(lookupAnswer(kBundleId, QStringLiteral("2.0"), json("'Notes'"))));
         RecordingUpdateDelegate delegate;
         auto first = makeCheck(QStringLiteral("1.9"), &delegate);
         startAndWait(*first, delegate);
@@ -218,8 +218,8 @@ private slots:
         QVERIFY(log.contains(QStringLiteral(
             "UpdateCheck did not display the new version because it was marked as ignored")));
 
-        m_server.body =
-            StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("2.1"), json("'More'"));
+        m_server.setFallback(
+            storeReply(lookupAnswer(kBundleId, QStringLiteral("2.1"), json("'More'"))));
         auto third = makeCheck(QStringLiteral("1.9"), &delegate);
         startAndWait(*third, delegate);
         QCOMPARE(m_presenter.sheets.size(), 2);
@@ -228,8 +228,8 @@ private slots:
 
     void remindMeLaterSkipsChecksForADay()
     {
-        m_server.body =
-            StoreTestServer::lookupAnswer(kBundleId, QStringLiteral("2.0"), json("'Notes'"));
+        m_server.setFallback(
+            storeReply(lookupAnswer(kBundleId, QStringLiteral("2.0"), json("'Notes'"))));
         RecordingUpdateDelegate delegate;
         auto first = makeCheck(QStringLiteral("1.9"), &delegate);
         startAndWait(*first, delegate);
@@ -244,7 +244,7 @@ private slots:
         auto second = makeCheck(QStringLiteral("1.9"), &delegate);
         second->applicationLaunched();
         QVERIFY(!second->isCurrentlyChecking());
-        QCOMPARE(m_server.requestTargets.size(), 1);
+        QCOMPARE(m_server.requestTargets().size(), 1);
         QVERIFY(
             log.contains(QStringLiteral("UpdateCheck did not check for a new version because the "
                                         "user last asked to be reminded less than 1 days ago")));
@@ -267,9 +267,7 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::newRow("not in the store") << QByteArray("{\"resultCount\":0,\"results\":[]}") << 2;
         QTest::newRow("another application")
-            << StoreTestServer::lookupAnswer(QStringLiteral("org.example.other"),
-                                             QStringLiteral("3.0"))
-            << 1;
+            << lookupAnswer(QStringLiteral("org.example.other"), QStringLiteral("3.0")) << 1;
         QTest::newRow("not JSON")
             << QByteArray("{\"bundleId\":\"com.morvane.wavelark\", \"version\": [1,2,,, }}}{") << 2;
     }
@@ -278,7 +276,7 @@ private slots:
     {
         QFETCH(QByteArray, answer);
         QFETCH(int, code);
-        m_server.body = answer;
+        m_server.setFallback(storeReply(answer));
         RecordingUpdateDelegate delegate;
         LogRecorder log;
         auto check = makeCheck(QStringLiteral("1.9"), &delegate);
