@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 #include "model/FormatUtils.h"
 #include "model/LSMedia.h"
+#include "model/OutputFormat.h"
 
 #include <QtTest>
 
@@ -129,6 +130,29 @@ private slots:
         QVERIFY(media.dAOBitrate() > 0);
         QCOMPARE(media.dAOSamplerate(), 44100.0);
         QVERIFY(!media.imgFormat().isEmpty());
+    }
+
+    // The table of output formats and the catalogue must agree, or a row converts to a format
+    // other than the one its pane label or command-line word promised.
+    void outputFormatsMatchTheCatalogue()
+    {
+        QCOMPARE(OutputFormat::all().size(), 2);
+        for (const OutputFormat &format : OutputFormat::all()) {
+            LSMedia media;
+            media.setEumMediaType(LSMedia::MediaTypeAudio);
+            FormatUtils::sharedInstance()->fillMedia(&media, format.catalogueTitle());
+            QCOMPARE(media.strOutFileExt(), format.extension());
+            QCOMPARE(OutputFormat::withCommandLineWord(format.commandLineWord().toUpper()),
+                     &format);
+            QCOMPARE(OutputFormat::withExtension(format.extension()), &format);
+            QCOMPARE(OutputFormat::all().at(format.index()).catalogueTitle(),
+                     format.catalogueTitle());
+        }
+        QCOMPARE(OutputFormat::withCommandLineWord(QStringLiteral("ogg")), nullptr);
+        // Names stored by earlier versions: any mention of AAC means AAC, anything else MP3.
+        QCOMPARE(OutputFormat::forStoredName(QStringLiteral("AAC Audio")).extension(), "m4a");
+        QCOMPARE(OutputFormat::forStoredName(QStringLiteral("Apple Lossless")).extension(), "mp3");
+        QCOMPARE(OutputFormat::forStoredName(QString()).extension(), "mp3");
     }
 
     // Every shipped row must be usable: a title, an extension, and codecs the encoder knows.
