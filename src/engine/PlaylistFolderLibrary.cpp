@@ -2,6 +2,7 @@
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "model/MVMediaInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -324,9 +325,23 @@ bool PlaylistFolderLibrary::renamePlaylist(const QString &oldFileName, const QSt
     return writeOrder(order, error);
 }
 
+QString PlaylistFolderLibrary::extinfLine(const QString &filePath)
+{
+    const MediaTags tags = MVMediaInfo::readTags(filePath);
+    QString shown = tags.title;
+    if (shown.isEmpty())
+        shown = QFileInfo(filePath).completeBaseName();
+    else if (!tags.artist.isEmpty())
+        shown = tags.artist + QStringLiteral(" - ") + tags.title;
+    const qint64 seconds = tags.duration > 0.0 ? qRound64(tags.duration) : -1;
+    // One line whatever the tags hold.
+    return QStringLiteral("#EXTINF:%1,%2").arg(seconds).arg(shown.simplified());
+}
+
 bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlist, QString *error)
 {
     QStringList entries;
+    QStringList infos;
     for (const QString &file : files) {
         if (file.isEmpty() || file.contains(QLatin1Char('\n')) ||
             file.contains(QLatin1Char('\r'))) {
@@ -334,6 +349,7 @@ bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlis
             return false;
         }
         entries.append(entryForFile(file));
+        infos.append(extinfLine(file));
     }
     QString playlistPath;
     QString title;
@@ -353,9 +369,10 @@ bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlis
         return false;
     }
     // Like a music application, adding to a playlist adds to the library too.
-    if (!appendEntries(libraryRecordPath(), QStringLiteral("Library"), entries, true, error))
+    if (!appendEntries(libraryRecordPath(), QStringLiteral("Library"), entries, infos, true, error))
         return false;
-    return playlistPath.isEmpty() || appendEntries(playlistPath, title, entries, false, error);
+    return playlistPath.isEmpty() ||
+           appendEntries(playlistPath, title, entries, infos, false, error);
 }
 
 bool PlaylistFolderLibrary::writeOrder(const QStringList &fileNames, QString *error)
@@ -366,8 +383,8 @@ bool PlaylistFolderLibrary::writeOrder(const QStringList &fileNames, QString *er
 }
 
 bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString &title,
-                                          const QStringList &entries, bool skipKnown,
-                                          QString *error)
+                                          const QStringList &entries, const QStringList &infos,
+                                          bool skipKnown, QString *error)
 {
     QByteArray bytes;
     QFile existing(m3uPath);
@@ -387,10 +404,11 @@ bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString 
 
     const QStringList known = skipKnown ? readEntries(m3uPath) : QStringList();
     bool changed = false;
-    for (const QString &entry : entries) {
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString &entry = entries.at(i);
         if (skipKnown && known.contains(entry))
             continue;
-        bytes += entry.toUtf8() + '\n';
+        bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
         changed = true;
     }
     if (!changed && existing.exists())

@@ -41,6 +41,11 @@ public:
     // The entry a playlist file holds for `filePath`: relative inside the Music folder.
     QString entryForFile(const QString &filePath) const;
 
+    // The extended M3U line a player shows for `filePath`: "#EXTINF:<seconds>,Artist - Title"
+    // from its tags, the file name without extension when it has no title (seconds -1 when
+    // unknown).
+    static QString extinfLine(const QString &filePath);
+
     // Playlist file names in the order of the user playlists.
     QStringList playlistFileOrder() const;
     // The entries of an M3U file (comment and blank lines left out).
@@ -58,8 +63,9 @@ public:
 
 private:
     bool writeOrder(const QStringList &fileNames, QString *error);
+    // Appends each entry after its line of `infos` (same length).
     bool appendEntries(const QString &m3uPath, const QString &title, const QStringList &entries,
-                       bool skipKnown, QString *error);
+                       const QStringList &infos, bool skipKnown, QString *error);
 
     QString m_folder;
 };

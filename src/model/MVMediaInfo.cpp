@@ -106,6 +106,45 @@ const AVStream *coverStream(const AVFormatContext *context)
     return first;
 }
 
+// Opens `path` as a plain file only, with its streams' parameters read; false on failure with the
+// reason in `error`.
+bool openInput(const QString &path, InputCloser &input, QString *error)
+{
+    // The "file:" prefix keeps a name such as "concat:x" or "http:y" from being taken for a
+    // protocol, and the white list keeps playlists inside the file from reaching anything else.
+    const QByteArray url = "file:" + QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    int status = avformat_open_input(&input.context, url.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (status < 0) {
+        input.context = nullptr; // freed by avformat_open_input on failure
+        *error = avErrorText(status);
+        return false;
+    }
+    status = avformat_find_stream_info(input.context, nullptr);
+    if (status < 0) {
+        *error = avErrorText(status);
+        return false;
+    }
+    return true;
+}
+
+QString tagOf(const AVFormatContext *context, const char *key)
+{
+    if (const AVDictionaryEntry *entry = av_dict_get(context->metadata, key, nullptr, 0))
+        return QString::fromUtf8(entry->value).trimmed();
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        if (const AVDictionaryEntry *entry = av_dict_get(stream->metadata, key, nullptr, 0))
+            return QString::fromUtf8(entry->value).trimmed();
+        break;
+    }
+    return QString();
+}
+
 bool fail(QString *error, const QString &path, const QString &reason)
 {
     qCDebug(lcModel) << "cannot probe" << path << ":" << reason;
@@ -133,21 +172,10 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
                     info.exists() ? QStringLiteral("not a regular file")
                                   : QStringLiteral("no such file"));
 
-    // The "file:" prefix keeps a name such as "concat:x" or "http:y" from being taken for a
-    // protocol, and the white list keeps playlists inside the file from reaching anything else.
-    const QByteArray url = "file:" + QFile::encodeName(info.absoluteFilePath());
-    AVDictionary *options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
     InputCloser input;
-    int status = avformat_open_input(&input.context, url.constData(), nullptr, &options);
-    av_dict_free(&options);
-    if (status < 0) {
-        input.context = nullptr; // freed by avformat_open_input on failure
-        return fail(error, path, avErrorText(status));
-    }
-    status = avformat_find_stream_info(input.context, nullptr);
-    if (status < 0)
-        return fail(error, path, avErrorText(status));
+    QString reason;
+    if (!openInput(path, input, &reason))
+        return fail(error, path, reason);
 
     const AVFormatContext *context = input.context;
     const AVCodecParameters *video = nullptr;
@@ -203,4 +231,23 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
     if (error)
         error->clear();
     return true;
+}
+
+MediaTags MVMediaInfo::readTags(const QString &path)
+{
+    FFMpegInit();
+    MediaTags tags;
+    if (!QFileInfo(path).isFile())
+        return tags;
+    InputCloser input;
+    QString reason;
+    if (!openInput(path, input, &reason)) {
+        qCDebug(lcModel) << "cannot read the tags of" << path << ":" << reason;
+        return tags;
+    }
+    tags.artist = tagOf(input.context, "artist");
+    tags.title = tagOf(input.context, "title");
+    tags.duration = input.context->duration > 0 ? secondsOf(input.context->duration)
+                                                : longestStreamDuration(input.context);
+    return tags;
 }

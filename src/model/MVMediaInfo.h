@@ -4,6 +4,15 @@
 
 class MVMediaInfoItem;
 
+// What a player shows for a file: its "artist" and "title" tags (empty when absent) and its
+// duration in seconds (0 when unknown).
+struct MediaTags
+{
+    QString artist;
+    QString title;
+    double duration = 0.0;
+};
+
 // Prepares the media library for probing: silences its log output. Safe to call more than once
 // and from any thread; dumpMediaInfo calls it too, so probing works even when nobody did.
 void FFMpegInit();
@@ -20,4 +29,8 @@ public:
     // regular file, empty, corrupt) leaves zeros; then false is returned with a reason in
     // `error` when given.
     static bool dumpMediaInfo(MVMediaInfoItem *item, QString *error = nullptr);
+
+    // The tags and duration of the regular file at `path`: file-level tags first, then those of
+    // the first audio stream (where Ogg keeps its comments). Empty for a file that cannot be read.
+    static MediaTags readTags(const QString &path);
 };

@@ -1,4 +1,5 @@
 #include "Shared/GlobalFun.h"
+#include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "engine/PlaylistFolderLibrary.h"
 #include "engine/ScriptBridgeHelper.h"
@@ -63,6 +64,38 @@ private slots:
         // Every synced file is in the library too.
         QCOMPARE(PlaylistFolderLibrary::readEntries(library().libraryRecordPath()),
                  entriesOf("Road Trip"));
+    }
+
+    // Players show the "#EXTINF" line instead of the bare path: tags when there are any, the
+    // file name otherwise; the library record and the playlist both carry it.
+    void entriesCarryTheirLengthAndTitle()
+    {
+        QVERIFY(QDir().mkpath(music() + "/Converted"));
+        const QString both = music() + "/Converted/a.ogg";
+        const QString titleOnly = music() + "/Converted/b.flac";
+        const QString bare = music() + "/Converted/02 Bare Song.flac";
+        QVERIFY(TestAudio::makeOgg(both, 3, {{"ARTIST", "The Band"}, {"TITLE", "First Light"}}));
+        QVERIFY(TestAudio::makeFlac(titleOnly, 2, {{"TITLE", "Alone"}}));
+        QVERIFY(TestAudio::makeFlac(bare, 2));
+        for (const QString &file : {both, titleOnly, bare})
+            QCOMPARE(sync("Titles", file), QString());
+
+        const QStringList expected{"#EXTINF:3,The Band - First Light",
+                                   "Converted/a.ogg",
+                                   "#EXTINF:2,Alone",
+                                   "Converted/b.flac",
+                                   "#EXTINF:2,02 Bare Song",
+                                   "Converted/02 Bare Song.flac"};
+        for (const QString &path : {music() + "/Titles.m3u8", library().libraryRecordPath()}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+            QCOMPARE(lines.mid(2, 6), expected);
+        }
+        QCOMPARE(entriesOf("Titles"), QStringList({"Converted/a.ogg", "Converted/b.flac",
+                                                   "Converted/02 Bare Song.flac"}));
+        // A file that cannot be read still gets a line: no length, its name.
+        QCOMPARE(PlaylistFolderLibrary::extinfLine("/nowhere/x.mp3"), QString("#EXTINF:-1,x"));
     }
 
     void matchesNamesExactlyAndPutsNewPlaylistsFirst()
