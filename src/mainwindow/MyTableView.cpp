@@ -165,6 +165,9 @@ void MyTableView::dragEnterEvent(QDragEnterEvent *event)
 
 void MyTableView::dragMoveEvent(QDragMoveEvent *event)
 {
+    // The base class starts the auto-scroll near the edges of a long list; the verdict on the
+    // drop is ours.
+    QTableView::dragMoveEvent(event);
     validateDrag(event);
 }
 
@@ -177,6 +180,7 @@ void MyTableView::dragLeaveEvent(QDragLeaveEvent *event)
 
 void MyTableView::dropEvent(QDropEvent *event)
 {
+    stopAutoScroll();
     setDropIndicatorRow(-1);
     const MyTableViewDropPosition position = dropPositionAt(event->position().toPoint());
     const bool taken =
