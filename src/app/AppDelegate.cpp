@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "mainwindow/MainWndController.h"
+#include "mainwindow/MediaListModel.h"
 #include "model/MVMediaInfo.h"
 #include "preferences/CustomSettingViewCtl.h"
 #include "preferences/PrefsWindowController.h"
@@ -8,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QWidget>
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -32,6 +34,15 @@ void AppDelegate::buildPreferencesWindow()
 {
     m_trustedPane = std::make_unique<TrustedPathsPane>();
     m_settingsPane = std::make_unique<CustomSettingViewCtl>();
+    if (MainWndController *main = MainWndController::sharedInstance()) {
+        const QPointer<MainWndController> window(main);
+        m_settingsPane->setWaitingItems(
+            [window] { return window ? window->waitingItems() : QList<LSMediaPtr>(); },
+            [window] {
+                if (window)
+                    window->listModel()->refreshAll();
+            });
+    }
     const QList<PrefsViewController *> panes{m_settingsPane.get(), m_trustedPane.get()};
     m_preferWndCtl = std::make_unique<PrefsWindowController>(
         panes, QCoreApplication::translate("AppDelegate", "Preferences"));

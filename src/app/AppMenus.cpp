@@ -60,12 +60,8 @@ void addFileMenu(MainWndController &window)
     QMenu *menu = window.menuBar()->addMenu(tr("&File"));
     window.importAction()->setShortcut(QKeySequence::Open);
     menu->addAction(window.importAction());
-    QAction *start =
-        menu->addAction(tr("Start Converting"), &window, &MainWndController::startConvertDown);
-    start->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menu->addAction(window.startAction());
     menu->addAction(window.stopAction());
-    QObject::connect(menu, &QMenu::aboutToShow, &window,
-                     [&window, start] { start->setEnabled(window.btnStart()->isEnabled()); });
     menu->addSeparator();
     menu->addAction(window.revealAction());
     menu->addAction(window.deleteAction());

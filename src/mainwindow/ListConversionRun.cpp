@@ -91,6 +91,16 @@ void ListConversionRun::cancelItems(const QList<LSMediaPtr> &items)
     }
 }
 
+QSet<const LSMedia *> ListConversionRun::heldItems() const
+{
+    QSet<const LSMedia *> held;
+    for (const OperationPtr &operation : m_queue->operations()) {
+        if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
+            held.insert(conversion->mediaToConvert().get());
+    }
+    return held;
+}
+
 void ListConversionRun::refreshTableProgress()
 {
     emit ticked();

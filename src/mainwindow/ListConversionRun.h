@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <memory>
 
@@ -43,6 +44,9 @@ public:
     // Cancels the conversions of `items` (rows leaving the list): a running encoder is stopped
     // and its temporary removed, a waiting one never starts.
     void cancelItems(const QList<LSMediaPtr> &items);
+
+    // The items whose conversions are queued or running; their settings must not change.
+    QSet<const LSMedia *> heldItems() const;
 
     // One tick: ticked(), then, when nothing waits or runs any more, the end of the run.
     void refreshTableProgress();

@@ -14,6 +14,8 @@
 #include "mainwindow/ProblemBar.h"
 #include "mainwindow/ProgressItemDelegate.h"
 #include "mainwindow/SegmentedControl.h"
+#include "model/MediaItemBuilder.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/TrustedFolders.h"
@@ -29,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -56,6 +59,8 @@ MainWndController::MainWndController(QWidget *parent)
 
     m_tableView->setReloadDelegate(this);
     m_tableView->setDropDelegate(this);
+    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { m_formatAction->setEnabled(!waitingAmong(selectedItems()).isEmpty()); });
     m_tableView->reloadData();
 
     UserDefaults &prefs = UserDefaults::standard();
@@ -153,6 +158,10 @@ void MainWndController::buildWindow()
     QHeaderView *header = m_tableView->horizontalHeader();
     header->setSectionResizeMode(MediaListModel::TitleColumn, QHeaderView::Stretch);
     header->resizeSection(MediaListModel::DurationColumn, 90);
+    header->resizeSection(MediaListModel::FormatColumn, 70);
+    // Clicking a header sorts the rows themselves; a run converts them in the order shown.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    m_tableView->setSortingEnabled(true);
     header->resizeSection(MediaListModel::ProgressColumn, 140);
     column->addWidget(m_tableView, 1);
 
@@ -204,6 +213,9 @@ void MainWndController::buildWindow()
     m_importAction = new QAction(tr("Import..."), this);
     m_importAction->setShortcut(QKeySequence::Open);
     connect(m_importAction, &QAction::triggered, this, &MainWndController::importDown);
+    m_startAction = new QAction(tr("Start Converting"), this);
+    m_startAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(m_startAction, &QAction::triggered, this, &MainWndController::startConvertDown);
     m_deleteAction = new QAction(tr("Delete"), this);
     connect(m_deleteAction, &QAction::triggered, this, &MainWndController::deleteDown);
     m_clearAction = new QAction(tr("Clear"), this);
@@ -214,12 +226,23 @@ void MainWndController::buildWindow()
     m_stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
     m_stopAction->setEnabled(false);
     connect(m_stopAction, &QAction::triggered, this, &MainWndController::stopConvertDown);
-    addActions({m_importAction, m_deleteAction, m_clearAction, m_revealAction, m_stopAction});
+    addActions({m_importAction, m_startAction, m_deleteAction, m_clearAction, m_revealAction,
+                m_stopAction});
 
     m_showOutputAction = new QAction(tr("Show Encoder Output"), this);
     connect(m_showOutputAction, &QAction::triggered, this,
             [this] { showEncoderOutput(m_tableView->currentIndex().row()); });
     m_tableView->addAction(m_showOutputAction);
+    m_formatAction = new QAction(tr("Set Output Format"), this);
+    auto *formats = new QMenu(this);
+    for (const OutputFormat &format : OutputFormat::all()) {
+        QAction *choice = formats->addAction(format.paneLabel());
+        const QString title = format.catalogueTitle();
+        connect(choice, &QAction::triggered, this,
+                [this, title] { setOutputFormatOfSelection(title); });
+    }
+    m_formatAction->setMenu(formats);
+    m_tableView->addAction(m_formatAction);
     m_tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     m_aboutMenu = new QAction(this);
@@ -262,8 +285,14 @@ void MainWndController::refreshButtonState()
     const int row = m_tableView->currentIndex().row();
     const LSMediaPtr current = m_model->itemAt(row);
     m_showOutputAction->setEnabled(current && !current->strEncoderOutput().isEmpty());
+    m_formatAction->setEnabled(!waitingAmong(selectedItems()).isEmpty());
+    refreshActionStates();
+}
 
+void MainWndController::refreshActionStates()
+{
     m_importAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Import));
+    m_startAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Start));
     m_deleteAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Delete));
     m_clearAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Clear));
     m_revealAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Reveal));
@@ -272,10 +301,12 @@ void MainWndController::refreshButtonState()
 bool MainWndController::validateUserInterfaceItem(UserInterfaceAction action) const
 {
     switch (action) {
+    case UserInterfaceAction::Start:
     case UserInterfaceAction::Delete:
     case UserInterfaceAction::Clear:
     case UserInterfaceAction::Reveal:
-        return !m_model->items().isEmpty();
+        // As the buttons: nothing to act on, or a run that holds the list.
+        return !m_model->items().isEmpty() && !isConverting();
     default:
         return true;
     }
@@ -304,6 +335,8 @@ void MainWndController::insertLoadedItems(const QList<LSMediaPtr> &items)
     const int at =
         m_model->insertItems(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))), items);
     m_currentIndex = at + items.size();
+    // New rows land where they were dropped: the list is no longer sorted by a column.
+    m_tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     QList<ProblemBar::Problem> problems;
     for (const LSMediaPtr &media : items) {
         const QString problem = media->strInputProblem();
@@ -380,6 +413,54 @@ void MainWndController::removeItems(const QList<LSMediaPtr> &items)
     }
 }
 
+QList<LSMediaPtr> MainWndController::waitingItems() const
+{
+    return waitingAmong(m_model->items());
+}
+
+QList<LSMediaPtr> MainWndController::waitingAmong(const QList<LSMediaPtr> &items) const
+{
+    const QSet<const LSMedia *> held =
+        isConverting() ? m_run->heldItems() : QSet<const LSMedia *>();
+    QList<LSMediaPtr> waiting;
+    for (const LSMediaPtr &media : items) {
+        if (media->eumCvtState() == LSMedia::CvtStatePending && !held.contains(media.get()))
+            waiting.append(media);
+    }
+    return waiting;
+}
+
+QList<LSMediaPtr> MainWndController::selectedItems() const
+{
+    QList<LSMediaPtr> selected;
+    if (!m_tableView->selectionModel())
+        return selected;
+    for (const QModelIndex &index : m_tableView->selectionModel()->selectedRows()) {
+        if (const LSMediaPtr media = m_model->itemAt(index.row()))
+            selected.append(media);
+    }
+    return selected;
+}
+
+void MainWndController::setOutputFormatOfSelection(const QString &title)
+{
+    for (const LSMediaPtr &media : waitingAmong(selectedItems()))
+        MediaItemBuilder::setOutputFormat(*media, title);
+    reloadList();
+}
+
+QList<LSMediaPtr> MainWndController::itemsToConvert() const
+{
+    if (!UserDefaults::standard().boolForKey(PrefKeys::AppSkipFinished))
+        return m_model->items();
+    QList<LSMediaPtr> unfinished;
+    for (const LSMediaPtr &media : m_model->items()) {
+        if (media->eumCvtState() != LSMedia::CvtStateFinished)
+            unfinished.append(media);
+    }
+    return unfinished;
+}
+
 void MainWndController::revealFinderDown()
 {
     QItemSelectionModel *selection = m_tableView->selectionModel();
@@ -402,14 +483,14 @@ void MainWndController::startConvertDown()
     if (!outputFolderReady())
         return;
     m_stopRequested = false;
-    for (const LSMediaPtr &media : m_model->items())
+    const QList<LSMediaPtr> items = itemsToConvert();
+    for (const LSMediaPtr &media : items)
         media->clearConversionNotes();
-    m_progress.start(m_model->items());
+    m_progress.start(items);
     m_runClock.start();
     m_overallBar->setValue(0);
     m_overallBar->show();
-    m_run->start(m_model->items(),
-                 UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
+    m_run->start(items, UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
     m_btnStart->setToolTip(tr("Converting..."));
     m_btnStart->setEnabled(false);
     m_btnStop->setEnabled(true);
@@ -418,6 +499,7 @@ void MainWndController::startConvertDown()
     m_segmentCtl->setSegmentEnabled(SegmentDelete, false);
     m_segmentCtl->setSegmentEnabled(SegmentClear, false);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, false);
+    refreshActionStates();
 }
 
 bool MainWndController::outputFolderReady()

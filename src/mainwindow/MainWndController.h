@@ -63,7 +63,8 @@ public:
     // way for paths given on the command line or handed over by a later start.
     void importPaths(const QStringList &paths);
 
-    // Enabled state of a menu entry: delete, clear and reveal need at least one row.
+    // Enabled state of a menu entry or button: start, delete, clear and reveal need at least one
+    // row and no run in progress; import is always possible.
     bool validateUserInterfaceItem(UserInterfaceAction action) const;
 
     // Widgets and parts, for the menus of the application and for tests.
@@ -76,8 +77,10 @@ public:
     ProblemBar *problemBar() const { return m_problemBar; }
     MediaListModel *listModel() const { return m_model; }
     const QList<LSMediaPtr> &items() const;
-    // Menu entries, enabled by validateUserInterfaceItem() after every reload.
+    // Menu entries, enabled by validateUserInterfaceItem() whenever the list or the run changes,
+    // so their shortcuts follow too.
     QAction *importAction() const { return m_importAction; }
+    QAction *startAction() const { return m_startAction; }
     QAction *deleteAction() const { return m_deleteAction; }
     QAction *clearAction() const { return m_clearAction; }
     QAction *revealAction() const { return m_revealAction; }
@@ -93,6 +96,13 @@ public:
 
     // Batches still being loaded.
     int pendingLoads() const;
+
+    // Rows whose output settings may still change: pending and not held by a run.
+    QList<LSMediaPtr> waitingItems() const;
+    // Gives the selected waiting rows the output format titled `title` (a catalogue title).
+    void setOutputFormatOfSelection(const QString &title);
+    // Row command: a menu of the output formats for the selected waiting rows.
+    QAction *formatAction() const { return m_formatAction; }
 
     // The folder dialog used when the output folder is missing and the user chooses another;
     // tests pick a folder without a dialog.
@@ -143,6 +153,7 @@ private:
     void buildWindow();
     void refreshByTargetType();
     void refreshButtonState();
+    void refreshActionStates();
     void reloadList();
     void insertLoadedItems(const QList<LSMediaPtr> &items);
     void endOfRun();
@@ -153,6 +164,11 @@ private:
     void askToStopAndQuit();
     void updateRunProgress();
     void removeItems(const QList<LSMediaPtr> &items);
+    QList<LSMediaPtr> waitingAmong(const QList<LSMediaPtr> &items) const;
+    QList<LSMediaPtr> selectedItems() const;
+    // The rows a start converts: all of them, or, with "Skip finished files when starting again",
+    // those not finished.
+    QList<LSMediaPtr> itemsToConvert() const;
     static QStringList droppedPaths(const QMimeData *data);
 
     MyTableView *m_tableView = nullptr;
@@ -165,6 +181,7 @@ private:
     bool m_quitAfterRun = false;
     bool m_stopRequested = false;
     QAction *m_showOutputAction = nullptr;
+    QAction *m_formatAction = nullptr;
     QProgressBar *m_overallBar = nullptr;
     ProblemBar *m_problemBar = nullptr;
     RunProgress m_progress;
@@ -177,6 +194,7 @@ private:
     ListConversionRun *m_run = nullptr;
     FolderPanel::Chooser m_chooseFolder = FolderPanel::chooseFolders;
     QAction *m_importAction = nullptr;
+    QAction *m_startAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QAction *m_clearAction = nullptr;
     QAction *m_revealAction = nullptr;

@@ -12,6 +12,52 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+
+namespace {
+
+// The run of digits or of other characters that starts at `from`.
+QStringView chunkAt(QStringView text, qsizetype from)
+{
+    const bool digits = text.at(from).isDigit();
+    qsizetype end = from;
+    while (end < text.size() && text.at(end).isDigit() == digits)
+        ++end;
+    return text.mid(from, end - from);
+}
+
+int compareNumbers(QStringView a, QStringView b)
+{
+    while (a.size() > 1 && a.front() == QLatin1Char('0'))
+        a = a.mid(1);
+    while (b.size() > 1 && b.front() == QLatin1Char('0'))
+        b = b.mid(1);
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+} // namespace
+
+int MediaListModel::naturalCompare(QStringView a, QStringView b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const QStringView left = chunkAt(a, i);
+        const QStringView right = chunkAt(b, j);
+        const bool numbers = left.front().isDigit() && right.front().isDigit();
+        const int order =
+            numbers ? compareNumbers(left, right) : left.compare(right, Qt::CaseInsensitive);
+        if (order != 0)
+            return order < 0 ? -1 : 1;
+        i += left.size();
+        j += right.size();
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return 0;
+}
 
 MediaListModel::MediaListModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -63,11 +109,56 @@ QVariant MediaListModel::headerData(int section, Qt::Orientation orientation, in
         return QCoreApplication::translate("MediaListModel", "File");
     case DurationColumn:
         return QCoreApplication::translate("MediaListModel", "Duration");
+    case FormatColumn:
+        return QCoreApplication::translate("MediaListModel", "Format");
     case ProgressColumn:
         return QCoreApplication::translate("MediaListModel", "Progress");
     default:
         return QVariant();
     }
+}
+
+void MediaListModel::sort(int column, Qt::SortOrder order)
+{
+    if (m_aryItems.size() < 2 || column < 0 || column >= ColumnCount)
+        return;
+    const auto less = [&](const LSMediaPtr &a, const LSMediaPtr &b) {
+        switch (column) {
+        case DurationColumn:
+            return a->duration() < b->duration();
+        case ProgressColumn:
+            return a->eumCvtState() < b->eumCvtState();
+        case FormatColumn:
+            return a->strOutFileExt().compare(b->strOutFileExt(), Qt::CaseInsensitive) < 0;
+        default:
+            return naturalCompare(PathText::lastComponent(a->filePath()),
+                                  PathText::lastComponent(b->filePath())) < 0;
+        }
+    };
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Rows are sorted as their old numbers, so selections and the current row can follow.
+    QList<int> oldRows(m_aryItems.size());
+    std::iota(oldRows.begin(), oldRows.end(), 0);
+    std::stable_sort(oldRows.begin(), oldRows.end(), [&](int a, int b) {
+        return order == Qt::AscendingOrder ? less(m_aryItems.at(a), m_aryItems.at(b))
+                                           : less(m_aryItems.at(b), m_aryItems.at(a));
+    });
+    QList<int> newRowOf(oldRows.size());
+    QList<LSMediaPtr> sorted;
+    sorted.reserve(m_aryItems.size());
+    for (int row = 0; row < oldRows.size(); ++row) {
+        newRowOf[oldRows.at(row)] = row;
+        sorted.append(m_aryItems.at(oldRows.at(row)));
+    }
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(this->index(newRowOf.at(index.row()), index.column()));
+    m_aryItems = sorted;
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 LSMediaPtr MediaListModel::itemAt(int row) const
@@ -143,6 +234,8 @@ QString MediaListModel::columnIdentifier(int column)
         return QStringLiteral("title");
     case DurationColumn:
         return QStringLiteral("duration");
+    case FormatColumn:
+        return QStringLiteral("format");
     case ProgressColumn:
         return QStringLiteral("progress");
     default:
@@ -156,6 +249,8 @@ QString MediaListModel::cellText(const LSMedia &media, const QString &identifier
         return PathText::lastComponent(media.filePath());
     if (identifier == QLatin1String("duration"))
         return GlobalFun::getTimeStringBySecond(media.duration());
+    if (identifier == QLatin1String("format"))
+        return media.strOutFileExt().toUpper();
     if (identifier == QLatin1String("progress"))
         return progressText(media.eumCvtState(), media.dProgress());
     return QString();

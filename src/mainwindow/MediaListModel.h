@@ -14,7 +14,7 @@ class MediaListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { TitleColumn, DurationColumn, ProgressColumn, ColumnCount };
+    enum Column { TitleColumn, DurationColumn, FormatColumn, ProgressColumn, ColumnCount };
 
     explicit MediaListModel(QObject *parent = nullptr);
 
@@ -23,6 +23,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Reorders the items themselves, so a run converts them in the order shown: by name in
+    // natural order (2 before 10, case-insensitive), by duration, by state or by output format.
+    // Rows that compare equal keep their order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     const QList<LSMediaPtr> &items() const { return m_aryItems; }
     LSMediaPtr itemAt(int row) const;
@@ -35,12 +39,17 @@ public:
     // Tells the views that every cell may have changed (states and progress move on their own).
     void refreshAll();
 
+    // Orders names as people count: digit runs by their value ("2" before "10"), the rest
+    // without regard to case. Negative, 0 or positive.
+    static int naturalCompare(QStringView a, QStringView b);
+
     // The sum of every item's duration, in seconds.
     double totalDuration() const;
 
-    // Column identifiers: "title", "duration", "progress".
+    // Column identifiers: "title", "duration", "format", "progress".
     static QString columnIdentifier(int column);
     // The text of the cell of `media` in the column named `identifier`; empty for other names.
+    // The format cell names the output the row will get ("MP3", "M4A").
     static QString cellText(const LSMedia &media, const QString &identifier);
     // What the progress cell says beside its state: why a row failed, what a finished row's
     // warning is, why a waiting row will not convert.

@@ -27,6 +27,41 @@ QString inputProblem(MVMediaInfoItem &media)
     return QString();
 }
 
+void applyPreferences(LSMedia &media)
+{
+    const UserDefaults &prefs = UserDefaults::standard();
+    FormatUtils::sharedInstance()->fillMedia(&media,
+                                             OutputFormat::preferred(prefs).catalogueTitle());
+    media.setBSampeQuality(prefs.boolForKey(PrefKeys::BSameQuality));
+    if (!media.bSampeQuality()) {
+        media.setDAOSamplerate(prefs.doubleForKey(PrefKeys::DoubleSamepleRate));
+        media.setDAOBitrate(prefs.doubleForKey(PrefKeys::DoubleBitRate));
+    }
+}
+
+bool matchesPreferences(const LSMedia &media)
+{
+    const UserDefaults &prefs = UserDefaults::standard();
+    const bool sameQuality = prefs.boolForKey(PrefKeys::BSameQuality);
+    if (media.strFmtName() != OutputFormat::preferred(prefs).catalogueTitle() ||
+        media.bSampeQuality() != sameQuality)
+        return false;
+    return sameQuality ||
+           (media.dAOSamplerate() == prefs.doubleForKey(PrefKeys::DoubleSamepleRate) &&
+            media.dAOBitrate() == prefs.doubleForKey(PrefKeys::DoubleBitRate));
+}
+
+void setOutputFormat(LSMedia &media, const QString &title)
+{
+    const double sampleRate = media.dAOSamplerate();
+    const double bitRate = media.dAOBitrate();
+    FormatUtils::sharedInstance()->fillMedia(&media, title);
+    if (!media.bSampeQuality()) {
+        media.setDAOSamplerate(sampleRate);
+        media.setDAOBitrate(bitRate);
+    }
+}
+
 LSMediaPtr makeMedia(const QString &path, const QString &root)
 {
     auto media = std::make_shared<LSMedia>();
@@ -36,15 +71,7 @@ LSMediaPtr makeMedia(const QString &path, const QString &root)
     media->setStrInputProblem(inputProblem(*media));
     media->setDTrimLength(media->duration());
 
-    UserDefaults &prefs = UserDefaults::standard();
-    FormatUtils::sharedInstance()->fillMedia(media.get(),
-                                             OutputFormat::preferred(prefs).catalogueTitle());
-
-    media->setBSampeQuality(prefs.boolForKey(PrefKeys::BSameQuality));
-    if (!media->bSampeQuality()) {
-        media->setDAOSamplerate(prefs.doubleForKey(PrefKeys::DoubleSamepleRate));
-        media->setDAOBitrate(prefs.doubleForKey(PrefKeys::DoubleBitRate));
-    }
+    applyPreferences(*media);
     return media;
 }
 

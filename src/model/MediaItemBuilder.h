@@ -16,6 +16,15 @@ namespace MediaItemBuilder {
 // dropped or named and led to the file (its source root); empty means the file's own folder.
 LSMediaPtr makeMedia(const QString &path, const QString &root = QString());
 
+// Gives `media` the output format, sample rate, bit rate and same-quality choice that the
+// preferences ask for new items (as makeMedia does).
+void applyPreferences(LSMedia &media);
+// Whether `media` has the format and quality that applyPreferences() would give it.
+bool matchesPreferences(const LSMedia &media);
+// Gives `media` the output format titled `title` (a catalogue title), keeping its own quality
+// choice: with same quality off, its sample and bit rates stay.
+void setOutputFormat(LSMedia &media, const QString &title);
+
 // Probes `media` and answers why it will not convert: an empty file, one libavformat cannot read
 // (with its reason), one without an audio stream; empty when nothing speaks against it.
 QString inputProblem(MVMediaInfoItem &media);

@@ -27,6 +27,8 @@ inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};
 inline constexpr QLatin1String AppSupportVob{"AppSupportVob"};
 // Outputs mirror the folders below the folder that was dropped or named (off when missing).
 inline constexpr QLatin1String AppKeepFolderStructure{"AppKeepFolderStructureKey"};
+// Start leaves finished rows alone instead of converting them again (off when missing).
+inline constexpr QLatin1String AppSkipFinished{"AppSkipFinishedKey"};
 inline constexpr QLatin1String Guid{"guid"};
 inline constexpr QLatin1String Bookmarks{"BookmarksKey"};
 inline constexpr QLatin1String PrefsSelectedIdentifierView{"Prefs Selected Identifier View"};

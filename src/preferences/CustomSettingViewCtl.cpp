@@ -3,6 +3,7 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
+#include "model/MediaItemBuilder.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
@@ -10,6 +11,7 @@
 #include "model/UserDefaults.h"
 #include "preferences/PrefsImages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -18,8 +20,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -98,6 +102,7 @@ void CustomSettingViewCtl::buildControls()
     m_chkKeepFolders = new QCheckBox(tr("Keep folder structure"), this);
     m_chkKeepFolders->setToolTip(
         tr("Recreate the folders below a dropped folder inside the output folder"));
+    m_chkSkipFinished = new QCheckBox(tr("Skip finished files when starting again"), this);
     m_cmbSampleRate = new QComboBox(this);
     m_cmbSampleRate->setEditable(true);
     m_cmbSampleRate->addItems(kSampleRates);
@@ -163,6 +168,7 @@ void CustomSettingViewCtl::buildControls()
     folderLayout->addWidget(open);
     addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
     addRow(QString(), m_chkKeepFolders, nullptr);
+    addRow(QString(), m_chkSkipFinished, nullptr);
     grid->setColumnStretch(1, 1);
 
     auto *outer = new QVBoxLayout(this);
@@ -210,6 +216,7 @@ void CustomSettingViewCtl::awakeFromNib()
     if (hasValue(store, PrefKeys::AppKeepCoverArt))
         m_chkKeepCover->setChecked(store.boolForKey(PrefKeys::AppKeepCoverArt));
     m_chkKeepFolders->setChecked(store.boolForKey(PrefKeys::AppKeepFolderStructure));
+    m_chkSkipFinished->setChecked(store.boolForKey(PrefKeys::AppSkipFinished));
     if (hasValue(store, PrefKeys::BSameQuality))
         m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
     if (hasValue(store, PrefKeys::DoubleSamepleRate))
@@ -241,6 +248,7 @@ void CustomSettingViewCtl::awakeFromNib()
 bool CustomSettingViewCtl::commitEditing()
 {
     UserDefaults &store = UserDefaults::standard();
+    const QVariantList before = conversionSettings();
     const int formatIndex = qMax(0, m_pBtnFmts->currentIndex());
     store.setValue(PrefKeys::PreferedFormatName,
                    OutputFormat::all().at(formatIndex).catalogueTitle());
@@ -248,6 +256,7 @@ bool CustomSettingViewCtl::commitEditing()
     store.setValue(PrefKeys::BSameQuality, m_chkSameQuality->isChecked());
     store.setValue(PrefKeys::AppKeepCoverArt, m_chkKeepCover->isChecked());
     store.setValue(PrefKeys::AppKeepFolderStructure, m_chkKeepFolders->isChecked());
+    store.setValue(PrefKeys::AppSkipFinished, m_chkSkipFinished->isChecked());
     if (const auto rate = positiveRate(m_cmbSampleRate->currentText()))
         store.setValue(PrefKeys::DoubleSamepleRate, *rate);
     if (const auto rate = positiveRate(m_cmbBitRate->currentText()))
@@ -259,7 +268,68 @@ bool CustomSettingViewCtl::commitEditing()
     if (!m_lblOutputPath->text().isEmpty())
         store.setValue(PrefKeys::AppAudioOutputFolder, m_lblOutputPath->text());
     store.synchronize();
+    if (conversionSettings() != before)
+        askAboutWaitingItems();
     return true;
+}
+
+QVariantList CustomSettingViewCtl::conversionSettings() const
+{
+    const UserDefaults &store = UserDefaults::standard();
+    return {store.stringForKey(PrefKeys::PreferedFormatName),
+            store.boolForKey(PrefKeys::BSameQuality),
+            store.doubleForKey(PrefKeys::DoubleSamepleRate),
+            store.doubleForKey(PrefKeys::DoubleBitRate)};
+}
+
+void CustomSettingViewCtl::setWaitingItems(WaitingItems items, std::function<void()> changed)
+{
+    m_waitingItems = std::move(items);
+    m_waitingItemsChanged = std::move(changed);
+}
+
+// Rows keep the settings they were added with unless the user says otherwise, once per change.
+void CustomSettingViewCtl::askAboutWaitingItems()
+{
+    if (!m_waitingItems || m_applyQuestion)
+        return;
+    QList<LSMediaPtr> differing;
+    for (const LSMediaPtr &media : m_waitingItems()) {
+        if (!MediaItemBuilder::matchesPreferences(*media))
+            differing.append(media);
+    }
+    if (differing.isEmpty())
+        return;
+    QWidget *parent = window()->isVisible() ? window() : QApplication::activeWindow();
+    m_applyQuestion = new QMessageBox(
+        QMessageBox::Question, tr("Apply the new settings?"),
+        differing.size() == 1
+            ? tr("Apply the new settings to the waiting file?")
+            : tr("Apply the new settings to the %1 waiting files?").arg(differing.size()),
+        QMessageBox::NoButton, parent);
+    m_applyQuestion->setObjectName(QStringLiteral("applyToWaitingFiles"));
+    m_applyQuestion->setInformativeText(
+        tr("They were added with the settings of that time. Keep leaves them as they are."));
+    QPushButton *apply = m_applyQuestion->addButton(tr("Apply"), QMessageBox::AcceptRole);
+    m_applyQuestion->addButton(tr("Keep"), QMessageBox::RejectRole);
+    m_applyQuestion->setDefaultButton(apply);
+    m_applyQuestion->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    m_applyQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_applyQuestion, &QMessageBox::finished, this, [this, apply, differing] {
+        if (m_applyQuestion->clickedButton() != apply)
+            return;
+        // Rows that started converting meanwhile keep what they run with.
+        QSet<const LSMedia *> waiting;
+        for (const LSMediaPtr &media : m_waitingItems())
+            waiting.insert(media.get());
+        for (const LSMediaPtr &media : differing) {
+            if (waiting.contains(media.get()))
+                MediaItemBuilder::applyPreferences(*media);
+        }
+        if (m_waitingItemsChanged)
+            m_waitingItemsChanged();
+    });
+    m_applyQuestion->open();
 }
 
 void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)

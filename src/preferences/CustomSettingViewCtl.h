@@ -3,8 +3,13 @@
 #include "preferences/FolderPanel.h"
 #include "preferences/PrefsViewController.h"
 
+#include "model/LSMedia.h"
+
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +25,9 @@ class QPushButton;
 // The controls are filled from the preferences store when the pane is created and written back
 // by commitEditing() (leaving the pane or closing the window), which also gives the running
 // conversion queue its new width at once. Rates that are empty, not numbers or not above 0, and
-// an empty playlist name or folder, are not stored: the previous value stays.
+// an empty playlist name or folder, are not stored: the previous value stays. A commit that
+// changes the format, a rate or the same-quality choice asks once whether rows still waiting in
+// the list take the new settings (Apply) or keep theirs (Keep).
 // Thread: main thread.
 class CustomSettingViewCtl : public QWidget, public PrefsViewController
 {
@@ -38,6 +45,12 @@ public:
 
     // Replaces the output folder dialog (tests pick folders without one).
     void setFolderChooser(FolderPanel::Chooser chooser);
+    // The rows whose settings may still change (waiting, not held by a run), and what to call
+    // once the pane changed them; the main window supplies both. Without them nothing is asked.
+    using WaitingItems = std::function<QList<LSMediaPtr>()>;
+    void setWaitingItems(WaitingItems items, std::function<void()> changed);
+    // The open "apply to waiting files" question; null when none is open.
+    QMessageBox *applyQuestion() const { return m_applyQuestion; }
 
     // The help texts of the four help buttons, in order.
     static QString helpText(int index);
@@ -47,6 +60,7 @@ public:
     QCheckBox *chkSameQuality() const { return m_chkSameQuality; }
     QCheckBox *chkKeepCover() const { return m_chkKeepCover; }
     QCheckBox *chkKeepFolders() const { return m_chkKeepFolders; }
+    QCheckBox *chkSkipFinished() const { return m_chkSkipFinished; }
     QComboBox *cmbSampleRate() const { return m_cmbSampleRate; }
     QComboBox *cmbBitRate() const { return m_cmbBitRate; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
@@ -70,12 +84,16 @@ private:
     void buildControls();
     void awakeFromNib();
     void showHelp(int index, QObject *sender);
+    // The stored format, rates and same-quality choice, to see whether a commit changed them.
+    QVariantList conversionSettings() const;
+    void askAboutWaitingItems();
 
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
     QCheckBox *m_chkSameQuality = nullptr;
     QCheckBox *m_chkKeepCover = nullptr;
     QCheckBox *m_chkKeepFolders = nullptr;
+    QCheckBox *m_chkSkipFinished = nullptr;
     QComboBox *m_cmbSampleRate = nullptr;
     QComboBox *m_cmbBitRate = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;
@@ -87,4 +105,7 @@ private:
     QList<QPushButton *> m_helpButtons;
 
     FolderPanel::Chooser m_folderChooser;
+    WaitingItems m_waitingItems;
+    std::function<void()> m_waitingItemsChanged;
+    QPointer<QMessageBox> m_applyQuestion;
 };

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,6 +46,7 @@ private slots:
     void dropOntoRowIsRefused();
     void onlySupportedPathsAreKept_data();
     void onlySupportedPathsAreKept();
+    void draggingNearTheLowerEdgeScrollsALongList();
     void deleteKeysRemoveSelectedRowsAndSpaceDoesNothing();
     void buttonsStatusLineAndPromptFollowTheList();
     void revealShowsTheSelectedFile();
@@ -347,6 +349,27 @@ void TestMainWindowDrops::deleteKeysRemoveSelectedRowsAndSpaceDoesNothing()
     QCOMPARE(m_window->items().size(), 2);
 }
 
+void TestMainWindowDrops::draggingNearTheLowerEdgeScrollsALongList()
+{
+    QList<LSMediaPtr> many;
+    for (int i = 0; i < 300; ++i) {
+        auto media = std::make_shared<LSMedia>();
+        media->setFilePath(QStringLiteral("/music/%1.flac").arg(i));
+        many.append(media);
+    }
+    m_window->listModel()->insertItems(0, many);
+    MyTableView *view = m_window->tableView();
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(sample(QStringLiteral("scroll.flac")))});
+    const QPoint nearBottom(view->viewport()->width() / 2, view->viewport()->height() - 4);
+    QVERIFY(hover(view, &mime, nearBottom));
+    QTRY_VERIFY(view->verticalScrollBar()->value() > 0);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(view->viewport(), &leave);
+}
+
 void TestMainWindowDrops::buttonsStatusLineAndPromptFollowTheList()
 {
     SegmentedControl *segments = m_window->segmentCtl();
@@ -362,10 +385,19 @@ void TestMainWindowDrops::buttonsStatusLineAndPromptFollowTheList()
         QCOMPARE(m_window->validateUserInterfaceItem(Action::Clear), any);
         QCOMPARE(m_window->validateUserInterfaceItem(Action::Reveal), any);
         QVERIFY(m_window->validateUserInterfaceItem(Action::Import));
+        // The menu entries (and their shortcuts) follow without their menu being opened.
+        QCOMPARE(m_window->startAction()->isEnabled(), any);
+        QCOMPARE(m_window->deleteAction()->isEnabled(), any);
+        QCOMPARE(m_window->clearAction()->isEnabled(), any);
+        QCOMPARE(m_window->revealAction()->isEnabled(), any);
+        QVERIFY(m_window->importAction()->isEnabled());
         QCOMPARE(prompt->isVisible(), !any);
     };
 
     checkIdleControls(false);
+    // Ctrl+R on the empty list starts nothing (and so opens no output folder).
+    m_window->startAction()->trigger();
+    QVERIFY(!m_window->isConverting());
     QCOMPARE(m_window->lblStatus()->text(), QString());
     QCOMPARE(m_window->btnStart()->toolTip(), QStringLiteral("Click to start!"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Wavelark"));
@@ -438,9 +470,15 @@ void TestMainWindowDrops::pathsGivenToTheProgramAreImportedInOrderAtTheTop()
     const QString third = sample(QStringLiteral("a.flac"));
     const QString skipped = m_scratch->filePath(QStringLiteral("notes.txt"));
     QFile(skipped).open(QIODevice::WriteOnly);
+    m_window->clearDown();
+    QVERIFY(!m_window->startAction()->isEnabled());
 
     m_window->importPaths({first, m_scratch->filePath(QStringLiteral("given")), skipped, third});
-    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 4, kLoadTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 3, kLoadTimeoutMs);
+    QCOMPARE(paths(), QStringList({first, second, third}));
+    // Imported into an empty list: Ctrl+R works without the File menu having been opened.
+    QVERIFY(m_window->startAction()->isEnabled());
+    dropAndWait({existing}, QPoint(20, m_window->tableView()->viewport()->height() - 4), 4);
     QCOMPARE(paths(), QStringList({first, second, third, existing}));
 }
 

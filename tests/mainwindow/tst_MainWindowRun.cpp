@@ -64,6 +64,7 @@ private slots:
     void queueWidthFollowsThePreference();
     void missingOutputFolderIsAskedAbout();
     void failedPlaylistStepShowsOnTheRow();
+    void finishedRowsAreSkippedOnlyWhenAsked();
 
 private:
     QStringList makeFiles(const QString &stem, int count);
@@ -132,6 +133,13 @@ void TestMainWindowRun::checkControlsDuringRun()
     QVERIFY(m_window->segmentCtl()->isSegmentEnabled(0));
     for (int segment = 1; segment <= 3; ++segment)
         QVERIFY(!m_window->segmentCtl()->isSegmentEnabled(segment));
+    // The menu entries match the buttons: only import and stop are open during a run.
+    QVERIFY(!m_window->startAction()->isEnabled());
+    QVERIFY(!m_window->deleteAction()->isEnabled());
+    QVERIFY(!m_window->clearAction()->isEnabled());
+    QVERIFY(!m_window->revealAction()->isEnabled());
+    QVERIFY(m_window->importAction()->isEnabled());
+    QVERIFY(m_window->stopAction()->isEnabled());
 }
 
 void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
@@ -190,6 +198,8 @@ void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
     QCOMPARE(m_window->btnStart()->toolTip(), QStringLiteral("Click to start!"));
     for (int segment = 0; segment <= 3; ++segment)
         QVERIFY(m_window->segmentCtl()->isSegmentEnabled(segment));
+    QVERIFY(m_window->startAction()->isEnabled());
+    QVERIFY(m_window->deleteAction()->isEnabled());
     QCOMPARE(m_workspace.opened, QList<QUrl>{QUrl::fromLocalFile(outputFolder)});
     // Later ticks would open it again if the timer had kept running.
     QTest::qWait(3 * 500);
@@ -292,6 +302,42 @@ void TestMainWindowRun::missingOutputFolderIsAskedAbout()
 }
 
 // Converted, but the library refused the output: the row says failed and why.
+// Start converts every row again unless "Skip finished files when starting again" is on.
+void TestMainWindowRun::finishedRowsAreSkippedOnlyWhenAsked()
+{
+    UserDefaults &store = UserDefaults::standard();
+    const QString out = m_scratch->filePath(QStringLiteral("skip-out"));
+    QVERIFY(QDir().mkpath(out));
+    store.setValue(PrefKeys::AppAudioOutputFolder, out);
+    const QStringList files = makeFiles(QStringLiteral("again"), 2);
+    loadAndWait(files);
+    auto runAndWait = [this] {
+        QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+        m_window->startConvertDown();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+    };
+    auto outputs = [&out] { return QDir(out).entryList(QDir::Files, QDir::Name); };
+
+    runAndWait();
+    QCOMPARE(outputs(), QStringList({"again0.mp3", "again1.mp3"}));
+
+    // A file added later is the only one converted; the finished rows stay finished.
+    store.setValue(PrefKeys::AppSkipFinished, true);
+    const QStringList later = makeFiles(QStringLiteral("later"), 1);
+    m_window->loadMediasWithPaths(later, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 3, 60000);
+    runAndWait();
+    QCOMPARE(outputs(), QStringList({"again0.mp3", "again1.mp3", "later0.mp3"}));
+    for (const LSMediaPtr &media : m_window->items())
+        QCOMPARE(media->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+
+    // Off (the default): every row again, under numbered names.
+    store.removeObjectForKey(PrefKeys::AppSkipFinished);
+    runAndWait();
+    QCOMPARE(outputs().size(), 6);
+    QVERIFY(outputs().contains("again0(1).mp3"));
+}
+
 void TestMainWindowRun::failedPlaylistStepShowsOnTheRow()
 {
     UserDefaults &store = UserDefaults::standard();
