@@ -141,10 +141,34 @@ void showFailedTooltip(MainWndController &window, QPixmap &shot)
     QToolTip::hideText();
 }
 
+// A dropped album sorted by name in natural order, two rows set to M4A from the context menu.
+bool sortedList(MainWndController &window, const QString &media)
+{
+    const QStringList names{QStringLiteral("10 Encore"),   QStringLiteral("2 Slow Tide"),
+                            QStringLiteral("bonus Demo"),  QStringLiteral("1 Harbour Lights"),
+                            QStringLiteral("Album Intro"), QStringLiteral("3 Lantern Road")};
+    QStringList files;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString path = media + QLatin1Char('/') + names.at(i) + QStringLiteral(".flac");
+        if (TestAudio::makeFlac(path, 20.0 + 7.0 * double(i)))
+            files << path;
+    }
+    if (files.size() != names.size() || !load(window, files))
+        return false;
+    window.tableView()->sortByColumn(MediaListModel::TitleColumn, Qt::AscendingOrder);
+    QItemSelectionModel *selection = window.tableView()->selectionModel();
+    for (int row : {2, 3})
+        selection->select(window.listModel()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.setOutputFormatOfSelection(QStringLiteral("AAC Audio (m4a)"));
+    return true;
+}
+
 const Scene kScenes[] = {
     {"run-in-progress", "a run under way: rows, overall bar, files done and time left",
      runInProgress, nullptr},
     {"failed-row", "a failed row with its reason", failedRow, showFailedTooltip},
+    {"sorted-list", "a list sorted by name, with each row's output format", sortedList, nullptr},
 };
 
 bool shoot(const Scene &scene, const QString &folder)
