@@ -34,7 +34,7 @@ void AppDelegate::buildPreferencesWindow()
 {
     m_trustedPane = std::make_unique<TrustedPathsPane>();
     m_settingsPane = std::make_unique<CustomSettingViewCtl>();
-    if (MainWndController *main = MainWndController::sharedInstance()) {
+    if (auto *main = qobject_cast<MainWndController *>(m_window.data())) {
         const QPointer<MainWndController> window(main);
         m_settingsPane->setWaitingItems(
             [window] { return window ? window->waitingItems() : QList<LSMediaPtr>(); },
