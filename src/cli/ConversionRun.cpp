@@ -3,6 +3,7 @@
 #include "cli/CliInputs.h"
 #include "cli/ProgressDisplay.h"
 #include "engine/ConvertOperation.h"
+#include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
 #include "model/MediaItemBuilder.h"
 #include "model/PrefKeys.h"
@@ -43,10 +44,11 @@ ConversionRun::~ConversionRun()
 void ConversionRun::start(const QStringList &files, const QStringList &roots)
 {
     // Temporaries of conversions whose program was killed; those of running ones stay.
-    TemporaryOutput::removeStale(
-        UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
     m_pending = files;
     m_pendingRoots = roots.size() == files.size() ? roots : QStringList();
+    UserDefaults &store = UserDefaults::standard();
+    OutputLayout::removeStaleTemporaries(store.stringForKey(PrefKeys::AppAudioOutputFolder),
+                                         m_pendingRoots, files, OutputLayout::keepFolders(store));
     m_total = int(files.size());
     // Off a terminal the timer only watches for a reader of the output that went away.
     if (m_display->isLive())

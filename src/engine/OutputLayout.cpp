@@ -1,10 +1,12 @@
 #include "engine/OutputLayout.h"
 
+#include "engine/TemporaryOutput.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -47,6 +49,20 @@ QString OutputLayout::plannedPath(const LSMedia &item, const QString &outputFold
         folderFor(outputFolder, item.strSourceRoot(), item.filePath(), keepFolders);
     return folder + QLatin1Char('/') + item.strOutFileName() + QLatin1Char('.') +
            item.strOutFileExt();
+}
+
+int OutputLayout::removeStaleTemporaries(const QString &outputFolder, const QStringList &roots,
+                                         const QStringList &files, bool keepFolders)
+{
+    QSet<QString> folders{outputFolder};
+    if (keepFolders) {
+        for (qsizetype i = 0; i < files.size() && i < roots.size(); ++i)
+            folders.insert(folderFor(outputFolder, roots.at(i), files.at(i), true));
+    }
+    int removed = 0;
+    for (const QString &folder : std::as_const(folders))
+        removed += TemporaryOutput::removeStale(folder);
+    return removed;
 }
 
 bool OutputLayout::ensureFolder(const QString &outputFolder, const QString &folder)

@@ -16,7 +16,7 @@ class UserDefaults;
 // The paths are those a run would choose before numbering; the window, wavelark-cli and whatever
 // decides whether an output exists already all ask here.
 //
-// Thread: any. Only ensureFolder() touches the file system.
+// Thread: any. Only ensureFolder() and removeStaleTemporaries() touch the file system.
 class OutputLayout
 {
 public:
@@ -32,6 +32,12 @@ public:
     // The output path of `item` in `outputFolder`, not yet numbered: its folder (folderFor with
     // the item's source root), its output name and extension.
     static QString plannedPath(const LSMedia &item, const QString &outputFolder, bool keepFolders);
+
+    // Removes the temporaries that killed programs left in `outputFolder` and, when folders are
+    // kept, in each folder below it that the outputs of `files` (found below `roots`, same
+    // length) go into. Answers how many were removed.
+    static int removeStaleTemporaries(const QString &outputFolder, const QStringList &roots,
+                                      const QStringList &files, bool keepFolders);
 
     // Creates the folders between `outputFolder` and `folder`; the output folder itself must
     // exist already (a missing one is the user's to decide on). True when `folder` is there.

@@ -2,7 +2,9 @@
 
 #include "engine/ConvertOperation.h"
 #include "engine/OperationQueue.h"
+#include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
+#include "model/UserDefaults.h"
 
 #include <QTimer>
 
@@ -52,8 +54,16 @@ ListConversionRun::~ListConversionRun()
 
 void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &outputFolder)
 {
-    if (!outputFolder.isEmpty())
-        TemporaryOutput::removeStale(outputFolder);
+    if (!outputFolder.isEmpty()) {
+        QStringList roots;
+        QStringList files;
+        for (const LSMediaPtr &media : items) {
+            roots << media->strSourceRoot();
+            files << media->filePath();
+        }
+        OutputLayout::removeStaleTemporaries(outputFolder, roots, files,
+                                             OutputLayout::keepFolders(UserDefaults::standard()));
+    }
     m_isConverting = true;
     m_stopping = false;
     for (const LSMediaPtr &media : items)

@@ -337,6 +337,30 @@ private slots:
         QVERIFY(!QFileInfo::exists(missing));
     }
 
+    void staleTemporariesGoFromTheKeptFoldersToo()
+    {
+        QTemporaryDir out;
+        QVERIFY(QDir().mkpath(out.path() + "/A"));
+        QVERIFY(QDir().mkpath(out.path() + "/B"));
+        // Left by a program that was killed (no process has this id).
+        const QStringList left{out.path() + "/.wavelark-part-999999-0-x.mp3",
+                               out.path() + "/A/.wavelark-part-999999-1-01 Intro.mp3",
+                               out.path() + "/B/.wavelark-part-999999-2-01 Intro.mp3"};
+        for (const QString &path : left) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QStringList roots{"/in/Album", "/in/Album"};
+        const QStringList files{"/in/Album/A/01 Intro.flac", "/in/Album/A/02.flac"};
+
+        QCOMPARE(OutputLayout::removeStaleTemporaries(out.path(), roots, files, false), 1);
+        QVERIFY(QFileInfo::exists(left.at(1)));
+        // Only the folders this run writes into are looked at.
+        QCOMPARE(OutputLayout::removeStaleTemporaries(out.path(), roots, files, true), 1);
+        QVERIFY(!QFileInfo::exists(left.at(1)));
+        QVERIFY(QFileInfo::exists(left.at(2)));
+    }
+
     void reservedOutputIsNumberedAndNeverOverwritten()
     {
         QTemporaryDir folder;
