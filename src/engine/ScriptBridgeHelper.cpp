@@ -27,11 +27,18 @@ std::unique_ptr<MusicApplication> openApplication()
     return std::make_unique<PlaylistFolderLibrary>(PlaylistFolderLibrary::defaultMusicFolder());
 }
 
-void fail(QString *error, const QString &text)
+void fail(QString *error, const QString &text, const QString &reason = QString())
 {
     qCWarning(lcEngine, "%s", qUtf8Printable(text));
     if (error)
-        *error = text;
+        *error = reason.isEmpty() ? text : reason;
+}
+
+// The log line keeps its spelling (log readers match it); the reason shown to the user names
+// what this system has.
+QString noLibraryReason()
+{
+    return QStringLiteral("could not find the music library (the playlists in the Music folder)");
 }
 
 } // namespace
@@ -51,7 +58,7 @@ void ScriptBridgeHelper::syncItunesLibrary(const QString &playlistName, const QS
 
     const std::unique_ptr<MusicApplication> application = openApplication();
     if (!application) {
-        fail(error, QStringLiteral("could not find iTunes library"));
+        fail(error, QStringLiteral("could not find iTunes library"), noLibraryReason());
         return;
     }
     if (!application->isRunning())
@@ -65,7 +72,7 @@ void ScriptBridgeHelper::syncItunesLibrary(const QString &playlistName, const QS
         }
     }
     if (!library) {
-        fail(error, QStringLiteral("could not find iTunes library"));
+        fail(error, QStringLiteral("could not find iTunes library"), noLibraryReason());
         return;
     }
 

@@ -304,6 +304,9 @@ QVariant MediaListModel::noteIcon(const LSMedia &media)
 
 QString MediaListModel::progressText(qint32 state, float progress)
 {
+    // The state texts are compared as they are spelled; the row shows the English table's words.
+    if (state == LSMedia::CvtStateSyncing)
+        return tr("Syncing to iTunes...");
     return LSMedia::progressText(state, progress);
 }
 

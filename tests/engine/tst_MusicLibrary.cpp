@@ -238,7 +238,8 @@ private slots:
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not create the music"));
         QTest::ignoreMessage(QtWarningMsg, "could not find iTunes library");
-        QCOMPARE(sync("List", blocked + "/a.mp3"), QString("could not find iTunes library"));
+        QCOMPARE(sync("List", blocked + "/a.mp3"),
+                 QString("could not find the music library (the playlists in the Music folder)"));
         QFile::remove(blocked);
     }
 

@@ -200,7 +200,8 @@ void TestMainWindowViews::progressTexts_data()
     QTest::newRow("pending") << 0 << 0.f << "Pending!";
     QTest::newRow("converting") << 1 << 45.678f << "45.7%";
     QTest::newRow("converting, done") << 1 << 100.f << "100.0%";
-    QTest::newRow("syncing") << 2 << 0.f << "Syncing to iTunes...";
+    // The state keeps its spelling; the row shows the English table's words for it.
+    QTest::newRow("syncing") << 2 << 0.f << "Adding to playlist...";
     QTest::newRow("3") << 3 << 0.f << "Unkown!!!";
     QTest::newRow("canceled") << 4 << 100.f << "Canceled.";
     QTest::newRow("finished") << 5 << 100.f << "Task Finished.";

@@ -17,4 +17,41 @@
         <translation>Drag FLAC or Ogg files or folders here</translation>
     </message>
 </context>
+<context>
+    <name>CustomSettingViewCtl</name>
+    <message>
+        <source>Sync iTunes</source>
+        <translation>Add to Playlist</translation>
+    </message>
+    <message>
+        <source>Choose the prefered format for iTunes,MP3 or M4A is supported! And if you do not want to sync to iTunes, just deselect the &quot;Sync iTunes&quot; checkbox!</source>
+        <translation>Choose the format of the converted files: MP3, or AAC in an M4A file. With &quot;Add to Playlist&quot; checked, each converted file is also added to the playlist named below, in your Music folder; uncheck it to convert only.</translation>
+    </message>
+    <message>
+        <source>How many files you want to converter at the same time? The bigger of the number the more faster to finish the task, however, it impacts the computer&apos;s speed when you set the number too big. </source>
+        <translation>How many files are converted at the same time. A bigger number finishes a long list sooner, but while it runs the computer may feel slower.</translation>
+    </message>
+    <message>
+        <source>The Playlist Name in iTunes after converting songs and transfer them to iTunes.</source>
+        <translation>The name of the playlist in your Music folder (a .m3u8 file) that converted files are added to.</translation>
+    </message>
+    <message>
+        <source>Choose the output folder to store the files converted. Default folder is the &quot;Music&quot; folder of the current user.</source>
+        <translation>The folder the converted files are written to. By default it is a folder inside your Music folder.</translation>
+    </message>
+</context>
+<context>
+    <name>MediaListModel</name>
+    <message>
+        <source>Syncing to iTunes...</source>
+        <translation>Adding to playlist...</translation>
+    </message>
+</context>
+<context>
+    <name>AppGotoCell</name>
+    <message>
+        <source>View in Appstore</source>
+        <translation>View in Software Centre</translation>
+    </message>
+</context>
 </TS>

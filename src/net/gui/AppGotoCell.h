@@ -4,8 +4,8 @@
 #include <QStyledItemDelegate>
 
 // The store button drawn in every row of the product table's "button" column: a rounded push
-// button titled "View in Appstore". A click on it reports its row through clicked().
-// Thread: main thread.
+// button titled "View in Appstore" (shown with the English table's words). A click on it reports
+// its row through clicked(). Thread: main thread.
 class AppGotoCell : public QStyledItemDelegate
 {
     Q_OBJECT
