@@ -2,7 +2,9 @@
 
 #include "AppInfo.h"
 #include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
 #include "Shared/Workspace.h"
+#include "model/OnlineServices.h"
 #include "net/gui/AppRecommandWndCtl.h"
 #include "net/http/StartupReport.h"
 
@@ -43,6 +45,10 @@ void MacAppHelper::awakeFromNib()
 
 void MacAppHelper::reportStartup()
 {
+    if (!OnlineServices::allowed()) {
+        qCInfo(lcApp) << "start-up report not sent: online services are off";
+        return;
+    }
     // Held only so the request outlives this call; its reply is of no interest.
     m_startupReport = StartupReport::send(this);
 }

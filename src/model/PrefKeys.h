@@ -21,6 +21,9 @@ inline constexpr QLatin1String PlaylistName{"PlaylistNameKey"};
 inline constexpr QLatin1String DoubleSamepleRate{"DoubleSamepleRateKey"};
 inline constexpr QLatin1String DoubleBitRate{"DoubleBitRateKey"};
 inline constexpr QLatin1String AppKeepCoverArt{"AppKeepCoverArtKey"};
+// The start-up report and the store lookups may leave the machine (OnlineServices).
+inline constexpr QLatin1String AppOnlineServices{"AppOnlineServicesKey"};
+inline constexpr QLatin1String AppOpenOutputFolder{"AppOpenOutputFolderKey"};
 
 // Not registered: missing until stored.
 inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};

@@ -50,6 +50,8 @@ QVariantMap registeredDefaults()
         {PrefKeys::DoubleSamepleRate, 44100.0},
         {PrefKeys::DoubleBitRate, 320.0},
         {PrefKeys::AppKeepCoverArt, true},
+        {PrefKeys::AppOnlineServices, true},
+        {PrefKeys::AppOpenOutputFolder, true},
     };
 }
 

@@ -29,8 +29,11 @@ private:
 
     static QString program() { return QCoreApplication::applicationDirPath() + "/wavelark"; }
 
-    void startProgram(QProcess &process, const QStringList &arguments = {})
+    void
+    startProgram(QProcess &process, const QStringList &arguments = {},
+                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
+        process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(program(), arguments);
         QVERIFY2(process.waitForStarted(30000), qPrintable(process.errorString()));
@@ -77,10 +80,70 @@ private slots:
         qputenv("WAVELARK_MAKER_SERVER", m_server.baseUrl().toUtf8());
         qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The start's diagnostics are what these tests follow.
+        qputenv("WAVELARK_DEBUG", "1");
+    }
+
+    // With the privacy switch off, or WAVELARK_OFFLINE=1, nothing at all leaves the program: not
+    // the start-up report, not the store lookups (let through by WAVELARK_NO_STORE_PROMPTS=0).
+    // With it on, the report and the update check's lookup, on the maker's server, both arrive.
+    void thePrivacySwitchDecidesWhatLeaves_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QByteArray>("offline");
+        QTest::addColumn<bool>("sends");
+        QTest::newRow("switch off") << QVariant(false) << QByteArray() << false;
+        QTest::newRow("WAVELARK_OFFLINE=1") << QVariant(true) << QByteArray("1") << false;
+        QTest::newRow("switch on") << QVariant(true) << QByteArray() << true;
+    }
+
+    void thePrivacySwitchDecidesWhatLeaves()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QByteArray, offline);
+        QFETCH(bool, sends);
+        UserDefaults::standard().setValue(PrefKeys::AppOnlineServices, stored);
+        // A first launch that has already checked for updates would not look again.
+        UserDefaults::standard().removeObjectForKey(PrefKeys::UpdateCheckLastChecked);
+        QVERIFY(UserDefaults::standard().synchronize());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("WAVELARK_NO_STORE_PROMPTS", "0");
+        // The lookups' own address is left unset: they go where the maker's server is.
+        environment.remove("WAVELARK_STORE_SERVER");
+        if (!offline.isEmpty())
+            environment.insert("WAVELARK_OFFLINE", QString::fromLatin1(offline));
+        const int before = m_server.totalRequests();
+
+        QProcess program;
+        startProgram(program, {}, environment);
+        auto stopProgram = qScopeGuard([&program] { stop(program); });
+        if (sends) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_server.requestTargets()
+                                             .mid(before)
+                                             .filter("/common_task/reportstartup.php")
+                                             .size() == 1,
+                                     60000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !m_server.requestTargets()
+                     .mid(before)
+                     .filter(QRegularExpression(
+                         "^/[a-z]{2}/lookup\\?bundleId=com\\.morvane\\.wavelark$"))
+                     .isEmpty(),
+                60000);
+            return;
+        }
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += program.readAll()).contains("online services are off"),
+                                 60000);
+        // The prompts are queued right after the report would have gone: give them their turn.
+        QTest::qWait(3000);
+        QCOMPARE(program.state(), QProcess::Running);
+        QCOMPARE(m_server.requestTargets().mid(before), QStringList());
     }
 
     void aCrashIsRecordedAndHandedOnAtTheNextStart()
     {
+        UserDefaults::standard().removeObjectForKey(PrefKeys::AppOnlineServices);
         const QString trusted = TestEnvironment::home() + "/Trusted Music";
         QVERIFY(QDir().mkpath(trusted));
         UserDefaults::standard().setValue(PrefKeys::Bookmarks,

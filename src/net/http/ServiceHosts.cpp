@@ -26,8 +26,9 @@ QString ServiceHosts::makerServer()
 
 QString ServiceHosts::storeLookupServer()
 {
-    return overridden(kStoreServerVariable, PrefKeys::StoreServerOverride,
-                      kDefaultStoreLookupServer);
+    // Without an address of its own the lookup goes where the maker's server is.
+    const QString own = overridden(kStoreServerVariable, PrefKeys::StoreServerOverride, "");
+    return own.isEmpty() ? makerServer() : own;
 }
 
 QString ServiceHosts::makerUrl(const QString &pathAndQuery)

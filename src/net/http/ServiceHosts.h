@@ -14,12 +14,12 @@ public:
     static constexpr const char *kMakerServerVariable = "WAVELARK_MAKER_SERVER";
     static constexpr const char *kStoreServerVariable = "WAVELARK_STORE_SERVER";
     static constexpr const char *kDefaultMakerServer = "http://www.morvane.com";
-    static constexpr const char *kDefaultStoreLookupServer = "https://itunes.apple.com";
 
     // Start-up report and product list (PrefKeys::MakerServerOverride).
     static QString makerServer();
-    // The store's public lookup service (PrefKeys::StoreServerOverride). The store page itself is
-    // the desktop's software centre (StoreLookup::storePageUrl).
+    // The store lookup service (PrefKeys::StoreServerOverride); without an address of its own,
+    // the maker's server, never a third party: the store page itself is the desktop's software
+    // centre (StoreLookup::storePageUrl), which no public lookup lists.
     static QString storeLookupServer();
 
     // makerServer() followed by `pathAndQuery`, which starts with a slash.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/OnlineServices.h"
 #include "net/store/SoftwareCentreWatcher.h"
 #include "net/store/StoreLookup.h"
 
@@ -65,11 +66,11 @@ protected:
         return instance;
     }
     // Queues the creation of the shared `Prompt` and its applicationLaunched() to the main
-    // thread's event loop, unless prompts are switched off.
+    // thread's event loop, unless prompts or online services are switched off.
     template<typename Prompt>
     static void startWhenRunning()
     {
-        if (storePromptsDisabled())
+        if (storePromptsDisabled() || !OnlineServices::allowed())
             return;
         QTimer::singleShot(0, qApp, [] {
             Prompt *prompt = Prompt::sharedInstance();
