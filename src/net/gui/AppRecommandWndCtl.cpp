@@ -10,11 +10,15 @@
 #include "net/http/WebRequest.h"
 #include "net/json/JSONValue.h"
 
+#include <QApplication>
+#include <QBuffer>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -22,6 +26,17 @@ namespace {
 
 const QString kProductListTag = QStringLiteral("product list");
 constexpr double kLoadingPanelTop = 100.0;
+constexpr qint64 kMaxThumbnailBytes = 2 * 1024 * 1024;
+
+bool hasScheme(const QUrl &url, std::initializer_list<QLatin1String> schemes)
+{
+    const QString scheme = url.scheme().toLower();
+    for (const QLatin1String allowed : schemes) {
+        if (scheme == allowed)
+            return true;
+    }
+    return false;
+}
 
 QByteArray bodyOf(WebRequest *request)
 {
@@ -107,6 +122,8 @@ const QList<AppRecommendItem> &AppRecommandWndCtl::items() const
 
 void AppRecommandWndCtl::showWindow()
 {
+    if (!isVisible())
+        fitOnScreen();
     show();
     raise();
     activateWindow();
@@ -118,6 +135,22 @@ void AppRecommandWndCtl::showWindow()
     request->setCachePolicy(WebCacheNoCache);
     request->setUserInfo(kProductListTag);
     request->send();
+}
+
+void AppRecommandWndCtl::fitOnScreen()
+{
+    // Centred on the screen of the window in front (or the primary one), and no larger than it.
+    const QWidget *front = QApplication::activeWindow();
+    QScreen *screen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    // Room for the window frame the desktop adds around it.
+    const QSize frame(16, 48);
+    resize(size().boundedTo(room.size() - frame));
+    QRect wanted(QPoint(), size() + frame);
+    wanted.moveCenter(room.center());
+    move(wanted.topLeft());
 }
 
 void AppRecommandWndCtl::closeDown()
@@ -200,8 +233,16 @@ void AppRecommandWndCtl::loadThumbnail(int row, const QString &imageUrl)
 {
     if (imageUrl.isEmpty())
         return;
+    // The list comes over plain HTTP: a thumbnail must not read local files or anything else.
+    const QUrl url(imageUrl, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() ||
+        !hasScheme(url, {QLatin1String("http"), QLatin1String("https")})) {
+        qCWarning(lcNet) << "not fetching thumbnail" << imageUrl;
+        return;
+    }
     WebRequestPtr request = WebRequest::requestWithURL(imageUrl, this);
     request->setResponse(std::make_shared<WebDataResponse>());
+    request->setMaxContentLength(kMaxThumbnailBytes);
     request->setUserInfo(QVariantList{m_listGeneration, row});
     request->send();
 }
@@ -211,7 +252,15 @@ void AppRecommandWndCtl::thumbnailDidLoad(WebRequest *request, const QByteArray 
     const QVariantList where = request->userInfo().toList();
     if (where.size() != 2 || where.at(0).toInt() != m_listGeneration)
         return;
-    const QImage image = QImage::fromData(data);
+    // Decoded at thumbnail size, so a large picture costs little time and memory here.
+    QBuffer buffer;
+    buffer.setData(data);
+    QImageReader reader(&buffer);
+    const QSize full = reader.size();
+    const int side = AppRecommendModel::kThumbnailSize;
+    if (full.isValid() && (full.width() > side || full.height() > side))
+        reader.setScaledSize(full.scaled(side, side, Qt::KeepAspectRatio));
+    const QImage image = reader.read();
     if (!image.isNull())
         m_model->setThumbnail(where.at(1).toInt(), image);
 }
@@ -225,9 +274,10 @@ void AppRecommandWndCtl::viewAppstoreDown()
     if (row < 0 || row >= items().size())
         return;
     const QUrl link(items().at(row).appstoreLink, QUrl::StrictMode);
-    // The list comes over plain HTTP: only web addresses are handed to the desktop.
-    const QString scheme = link.scheme().toLower();
-    if (!link.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    // The list comes over plain HTTP: only web addresses and software-centre pages are handed to
+    // the desktop.
+    if (!link.isValid() || !hasScheme(link, {QLatin1String("http"), QLatin1String("https"),
+                                             QLatin1String("appstream")})) {
         qCWarning(lcNet) << "not opening store link" << items().at(row).appstoreLink;
         return;
     }

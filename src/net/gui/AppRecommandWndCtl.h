@@ -13,8 +13,9 @@ class QTableView;
 
 // The window listing the maker's other products, fetched from the maker's server
 // ("/jsons/products.json") each time it is shown. The list appears as soon as it arrives; each
-// thumbnail follows on its own when its image has loaded (a failed one stays empty). A product's
-// store button opens its store page.
+// thumbnail (http or https only, up to 2 MB) follows on its own when its image has loaded (a
+// failed one stays empty). A product's store button opens its store page (http, https or a
+// software-centre `appstream:` address). Texts from the list are shown as plain text.
 // Thread: main thread.
 class AppRecommandWndCtl : public QWidget, public WebRequestDelegate
 {
@@ -28,7 +29,7 @@ public:
     void showWindow();
     void closeDown();
     // Opens the store page of the product in the selected row (nothing when no row is selected
-    // or its link is not a web address).
+    // or its link is neither a web address nor an `appstream:` one).
     void viewAppstoreDown();
 
     const QList<AppRecommendItem> &items() const;
@@ -44,6 +45,7 @@ public:
 
 private:
     void buildLayout();
+    void fitOnScreen();
     void showLoadingPanel();
     void hideLoadingPanel();
     void showFailure(const WebError &error);

@@ -1,5 +1,7 @@
 #include "net/gui/AppRecommendModel.h"
 
+#include <QTextDocument>
+
 QStringList AppRecommendModel::columnIdentifiers()
 {
     return {QStringLiteral("thumbnail"), QStringLiteral("version"), QStringLiteral("desc"),
@@ -68,8 +70,14 @@ QVariant AppRecommendModel::data(const QModelIndex &index, int role) const
         }
         return {};
     }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return objectValue(identifier, index.row());
+    // A tool tip that looks like markup would be rendered as such: the server's texts are shown
+    // as the text they are.
+    if (role == Qt::ToolTipRole) {
+        const QString text = objectValue(identifier, index.row()).toString();
+        return text.isEmpty() ? QVariant() : QVariant(Qt::convertFromPlainText(text));
+    }
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -77,8 +78,12 @@ QMessageBox *MessageBoxPresenter::createBox(const PromptSheet &sheet, QWidget *p
     auto *box = new QMessageBox(parent);
     box->setIcon(QMessageBox::NoIcon);
     box->setWindowModality(Qt::WindowModal);
+    // Titles and texts carry the store's version strings and notes: never read as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(sheet.title);
     box->setInformativeText(sheet.informativeText);
+    if (auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
 
     auto addButton = [box](const QString &text, QMessageBox::ButtonRole role, int code) {
         QPushButton *button = box->addButton(text, role);

@@ -70,6 +70,10 @@ public:
     bool shouldHandleCookies() const { return m_shouldHandleCookies; }
     void setShouldHandleCookies(bool handle) { m_shouldHandleCookies = handle; }
     // Free for the caller: the request only carries it.
+    // Longest body accepted for this request; -1 (the default) takes the queue's limit, 0 means
+    // none. Images need more room than the JSON answers the queue's limit is made for.
+    qint64 maxContentLength() const { return m_maxContentLength; }
+    void setMaxContentLength(qint64 bytes) { m_maxContentLength = bytes; }
     QVariant userInfo() const { return m_userInfo; }
     void setUserInfo(const QVariant &info) { m_userInfo = info; }
 
@@ -114,6 +118,7 @@ private:
     QMap<QByteArray, QByteArray> m_headers;
     bool m_shouldHandleCookies = true;
     QVariant m_userInfo;
+    qint64 m_maxContentLength = -1;
 
     QDateTime m_timestamp;
     bool m_isLoading = false;

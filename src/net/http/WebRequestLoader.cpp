@@ -136,7 +136,17 @@ void WebRequestLoader::cancel()
 
 bool WebRequestLoader::exceedsLimit(qint64 length) const
 {
-    const qint64 limit = m_queue->maxContentLength();
+    // Requests sharing this fetch: the most generous limit among them holds.
+    qint64 limit = -1;
+    for (const WebRequestPtr &request : std::as_const(m_requests)) {
+        const qint64 own = request->maxContentLength() >= 0 ? request->maxContentLength()
+                                                            : m_queue->maxContentLength();
+        if (own == 0)
+            return false;
+        limit = qMax(limit, own);
+    }
+    if (limit < 0)
+        limit = m_queue->maxContentLength();
     return limit != 0 && length > limit;
 }
 

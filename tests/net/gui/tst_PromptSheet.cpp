@@ -3,6 +3,7 @@
 #include "net/gui/MessageBoxPresenter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -129,6 +130,26 @@ private slots:
         QVERIFY(area->mapTo(box.get(), QPoint(0, area->height())).y() <=
                 download->mapTo(box.get(), QPoint(0, 0)).y());
         QCOMPARE(box->defaultButton(), download);
+    }
+
+    // The title carries the store's version string and the texts its words: a reply holding
+    // markup is shown as the characters it holds.
+    void sheetTextsAreShownAsPlainText()
+    {
+        PromptSheet sheet = updateSheet(QString());
+        sheet.title = QStringLiteral("New version available (<b>2.0</b>)");
+        sheet.informativeText = QStringLiteral("<a href='https://elsewhere.example'>Get it</a>");
+        std::unique_ptr<QMessageBox> box(MessageBoxPresenter::createBox(sheet, m_window));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        int plainLabels = 0;
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() != sheet.title && label->text() != sheet.informativeText)
+                continue;
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            ++plainLabels;
+        }
+        QCOMPARE(plainLabels, 2);
     }
 };
 
