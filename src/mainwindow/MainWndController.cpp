@@ -667,9 +667,11 @@ void MainWndController::endOfRun()
     m_segmentCtl->setSegmentEnabled(SegmentDelete, true);
     m_segmentCtl->setSegmentEnabled(SegmentClear, true);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, true);
-    // A run the user stopped does not open the output folder.
-    const QString folder = UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
-    if (!m_stopRequested)
+    // A run the user stopped does not open the output folder, nor one whose user said not to.
+    const UserDefaults &store = UserDefaults::standard();
+    const QString folder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+    const QVariant openFolder = store.objectForKey(PrefKeys::AppOpenOutputFolder);
+    if (!m_stopRequested && (!openFolder.isValid() || openFolder.toBool()))
         Workspace::shared().openUrl(QUrl::fromLocalFile(folder));
     m_stopRequested = false;
     reloadList();

@@ -8,10 +8,10 @@
 const QList<OutputFormat> &OutputFormat::all()
 {
     static const QList<OutputFormat> formats{
-        {FormatNames::Mp3Audio.data(), "mp3", "mp3", QT_TRANSLATE_NOOP("OutputFormat", "MP3"),
-         true},
+        {FormatNames::Mp3Audio.data(), "mp3", "mp3", QT_TRANSLATE_NOOP("OutputFormat", "MP3"), true,
+         "libmp3lame", 8, 320},
         {FormatNames::AacAudio.data(), "m4a", "m4a", QT_TRANSLATE_NOOP("OutputFormat", "AAC (M4A)"),
-         true},
+         true, "aac", 8, 512},
     };
     return formats;
 }

@@ -7,8 +7,8 @@ class UserDefaults;
 
 // One output format the program converts to, and the table of all of them: the one place that
 // knows how a format is titled in the catalogue, which extension its files get, which word the
-// command line takes for it, how the settings pane names it and whether its files go to the music
-// library.
+// command line takes for it, how the settings pane names it, whether its files go to the music
+// library, and which encoder writes it at which bit rates.
 //
 // Thread: any; the table is constant.
 class OutputFormat
@@ -38,16 +38,24 @@ public:
     // The settings pane's name of the format, translated.
     QString paneLabel() const;
     bool goesToMusicLibrary() const { return m_goesToMusicLibrary; }
+    // The encoder's name (ffmpeg's -c:a) and the bit rates it writes, in kbit/s.
+    QString encoder() const { return QString::fromLatin1(m_encoder); }
+    int minBitRate() const { return m_minBitRate; }
+    int maxBitRate() const { return m_maxBitRate; }
     // The place of the format in all(); -1 for a format not in the table.
     int index() const;
 
     OutputFormat(const char *catalogueTitle, const char *extension, const char *commandLineWord,
-                 const char *paneLabel, bool goesToMusicLibrary)
+                 const char *paneLabel, bool goesToMusicLibrary, const char *encoder,
+                 int minBitRate, int maxBitRate)
         : m_catalogueTitle(catalogueTitle)
         , m_extension(extension)
         , m_commandLineWord(commandLineWord)
         , m_paneLabel(paneLabel)
         , m_goesToMusicLibrary(goesToMusicLibrary)
+        , m_encoder(encoder)
+        , m_minBitRate(minBitRate)
+        , m_maxBitRate(maxBitRate)
     {}
 
 private:
@@ -56,4 +64,7 @@ private:
     const char *m_commandLineWord;
     const char *m_paneLabel;
     bool m_goesToMusicLibrary;
+    const char *m_encoder;
+    int m_minBitRate;
+    int m_maxBitRate;
 };

@@ -3,13 +3,16 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
+#include "engine/EncoderCommandLine.h"
 #include "model/MediaItemBuilder.h"
+#include "model/OnlineServices.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
 #include "preferences/PrefsImages.h"
+#include "preferences/RateField.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,8 +29,6 @@
 #include <QSet>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
 
 const QStringList kSampleRates = {
@@ -40,19 +41,11 @@ const QStringList kBitRates = {
     QStringLiteral("192"), QStringLiteral("256"), QStringLiteral("320"),
 };
 constexpr int kMaxConcurrent = 8;
+constexpr int kHelpWidth = 320;
 
 bool hasValue(const UserDefaults &store, QLatin1String key)
 {
     return store.objectForKey(key).isValid();
-}
-
-// The number a rate box holds, or nothing when it holds no usable rate.
-std::optional<double> positiveRate(const QString &text)
-{
-    const double value = LenientNumber::toDouble(QStringView(text));
-    if (!std::isfinite(value) || value <= 0)
-        return std::nullopt;
-    return value;
 }
 
 QPushButton *makeHelpButton(QWidget *parent)
@@ -95,6 +88,7 @@ void CustomSettingViewCtl::buildControls()
     m_pBtnFmts = new QComboBox(this);
     for (const OutputFormat &format : OutputFormat::all())
         m_pBtnFmts->addItem(format.paneLabel());
+    // The source texts are the original wording; the English table holds the words shown.
     m_chkSynciTunes = new QCheckBox(tr("Sync iTunes"), this);
     m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
     m_chkKeepCover = new QCheckBox(tr("Keep cover art"), this);
@@ -103,12 +97,16 @@ void CustomSettingViewCtl::buildControls()
     m_chkKeepFolders->setToolTip(
         tr("Recreate the folders below a dropped folder inside the output folder"));
     m_chkSkipFinished = new QCheckBox(tr("Skip finished files when starting again"), this);
-    m_cmbSampleRate = new QComboBox(this);
-    m_cmbSampleRate->setEditable(true);
-    m_cmbSampleRate->addItems(kSampleRates);
-    m_cmbBitRate = new QComboBox(this);
-    m_cmbBitRate->setEditable(true);
-    m_cmbBitRate->addItems(kBitRates);
+    m_sampleRate = new RateField(tr("Hz"), kSampleRates, this);
+    m_bitRate = new RateField(tr("kbit/s"), kBitRates, this);
+    m_lblRateNote = new QLabel(this);
+    m_lblRateNote->setWordWrap(true);
+    m_lblRateNote->hide();
+    m_chkOpenOutput = new QCheckBox(tr("Open the output folder when a run ends"), this);
+    m_chkOpenOutput->setChecked(true);
+    m_chkOnlineServices =
+        new QCheckBox(tr("Send an anonymous start-up report and look for updates"), this);
+    m_chkOnlineServices->setChecked(true);
     m_pBtnMaxNum = new QComboBox(this);
     for (int count = 1; count <= kMaxConcurrent; ++count)
         m_pBtnMaxNum->addItem(QString::number(count));
@@ -145,11 +143,12 @@ void CustomSettingViewCtl::buildControls()
     qualityLayout->setContentsMargins(0, 0, 0, 0);
     qualityLayout->addWidget(m_chkSameQuality);
     qualityLayout->addWidget(new QLabel(tr("Sample Rate:"), this));
-    qualityLayout->addWidget(m_cmbSampleRate);
+    qualityLayout->addWidget(m_sampleRate);
     qualityLayout->addWidget(new QLabel(tr("Bit Rate:"), this));
-    qualityLayout->addWidget(m_cmbBitRate);
+    qualityLayout->addWidget(m_bitRate);
     qualityLayout->addStretch(1);
     addRow(tr("Quality:"), qualityRow, nullptr);
+    addRow(QString(), m_lblRateNote, nullptr);
 
     auto *countRow = new QWidget(this);
     auto *countLayout = new QHBoxLayout(countRow);
@@ -169,6 +168,8 @@ void CustomSettingViewCtl::buildControls()
     addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
     addRow(QString(), m_chkKeepFolders, nullptr);
     addRow(QString(), m_chkSkipFinished, nullptr);
+    addRow(QString(), m_chkOpenOutput, nullptr);
+    addRow(tr("Privacy:"), m_chkOnlineServices, nullptr);
     grid->setColumnStretch(1, 1);
 
     auto *outer = new QVBoxLayout(this);
@@ -181,6 +182,13 @@ void CustomSettingViewCtl::buildControls()
     connect(open, &QPushButton::clicked, this, [this, open] { openDown(open); });
     connect(m_chkSameQuality, &QCheckBox::clicked, this,
             [this] { sameOriginDown(m_chkSameQuality); });
+    connect(m_pBtnFmts, &QComboBox::currentIndexChanged, this, [this] { followFormat(); });
+    for (RateField *field : {m_sampleRate, m_bitRate}) {
+        connect(field, &RateField::corrected, this, [this](const QString &note) {
+            m_lblRateNote->setText(note);
+            m_lblRateNote->show();
+        });
+    }
     void (CustomSettingViewCtl::*helps[])(QObject *) = {
         &CustomSettingViewCtl::help1, &CustomSettingViewCtl::help2, &CustomSettingViewCtl::help3,
         &CustomSettingViewCtl::help4};
@@ -201,7 +209,6 @@ void CustomSettingViewCtl::buildControls()
     auto *tipLayout = new QVBoxLayout(m_tipView);
     m_lblLightTip = new QLabel(m_tipView);
     m_lblLightTip->setWordWrap(true);
-    m_lblLightTip->setFixedWidth(320);
     tipLayout->addWidget(m_lblLightTip);
     popoverLayout->addWidget(m_tipView);
 }
@@ -220,11 +227,18 @@ void CustomSettingViewCtl::awakeFromNib()
     if (hasValue(store, PrefKeys::BSameQuality))
         m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
     if (hasValue(store, PrefKeys::DoubleSamepleRate))
-        m_cmbSampleRate->setEditText(
+        m_sampleRate->setText(
             QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleSamepleRate)));
     if (hasValue(store, PrefKeys::DoubleBitRate))
-        m_cmbBitRate->setEditText(
-            QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleBitRate)));
+        m_bitRate->setText(QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleBitRate)));
+    followFormat();
+    if (hasValue(store, PrefKeys::AppOpenOutputFolder))
+        m_chkOpenOutput->setChecked(store.boolForKey(PrefKeys::AppOpenOutputFolder));
+    m_chkOnlineServices->setChecked(OnlineServices::allowed());
+    if (OnlineServices::forcedOffline()) {
+        m_chkOnlineServices->setEnabled(false);
+        m_chkOnlineServices->setToolTip(tr("Turned off by WAVELARK_OFFLINE=1."));
+    }
     if (hasValue(store, PrefKeys::AppMaxConvertNum)) {
         const qint64 count = store.integerForKey(PrefKeys::AppMaxConvertNum);
         // A width the list does not offer is added to it, so that saving keeps it; a width below
@@ -257,10 +271,14 @@ bool CustomSettingViewCtl::commitEditing()
     store.setValue(PrefKeys::AppKeepCoverArt, m_chkKeepCover->isChecked());
     store.setValue(PrefKeys::AppKeepFolderStructure, m_chkKeepFolders->isChecked());
     store.setValue(PrefKeys::AppSkipFinished, m_chkSkipFinished->isChecked());
-    if (const auto rate = positiveRate(m_cmbSampleRate->currentText()))
-        store.setValue(PrefKeys::DoubleSamepleRate, *rate);
-    if (const auto rate = positiveRate(m_cmbBitRate->currentText()))
-        store.setValue(PrefKeys::DoubleBitRate, *rate);
+    if (const auto rate = m_sampleRate->value())
+        store.setValue(PrefKeys::DoubleSamepleRate, double(*rate));
+    if (const auto rate = m_bitRate->value())
+        store.setValue(PrefKeys::DoubleBitRate, double(*rate));
+    store.setValue(PrefKeys::AppOpenOutputFolder, m_chkOpenOutput->isChecked());
+    // Forced off by the environment, the switch shows off; the user's own choice stays stored.
+    if (!OnlineServices::forcedOffline())
+        store.setValue(PrefKeys::AppOnlineServices, m_chkOnlineServices->isChecked());
     const int count = int(LenientNumber::toInteger(QStringView(m_pBtnMaxNum->currentText())));
     store.setValue(PrefKeys::AppMaxConvertNum, count);
     if (!m_lblPlaylistName->text().isEmpty())
@@ -337,11 +355,31 @@ void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)
     m_folderChooser = std::move(chooser);
 }
 
+QComboBox *CustomSettingViewCtl::cmbSampleRate() const
+{
+    return m_sampleRate->comboBox();
+}
+
+QComboBox *CustomSettingViewCtl::cmbBitRate() const
+{
+    return m_bitRate->comboBox();
+}
+
+void CustomSettingViewCtl::followFormat()
+{
+    const QList<OutputFormat> &formats = OutputFormat::all();
+    const OutputFormat &format =
+        formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
+    m_sampleRate->setRange(int(EncoderCommandLine::supportedSampleRate(format.encoder(), 1)),
+                           int(EncoderCommandLine::supportedSampleRate(format.encoder(), 1e7)));
+    m_bitRate->setRange(format.minBitRate(), format.maxBitRate());
+}
+
 void CustomSettingViewCtl::sameOriginDown(QObject *)
 {
     const bool ownRates = !m_chkSameQuality->isChecked();
-    m_cmbSampleRate->setEnabled(ownRates);
-    m_cmbBitRate->setEnabled(ownRates);
+    m_sampleRate->setEnabled(ownRates);
+    m_bitRate->setEnabled(ownRates);
 }
 
 void CustomSettingViewCtl::browseDown(QObject *)
@@ -370,20 +408,20 @@ QString CustomSettingViewCtl::helpText(int index)
 {
     switch (index) {
     case 0:
-        return QStringLiteral(
+        return tr(
             "Choose the prefered format for iTunes,MP3 or M4A is supported! And if you do not want "
             "to sync to iTunes, just deselect the \"Sync iTunes\" checkbox!");
     case 1:
-        return QStringLiteral(
+        return tr(
             "How many files you want to converter at the same time? The bigger of the number the "
             "more faster to finish the task, however, it impacts the computer's speed when you "
             "set the number too big. ");
     case 2:
-        return QStringLiteral(
+        return tr(
             "The Playlist Name in iTunes after converting songs and transfer them to iTunes.");
     case 3:
-        return QStringLiteral("Choose the output folder to store the files converted. Default "
-                              "folder is the \"Music\" folder of the current user.");
+        return tr("Choose the output folder to store the files converted. Default "
+                  "folder is the \"Music\" folder of the current user.");
     default:
         return QString();
     }
@@ -417,6 +455,12 @@ void CustomSettingViewCtl::help4(QObject *sender)
 void CustomSettingViewCtl::showHelp(int index, QObject *sender)
 {
     m_lblLightTip->setText(helpText(index));
+    // A wrapped label reports no height for its width to a top-level layout: the popover is
+    // sized from the text itself, no wider than kHelpWidth, so that no line is cut off.
+    const QString text = m_lblLightTip->text();
+    const int textWidth = qMin(kHelpWidth, m_lblLightTip->fontMetrics().horizontalAdvance(text) +
+                                               2 * m_lblLightTip->margin() + 2);
+    m_lblLightTip->setFixedSize(textWidth, m_lblLightTip->heightForWidth(textWidth));
     m_popover->adjustSize();
 
     // Just below the button's lower left corner, 10 pixels in; with no button, the pane's.

@@ -17,10 +17,13 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class RateField;
 
 // The conversion settings pane: output format for new files, music library sync, same quality
-// with the sample and bit rates used when it is off, how many files convert at once, playlist
-// name, audio output folder and whether outputs keep the folders they were dropped in.
+// with the sample and bit rates used when it is off (within the chosen format's range), how many
+// files convert at once, playlist name, audio output folder, whether outputs keep the folders
+// they were dropped in and whether the folder opens after a run, and the privacy switch of the
+// start-up report and the update lookups (OnlineServices).
 //
 // The controls are filled from the preferences store when the pane is created and written back
 // by commitEditing() (leaving the pane or closing the window), which also gives the running
@@ -61,8 +64,13 @@ public:
     QCheckBox *chkKeepCover() const { return m_chkKeepCover; }
     QCheckBox *chkKeepFolders() const { return m_chkKeepFolders; }
     QCheckBox *chkSkipFinished() const { return m_chkSkipFinished; }
-    QComboBox *cmbSampleRate() const { return m_cmbSampleRate; }
-    QComboBox *cmbBitRate() const { return m_cmbBitRate; }
+    QComboBox *cmbSampleRate() const;
+    QComboBox *cmbBitRate() const;
+    RateField *sampleRateField() const { return m_sampleRate; }
+    RateField *bitRateField() const { return m_bitRate; }
+    QLabel *lblRateNote() const { return m_lblRateNote; }
+    QCheckBox *chkOpenOutput() const { return m_chkOpenOutput; }
+    QCheckBox *chkOnlineServices() const { return m_chkOnlineServices; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
     QLineEdit *lblPlaylistName() const { return m_lblPlaylistName; }
     QLineEdit *lblOutputPath() const { return m_lblOutputPath; }
@@ -87,6 +95,7 @@ private:
     // The stored format, rates and same-quality choice, to see whether a commit changed them.
     QVariantList conversionSettings() const;
     void askAboutWaitingItems();
+    void followFormat();
 
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
@@ -94,8 +103,11 @@ private:
     QCheckBox *m_chkKeepCover = nullptr;
     QCheckBox *m_chkKeepFolders = nullptr;
     QCheckBox *m_chkSkipFinished = nullptr;
-    QComboBox *m_cmbSampleRate = nullptr;
-    QComboBox *m_cmbBitRate = nullptr;
+    RateField *m_sampleRate = nullptr;
+    RateField *m_bitRate = nullptr;
+    QLabel *m_lblRateNote = nullptr;
+    QCheckBox *m_chkOpenOutput = nullptr;
+    QCheckBox *m_chkOnlineServices = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;
     QLineEdit *m_lblPlaylistName = nullptr;
     QLineEdit *m_lblOutputPath = nullptr;

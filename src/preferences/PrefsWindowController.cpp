@@ -9,6 +9,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMetaMethod>
 #include <QPropertyAnimation>
 #include <QScreen>
@@ -37,6 +38,15 @@ protected:
         QWidget::resizeEvent(event);
         if (m_controller)
             m_controller->windowDidResize();
+    }
+    // Escape that no control used closes the window, committing the pane as closing does.
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QWidget::keyPressEvent(event);
     }
     void closeEvent(QCloseEvent *event) override
     {

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -244,6 +245,15 @@ void TestMainWindowRun::runOfAnEmptyListEndsAtOnce()
     QVERIFY(finished.wait(10000));
     QCOMPARE(m_workspace.opened.size(), 1);
     QVERIFY(!m_window->isConverting());
+
+    // Switched off in the preferences, the folder stays closed.
+    UserDefaults::standard().setValue(PrefKeys::AppOpenOutputFolder, false);
+    auto restore = qScopeGuard(
+        [] { UserDefaults::standard().removeObjectForKey(PrefKeys::AppOpenOutputFolder); });
+    m_window->startConvertDown();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.size(), 2);
+    QCOMPARE(m_workspace.opened.size(), 1);
 }
 
 // The stored folder is on a disk that is not connected: Start asks, and the answer decides.

@@ -6,11 +6,13 @@
 #include "engine/OperationQueue.h"
 #include "engine/QueueWidthPreference.h"
 #include "mainwindow/MainWndController.h"
+#include "model/OnlineServices.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
 #include "preferences/CustomSettingViewCtl.h"
 #include "preferences/PrefsWindowController.h"
+#include "preferences/RateField.h"
 #include "preferences/TrustedPathsPane.h"
 
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -41,6 +44,7 @@ const QStringList kPaneKeys = {
     QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
     QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
     QString(PrefKeys::AppKeepCoverArt),    QString(PrefKeys::AppKeepFolderStructure),
+    QString(PrefKeys::AppOnlineServices),  QString(PrefKeys::AppOpenOutputFolder),
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.
@@ -201,18 +205,21 @@ private slots:
     {
         QTest::addColumn<QString>("rate");
         QTest::addColumn<double>("storedRate");
-        QTest::newRow("empty") << QString() << 32000.0;
-        QTest::newRow("zero") << QStringLiteral("0") << 32000.0;
-        QTest::newRow("negative") << QStringLiteral("-44100") << 32000.0;
-        QTest::newRow("not a number") << QStringLiteral("fast") << 32000.0;
-        QTest::newRow("too large") << QStringLiteral("1e999") << 32000.0;
-        QTest::newRow("number with unit") << QStringLiteral("22050 Hz") << 22050.0;
+        QTest::addColumn<double>("storedBitRate");
+        QTest::newRow("empty") << QString() << 32000.0 << 160.0;
+        QTest::newRow("zero") << QStringLiteral("0") << 32000.0 << 160.0;
+        QTest::newRow("negative") << QStringLiteral("-44100") << 32000.0 << 160.0;
+        QTest::newRow("not a number") << QStringLiteral("fast") << 32000.0 << 160.0;
+        QTest::newRow("too large") << QStringLiteral("1e999") << 32000.0 << 160.0;
+        // 22050 kbit/s is beyond MP3: brought down to its highest bit rate.
+        QTest::newRow("number with unit") << QStringLiteral("22050 Hz") << 22050.0 << 320.0;
     }
 
     void unusableValuesAreNotStored()
     {
         QFETCH(QString, rate);
         QFETCH(double, storedRate);
+        QFETCH(double, storedBitRate);
         store().setValue(PrefKeys::DoubleSamepleRate, 32000.0);
         store().setValue(PrefKeys::DoubleBitRate, 160.0);
         store().setValue(PrefKeys::PlaylistName, QStringLiteral("Kept"));
@@ -224,10 +231,138 @@ private slots:
         QVERIFY(pane.commitEditing());
 
         QCOMPARE(store().doubleForKey(PrefKeys::DoubleSamepleRate), storedRate);
-        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate),
-                 storedRate == 32000.0 ? 160.0 : storedRate);
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), storedBitRate);
         QCOMPARE(store().stringForKey(PrefKeys::PlaylistName), QStringLiteral("Kept"));
         QVERIFY(!store().hasStoredValue(PrefKeys::AppAudioOutputFolder));
+    }
+
+    void rateBoxesKeepToTheFormatsRange_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("sampleRate");
+        QTest::addColumn<QString>("bitRate");
+        QTest::addColumn<double>("storedSampleRate");
+        QTest::addColumn<double>("storedBitRate");
+        QTest::addColumn<bool>("noted");
+        QTest::newRow("mp3 within") << 0 << "44100"
+                                    << "192" << 44100.0 << 192.0 << false;
+        QTest::newRow("mp3 above 48 kHz") << 0 << "96000"
+                                          << "192" << 48000.0 << 192.0 << true;
+        QTest::newRow("mp3 9999 kbit/s") << 0 << "44100"
+                                         << "9999" << 44100.0 << 320.0 << true;
+        QTest::newRow("aac keeps 96 kHz") << 1 << "96000"
+                                          << "256" << 96000.0 << 256.0 << false;
+        QTest::newRow("aac 9999 kbit/s") << 1 << "44100"
+                                         << "9999" << 44100.0 << 512.0 << true;
+        QTest::newRow("below either range") << 0 << "100"
+                                            << "1" << 8000.0 << 8.0 << true;
+        QTest::newRow("letters keep the old") << 0 << "abc"
+                                              << "abc" << 32000.0 << 160.0 << true;
+    }
+
+    void rateBoxesKeepToTheFormatsRange()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, sampleRate);
+        QFETCH(QString, bitRate);
+        QFETCH(double, storedSampleRate);
+        QFETCH(double, storedBitRate);
+        QFETCH(bool, noted);
+        store().setValue(PrefKeys::DoubleSamepleRate, 32000.0);
+        store().setValue(PrefKeys::DoubleBitRate, 160.0);
+        CustomSettingViewCtl pane;
+        QVERIFY(!pane.lblRateNote()->isVisibleTo(&pane));
+        QCOMPARE(pane.sampleRateField()->unitLabel()->text(), QStringLiteral("Hz"));
+        QCOMPARE(pane.bitRateField()->unitLabel()->text(), QStringLiteral("kbit/s"));
+        pane.pBtnFmts()->setCurrentIndex(format);
+        pane.cmbSampleRate()->setEditText(sampleRate);
+        pane.cmbBitRate()->setEditText(bitRate);
+        QVERIFY(pane.commitEditing());
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleSamepleRate), storedSampleRate);
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), storedBitRate);
+        QCOMPARE(pane.lblRateNote()->isVisibleTo(&pane), noted);
+        if (noted)
+            QVERIFY(!pane.lblRateNote()->text().isEmpty());
+    }
+
+    void rateBoxesTakeDigitsAndFollowTheFormat()
+    {
+        CustomSettingViewCtl pane;
+        pane.show();
+        QLineEdit *bitRate = pane.cmbBitRate()->lineEdit();
+        bitRate->clear();
+        QTest::keyClicks(bitRate, QStringLiteral("a1b9c2"));
+        QCOMPARE(bitRate->text(), QStringLiteral("192"));
+
+        // 96 kHz suits AAC; going back to MP3 brings it down to what MP3 can hold, visibly.
+        pane.pBtnFmts()->setCurrentIndex(1);
+        QVERIFY(pane.cmbSampleRate()->findText(QStringLiteral("96000")) >= 0);
+        pane.cmbSampleRate()->setEditText(QStringLiteral("96000"));
+        pane.pBtnFmts()->setCurrentIndex(0);
+        QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("48000"));
+        QVERIFY(pane.cmbSampleRate()->findText(QStringLiteral("96000")) < 0);
+        QVERIFY(pane.lblRateNote()->isVisible());
+        QVERIFY(pane.lblRateNote()->text().contains(QStringLiteral("96000")));
+    }
+
+    void helpPopoverHoldsItsWholeText()
+    {
+        CustomSettingViewCtl pane;
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        for (int index = 0; index < 4; ++index) {
+            pane.helpButton(index)->click();
+            QTRY_VERIFY_WITH_TIMEOUT(pane.popover()->isVisible(), 10000);
+            QLabel *tip = pane.lblLightTip();
+            QVERIFY(tip->width() <= 320);
+            QVERIFY2(tip->height() >= tip->heightForWidth(tip->width()), "the text is cut off");
+            const QRect inPopover(tip->mapTo(pane.popover(), QPoint()), tip->size());
+            QVERIFY(pane.popover()->rect().contains(inPopover));
+            pane.popover()->close();
+        }
+    }
+
+    void escapeClosesTheWindowAfterCommitting()
+    {
+        CustomSettingViewCtl pane;
+        TrustedPathsPane trusted;
+        PrefsWindowController controller({&pane, &trusted});
+        controller.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+        pane.lblPlaylistName()->setFocus();
+        pane.lblPlaylistName()->setText(QStringLiteral("Escaped"));
+        QTest::keyClick(pane.lblPlaylistName(), Qt::Key_Escape);
+        QVERIFY(!controller.window()->isVisible());
+        QCOMPARE(store().stringForKey(PrefKeys::PlaylistName), QStringLiteral("Escaped"));
+    }
+
+    void switchesOfOutputFolderAndPrivacyAreStored()
+    {
+        {
+            CustomSettingViewCtl pane;
+            QVERIFY(pane.chkOpenOutput()->isChecked());
+            QVERIFY(pane.chkOnlineServices()->isChecked());
+            QVERIFY(pane.chkOnlineServices()->isEnabled());
+            QVERIFY(OnlineServices::allowed());
+            pane.chkOpenOutput()->setChecked(false);
+            pane.chkOnlineServices()->setChecked(false);
+            QVERIFY(pane.commitEditing());
+        }
+        UserDefaults onDisk(store().filePath());
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppOpenOutputFolder), false);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppOnlineServices), false);
+        QVERIFY(!OnlineServices::allowed());
+
+        // Forced off by the environment: shown off and locked, the user's choice kept.
+        store().setValue(PrefKeys::AppOnlineServices, true);
+        qputenv(OnlineServices::kOfflineVariable, "1");
+        auto unset = qScopeGuard([] { qunsetenv(OnlineServices::kOfflineVariable); });
+        QVERIFY(!OnlineServices::allowed());
+        CustomSettingViewCtl offline;
+        QVERIFY(!offline.chkOnlineServices()->isChecked());
+        QVERIFY(!offline.chkOnlineServices()->isEnabled());
+        QVERIFY(offline.commitEditing());
+        QCOMPARE(store().boolForKey(PrefKeys::AppOnlineServices), true);
     }
 
     void leavingThePaneWidensTheRunningQueue()
@@ -312,7 +447,11 @@ private slots:
                      "the popover is not beside its button");
             pane.popover()->close();
         }
-        QVERIFY(CustomSettingViewCtl::helpText(1).endsWith(QLatin1String("big. ")));
+        // The English table words the help for this system: the playlist in the Music folder.
+        for (int index = 0; index < 4; ++index)
+            QVERIFY(!CustomSettingViewCtl::helpText(index).contains(QLatin1String("iTunes")));
+        QVERIFY(CustomSettingViewCtl::helpText(0).contains(QLatin1String("\"Add to Playlist\"")));
+        QCOMPARE(pane.chkSynciTunes()->text(), QStringLiteral("Add to Playlist"));
     }
 
     void uncommittedRemovalComesBackAtNextStart()

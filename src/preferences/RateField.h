@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+class QComboBox;
+class QLabel;
+
+// An editable rate box of the settings pane with its unit beside it ("Hz", "kbit/s"). Typing
+// takes digits only; when editing ends (or the range changes) an entry outside the range the
+// chosen format can write is moved to the nearest end of it, and one that is no rate at all
+// (from an older preferences file: not a number, not above 0) is refused, the previous stored
+// value staying. Either way corrected() says so: no unusable rate is stored without a word.
+// Thread: main thread.
+class RateField : public QWidget
+{
+    Q_OBJECT
+
+public:
+    RateField(const QString &unit, const QStringList &presets, QWidget *parent = nullptr);
+
+    QComboBox *comboBox() const { return m_box; }
+    QLabel *unitLabel() const { return m_unit; }
+    int minimum() const { return m_minimum; }
+    int maximum() const { return m_maximum; }
+
+    void setText(const QString &text);
+    QString text() const;
+    // Presets outside the range are hidden from the list; the text is brought into it.
+    void setRange(int minimum, int maximum);
+    // The rate, brought into the range first; nothing when the box holds no rate.
+    std::optional<int> value();
+
+signals:
+    // `note` tells the user which entry became which value.
+    void corrected(const QString &note);
+
+private:
+    static std::optional<int> rate(const QString &text);
+    void correct();
+
+    QComboBox *m_box = nullptr;
+    QLabel *m_unit = nullptr;
+    QStringList m_presets;
+    int m_minimum = 1;
+    int m_maximum = 1;
+};
