@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -30,6 +31,12 @@ void showAbout(MainWndController &window)
     about->setInformativeText(tr("Converts FLAC and Ogg audio to MP3 or AAC.\n© %1")
                                   .arg(QLatin1String(AppInfo::kMakerName)));
     about->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    // A message box is as narrow as its text; the title bar needs room for the title too.
+    if (auto *grid = qobject_cast<QGridLayout *>(about->layout())) {
+        const int titleWidth = about->fontMetrics().horizontalAdvance(about->windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     about->setWindowModality(Qt::WindowModal);
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->open();

@@ -1,4 +1,5 @@
 #include "AppInfo.h"
+#include "Shared/Logging.h"
 #include "Shared/QuitWatchdog.h"
 #include "app/AppDelegate.h"
 #include "app/AppMenus.h"
@@ -7,6 +8,7 @@
 #include "app/LauncherEntry.h"
 #include "app/MacAppHelper.h"
 #include "app/RunAnnouncer.h"
+#include "app/WindowFront.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/Translations.h"
 #include "net/gui/MessageBoxPresenter.h"
@@ -46,6 +48,7 @@ QStringList pathArguments(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    Logging::configure(false);
     describeApplication();
     const QStringList paths = pathArguments(QApplication::arguments());
 
@@ -76,9 +79,7 @@ int main(int argc, char *argv[])
                      [&window](const QStringList &handedOver) {
                          if (!handedOver.isEmpty())
                              window.importPaths(handedOver);
-                         window.showNormal();
-                         window.raise();
-                         window.activateWindow();
+                         WindowFront::bringToFront(window);
                      });
     window.show();
     if (!paths.isEmpty())

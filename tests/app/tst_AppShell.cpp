@@ -6,6 +6,7 @@
 #include "WidgetTestMain.h"
 #include "app/AppDelegate.h"
 #include "app/MacAppHelper.h"
+#include "app/WindowFront.h"
 #include "crash/CrashReportObject.h"
 #include "crash/CrashReportUtil.h"
 #include "model/PrefKeys.h"
@@ -42,6 +43,37 @@ private slots:
     }
 
     void cleanupTestCase() { Workspace::setShared(nullptr); }
+
+    // What a second start does to the running window: back from the taskbar, keeping the rest
+    // of its state.
+    void bringingToFrontRestoresAMinimizedWindow_data()
+    {
+        QTest::addColumn<Qt::WindowStates>("before");
+        QTest::addColumn<Qt::WindowStates>("after");
+        QTest::newRow("minimized")
+            << Qt::WindowStates(Qt::WindowMinimized) << Qt::WindowStates(Qt::WindowNoState);
+        QTest::newRow("minimized from maximized")
+            << (Qt::WindowMinimized | Qt::WindowMaximized) << Qt::WindowStates(Qt::WindowMaximized);
+        QTest::newRow("maximized")
+            << Qt::WindowStates(Qt::WindowMaximized) << Qt::WindowStates(Qt::WindowMaximized);
+        QTest::newRow("hidden") << Qt::WindowStates(Qt::WindowNoState)
+                                << Qt::WindowStates(Qt::WindowNoState);
+    }
+
+    void bringingToFrontRestoresAMinimizedWindow()
+    {
+        QFETCH(Qt::WindowStates, before);
+        QFETCH(Qt::WindowStates, after);
+        QWidget window;
+        window.resize(300, 200);
+        if (before != Qt::WindowNoState) {
+            window.setWindowState(before);
+            window.show();
+        }
+        WindowFront::bringToFront(window);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.windowState() & ~Qt::WindowActive, after);
+    }
 
     void wakeUpHandsOnThePendingCrashRecordAndReportsTheStart()
     {
