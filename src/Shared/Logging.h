@@ -11,3 +11,12 @@ Q_DECLARE_LOGGING_CATEGORY(lcNet)
 Q_DECLARE_LOGGING_CATEGORY(lcMainWindow)
 Q_DECLARE_LOGGING_CATEGORY(lcPrefs)
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+// The programs' start: debug and info messages of the wavelark.* categories stay quiet unless
+// `verbose` or WAVELARK_DEBUG=1 asks for them; warnings always show. QT_LOGGING_RULES still
+// wins over both. Thread: main thread, before other threads start.
+namespace Logging {
+inline constexpr const char *kDebugVariable = "WAVELARK_DEBUG";
+bool debugRequested();
+void configure(bool verbose);
+} // namespace Logging

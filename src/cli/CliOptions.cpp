@@ -59,6 +59,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             return options;
         } else if (argument == QLatin1String("--no-sync")) {
             options.noSync = true;
+        } else if (argument == QLatin1String("--verbose") || argument == QLatin1String("-v")) {
+            options.verbose = true;
         } else if (argument == QLatin1String("--no-cover")) {
             options.noCover = true;
         } else if (argument == QLatin1String("--keep-folders")) {
@@ -122,6 +124,7 @@ QString CliOptions::usageText()
         "  --no-sync          do not add the converted files to the music library\n"
         "  --no-cover         leave out the cover art embedded in the inputs\n"
         "  --keep-folders     recreate the folders below each named FOLDER in the output folder\n"
+        "  -v, --verbose      write the engine's diagnostics (also WAVELARK_DEBUG=1)\n"
         "  -h, --help         show this text\n"
         "  --version          show the version\n"
         "\n"

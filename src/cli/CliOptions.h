@@ -20,6 +20,7 @@ struct CliOptions
     bool noSync = false;
     bool noCover = false;
     bool keepFolders = false;
+    bool verbose = false;
     QStringList inputs;
 
     // `arguments` without the program name.

@@ -2,6 +2,7 @@
 // same preferences, from the command line.
 
 #include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
 #include "Shared/QuitWatchdog.h"
 #include "cli/CliInputs.h"
 #include "cli/CliOptions.h"
@@ -15,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLoggingCategory>
 
 #include <csignal>
 #include <cstdio>
@@ -66,14 +66,14 @@ void applyOverrides(const CliOptions &options, UserDefaults &store)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // The engine's tracing (every chunk of encoder output) is for the window's log, not for a
-    // terminal; QT_LOGGING_RULES still turns it back on.
-    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.debug=false\n"
-                                                    "wavelark.*.info=false"));
+    // The engine's tracing (every chunk of encoder output) is for --verbose only.
+    Logging::configure(false);
     qSetMessagePattern(QStringLiteral("wavelark-cli: %{message}"));
     qInstallMessageHandler(messageHandler);
 
     const CliOptions options = CliOptions::parse(app.arguments().mid(1));
+    if (options.verbose)
+        Logging::configure(true);
     switch (options.action) {
     case CliOptions::Action::ShowHelp:
         std::fputs(qPrintable(CliOptions::usageText()), stdout);
