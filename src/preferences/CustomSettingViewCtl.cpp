@@ -99,9 +99,9 @@ void CustomSettingViewCtl::buildControls()
     m_chkSkipFinished = new QCheckBox(tr("Skip finished files when starting again"), this);
     m_sampleRate = new RateField(tr("Hz"), kSampleRates, this);
     m_bitRate = new RateField(tr("kbit/s"), kBitRates, this);
+    // Its line is kept free: the pane's height is fixed, so a note must not need a new one.
     m_lblRateNote = new QLabel(this);
-    m_lblRateNote->setWordWrap(true);
-    m_lblRateNote->hide();
+    m_lblRateNote->setMinimumHeight(m_lblRateNote->fontMetrics().height());
     m_chkOpenOutput = new QCheckBox(tr("Open the output folder when a run ends"), this);
     m_chkOpenOutput->setChecked(true);
     m_chkOnlineServices =
@@ -184,10 +184,8 @@ void CustomSettingViewCtl::buildControls()
             [this] { sameOriginDown(m_chkSameQuality); });
     connect(m_pBtnFmts, &QComboBox::currentIndexChanged, this, [this] { followFormat(); });
     for (RateField *field : {m_sampleRate, m_bitRate}) {
-        connect(field, &RateField::corrected, this, [this](const QString &note) {
-            m_lblRateNote->setText(note);
-            m_lblRateNote->show();
-        });
+        connect(field, &RateField::corrected, this,
+                [this](const QString &note) { m_lblRateNote->setText(note); });
     }
     void (CustomSettingViewCtl::*helps[])(QObject *) = {
         &CustomSettingViewCtl::help1, &CustomSettingViewCtl::help2, &CustomSettingViewCtl::help3,

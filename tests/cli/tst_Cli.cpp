@@ -1,5 +1,6 @@
 #include "TestAudio.h"
 #include "TestEnvironment.h"
+#include "TinyHttpServer.h"
 #include "engine/PlaylistFolderLibrary.h"
 
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -263,6 +265,42 @@ private slots:
         QVERIFY(result.out.contains("0 of 2 files converted"));
         // The outputs themselves are complete and stay.
         QCOMPARE(filesIn(out), QStringList({"a.mp3", "b.mp3"}));
+    }
+
+    // The engine's diagnostics only on request; and whatever is asked, nothing goes out to the
+    // maker's server or the store (a local server stands in for both, answering every path).
+    void diagnosticsOnRequestAndNothingSent()
+    {
+        TinyHttpServer server;
+        QVERIFY(server.listen());
+        qputenv("WAVELARK_MAKER_SERVER", server.baseUrl().toUtf8());
+        qputenv("WAVELARK_STORE_SERVER", server.baseUrl().toUtf8());
+        qputenv("WAVELARK_NO_STORE_PROMPTS", "0");
+        auto restore = qScopeGuard([] {
+            qunsetenv("WAVELARK_MAKER_SERVER");
+            qunsetenv("WAVELARK_STORE_SERVER");
+            qputenv("WAVELARK_NO_STORE_PROMPTS", "1");
+            qunsetenv("WAVELARK_DEBUG");
+        });
+        const QString out = path("out-diagnostics");
+        const Result quiet = run({"--no-sync", "-o", out, path("in/a.flac")});
+        QCOMPARE(quiet.exitCode, 0);
+        QVERIFY2(!quiet.err.contains("args:("), qPrintable(quiet.err));
+        QVERIFY(QDir(out).removeRecursively());
+
+        const Result verbose = run({"--no-sync", "--verbose", "-o", out, path("in/a.flac")});
+        QCOMPARE(verbose.exitCode, 0);
+        QVERIFY(verbose.err.contains("wavelark-cli: args:("));
+        QVERIFY(QDir(out).removeRecursively());
+
+        qputenv("WAVELARK_DEBUG", "1");
+        const Result debug = run({"--no-sync", "-o", out, path("in/a.flac")});
+        QCOMPARE(debug.exitCode, 0);
+        QVERIFY(debug.err.contains("wavelark-cli: args:("));
+
+        // A connection made meanwhile waits in the listening queue until events are served.
+        QTest::qWait(500);
+        QCOMPARE(server.requestTargets(), QStringList());
     }
 
     void coversAreKeptUnlessNoCoverIsGiven()

@@ -90,7 +90,9 @@ private slots:
         QCOMPARE(store.doubleForKey(PrefKeys::DoubleBitRate), 320.0);
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), music + "Audio Converted");
         QVERIFY(store.boolForKey(PrefKeys::AppKeepCoverArt));
-        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 14);
+        QVERIFY(store.boolForKey(PrefKeys::AppOnlineServices));
+        QVERIFY(store.boolForKey(PrefKeys::AppOpenOutputFolder));
+        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 16);
     }
 
     // The preferences hold the permanent user id: owner only, whatever the umask, also for a

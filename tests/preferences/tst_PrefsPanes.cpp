@@ -271,7 +271,7 @@ private slots:
         store().setValue(PrefKeys::DoubleSamepleRate, 32000.0);
         store().setValue(PrefKeys::DoubleBitRate, 160.0);
         CustomSettingViewCtl pane;
-        QVERIFY(!pane.lblRateNote()->isVisibleTo(&pane));
+        QVERIFY(pane.lblRateNote()->text().isEmpty());
         QCOMPARE(pane.sampleRateField()->unitLabel()->text(), QStringLiteral("Hz"));
         QCOMPARE(pane.bitRateField()->unitLabel()->text(), QStringLiteral("kbit/s"));
         pane.pBtnFmts()->setCurrentIndex(format);
@@ -280,9 +280,7 @@ private slots:
         QVERIFY(pane.commitEditing());
         QCOMPARE(store().doubleForKey(PrefKeys::DoubleSamepleRate), storedSampleRate);
         QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), storedBitRate);
-        QCOMPARE(pane.lblRateNote()->isVisibleTo(&pane), noted);
-        if (noted)
-            QVERIFY(!pane.lblRateNote()->text().isEmpty());
+        QCOMPARE(!pane.lblRateNote()->text().isEmpty(), noted);
     }
 
     void rateBoxesTakeDigitsAndFollowTheFormat()
@@ -301,7 +299,6 @@ private slots:
         pane.pBtnFmts()->setCurrentIndex(0);
         QCOMPARE(pane.cmbSampleRate()->currentText(), QStringLiteral("48000"));
         QVERIFY(pane.cmbSampleRate()->findText(QStringLiteral("96000")) < 0);
-        QVERIFY(pane.lblRateNote()->isVisible());
         QVERIFY(pane.lblRateNote()->text().contains(QStringLiteral("96000")));
     }
 

@@ -52,7 +52,11 @@ private slots:
         QCOMPARE(ServiceHosts::makerServer(), QStringLiteral("http://www.morvane.com"));
         QCOMPARE(ServiceHosts::productListUrl(),
                  QStringLiteral("http://www.morvane.com/jsons/products.json"));
-        QVERIFY(ServiceHosts::storeLookupServer().startsWith(QStringLiteral("https://")));
+        // The lookups ask the maker too, never a third party; moved with the maker's server.
+        QCOMPARE(ServiceHosts::storeLookupServer(), QStringLiteral("http://www.morvane.com"));
+        qputenv(ServiceHosts::kMakerServerVariable, "http://127.0.0.1:9/");
+        QCOMPARE(ServiceHosts::storeLookupServer(), QStringLiteral("http://127.0.0.1:9"));
+        qunsetenv(ServiceHosts::kMakerServerVariable);
     }
 
     void environmentWinsOverPreference()
