@@ -14,15 +14,21 @@
 #include "mainwindow/Translations.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
+#include "preferences/CustomSettingViewCtl.h"
+#include "preferences/PrefsWindowController.h"
+#include "preferences/TrustedPathsPane.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolTip>
@@ -164,11 +170,55 @@ bool sortedList(MainWndController &window, const QString &media)
     return true;
 }
 
+bool nothingToPrepare(MainWndController &, const QString &)
+{
+    return true;
+}
+
+// The preferences window on its settings pane, with the help popover of `help` (-1: none)
+// painted where it opens; the grab replaces the main window's.
+void grabSettings(QPixmap &shot, int help)
+{
+    CustomSettingViewCtl settings;
+    TrustedPathsPane trusted;
+    PrefsWindowController controller({&settings, &trusted});
+    // As a user would see them, not the scratch folders of the scenes.
+    settings.chkSynciTunes()->setChecked(true);
+    settings.lblOutputPath()->setText(
+        QStringLiteral("/home/ada/Music/com.morvane.wavelark/Audio Converted"));
+    QWidget *window = controller.window();
+    window->move(0, 0);
+    window->show();
+    waitFor([&] { return window->isVisible(); });
+    QApplication::processEvents();
+    shot = window->grab();
+    if (help < 0)
+        return;
+    settings.helpButton(help)->click();
+    QApplication::processEvents();
+    QFrame *popover = settings.popover();
+    // The popover may reach past the window: the picture grows to hold both.
+    const QPoint at = window->mapFromGlobal(popover->pos());
+    const QRect both = shot.rect().united(QRect(at, popover->size()));
+    QPixmap canvas(both.size());
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.drawPixmap(-both.topLeft(), shot);
+    painter.drawPixmap(at - both.topLeft(), popover->grab());
+    painter.end();
+    shot = canvas;
+    popover->close();
+}
+
 const Scene kScenes[] = {
     {"run-in-progress", "a run under way: rows, overall bar, files done and time left",
      runInProgress, nullptr},
     {"failed-row", "a failed row with its reason", failedRow, showFailedTooltip},
     {"sorted-list", "a list sorted by name, with each row's output format", sortedList, nullptr},
+    {"settings-pane", "the preferences window on the conversion settings", nothingToPrepare,
+     [](MainWndController &, QPixmap &shot) { grabSettings(shot, -1); }},
+    {"help-popover", "the help of the format row opened over the settings", nothingToPrepare,
+     [](MainWndController &, QPixmap &shot) { grabSettings(shot, 0); }},
 };
 
 bool shoot(const Scene &scene, const QString &folder)
