@@ -186,6 +186,7 @@ void grabSettings(QPixmap &shot, int help)
     settings.chkSynciTunes()->setChecked(true);
     settings.lblOutputPath()->setText(
         QStringLiteral("/home/ada/Music/com.morvane.wavelark/Audio Converted"));
+    settings.lblOutputPath()->setCursorPosition(0);
     QWidget *window = controller.window();
     window->move(0, 0);
     window->show();
