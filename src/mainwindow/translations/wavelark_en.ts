@@ -8,6 +8,10 @@
         <comment>Status line under the list: %1 is the number of files, %2 their total duration (HH:MM:SS).</comment>
         <translation>%1 file(s), total duration %2</translation>
     </message>
+    <message>
+        <source>Syncing to iTunes...</source>
+        <translation>Adding to playlist...</translation>
+    </message>
 </context>
 <context>
     <name>MyTableView</name>
@@ -38,13 +42,6 @@
     <message>
         <source>Choose the output folder to store the files converted. Default folder is the &quot;Music&quot; folder of the current user.</source>
         <translation>The folder the converted files are written to. By default it is a folder inside your Music folder.</translation>
-    </message>
-</context>
-<context>
-    <name>MediaListModel</name>
-    <message>
-        <source>Syncing to iTunes...</source>
-        <translation>Adding to playlist...</translation>
     </message>
 </context>
 <context>
