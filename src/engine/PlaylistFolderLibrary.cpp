@@ -11,9 +11,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace {
@@ -97,6 +100,99 @@ private:
     QLockFile m_lock;
     QString m_failure;
 };
+
+// What identifies one state of a file cheaply: a file that another process rewrote or
+// appended to has another stamp.
+struct FileStamp
+{
+    qint64 size = -1; // -1: no such file
+    quint64 inode = 0;
+    qint64 modifiedNs = 0;
+
+    static FileStamp of(const QString &path)
+    {
+        FileStamp stamp;
+        struct stat status;
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+            return stamp;
+        stamp.size = qint64(status.st_size);
+        stamp.inode = quint64(status.st_ino);
+        stamp.modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+        return stamp;
+    }
+    bool operator==(const FileStamp &other) const
+    {
+        return size == other.size && inode == other.inode && modifiedNs == other.modifiedNs;
+    }
+};
+
+// The entries of the library record as this process last read or wrote it, so that adding one
+// file does not read the whole record again; a record changed elsewhere is read anew.
+class KnownEntries
+{
+public:
+    static KnownEntries &shared()
+    {
+        static KnownEntries instance;
+        return instance;
+    }
+
+    QSet<QString> entries(const QString &path, const FileStamp &stamp)
+    {
+        {
+            QMutexLocker locker(&m_lock);
+            if (m_path == path && m_stamp == stamp)
+                return m_entries;
+        }
+        const QStringList read = PlaylistFolderLibrary::readEntries(path);
+        return QSet<QString>(read.cbegin(), read.cend());
+    }
+
+    void remember(const QString &path, const FileStamp &stamp, QSet<QString> entries)
+    {
+        QMutexLocker locker(&m_lock);
+        m_path = path;
+        m_stamp = stamp;
+        m_entries = std::move(entries);
+    }
+
+private:
+    QMutex m_lock;
+    QString m_path;
+    FileStamp m_stamp;
+    QSet<QString> m_entries;
+};
+
+QString spaceOrWriteError(const QString &path, const QString &reason)
+{
+    struct statvfs space = {};
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::statvfs(QFile::encodeName(folder).constData(), &space) == 0 && space.f_bavail == 0)
+        return QStringLiteral("no space left on the disk of %1").arg(folder);
+    return QStringLiteral("could not write %1: %2").arg(path, reason);
+}
+
+// Appends `bytes` (whole lines) to the file of `size` bytes in one write. A write that fails
+// halfway is cut off again, so no half line stays behind.
+bool appendToFile(const QString &path, qint64 size, QByteArray bytes, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) {
+        setError(error, QStringLiteral("could not write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    // A file edited by hand may lack its last line feed.
+    char last = '\n';
+    if (!file.seek(size - 1) || file.read(&last, 1) != 1 || last != '\n')
+        bytes.prepend('\n');
+    const bool written = file.seek(size) && file.write(bytes) == bytes.size() && file.flush();
+    if (written)
+        return true;
+    const QString reason = file.errorString();
+    file.resize(size);
+    setError(error, spaceOrWriteError(path, reason));
+    return false;
+}
 
 class FolderPlaylist : public MusicPlaylist
 {
@@ -386,32 +482,43 @@ bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString 
                                           const QStringList &entries, const QStringList &infos,
                                           bool skipKnown, QString *error)
 {
-    QByteArray bytes;
-    QFile existing(m3uPath);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly)) {
-            setError(error,
-                     QStringLiteral("could not read %1: %2").arg(m3uPath, existing.errorString()));
-            return false;
+    const FileStamp before = FileStamp::of(m3uPath);
+    if (before.size <= 0) {
+        // A new (or empty) file is written whole, header and all.
+        QByteArray bytes = "#EXTM3U\n#PLAYLIST:" + title.simplified().toUtf8() + '\n';
+        QSet<QString> known;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QString &entry = entries.at(i);
+            if (skipKnown && known.contains(entry))
+                continue;
+            known.insert(entry);
+            bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
         }
-        bytes = existing.readAll();
-        existing.close();
+        if (!writeWhole(m3uPath, bytes, error))
+            return false;
+        if (skipKnown)
+            KnownEntries::shared().remember(m3uPath, FileStamp::of(m3uPath), std::move(known));
+        return true;
     }
-    if (bytes.isEmpty())
-        bytes = "#EXTM3U\n#PLAYLIST:" + title.simplified().toUtf8() + '\n';
-    else if (!bytes.endsWith('\n'))
-        bytes += '\n';
 
-    const QStringList known = skipKnown ? readEntries(m3uPath) : QStringList();
-    bool changed = false;
+    // An existing file only grows at its end: the cost of adding a file does not grow with the
+    // number of files already listed.
+    QSet<QString> known;
+    if (skipKnown)
+        known = KnownEntries::shared().entries(m3uPath, before);
+    QByteArray bytes;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString &entry = entries.at(i);
         if (skipKnown && known.contains(entry))
             continue;
+        known.insert(entry);
         bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
-        changed = true;
     }
-    if (!changed && existing.exists())
+    if (bytes.isEmpty())
         return true;
-    return writeWhole(m3uPath, bytes, error);
+    if (!appendToFile(m3uPath, before.size, bytes, error))
+        return false;
+    if (skipKnown)
+        KnownEntries::shared().remember(m3uPath, FileStamp::of(m3uPath), std::move(known));
+    return true;
 }

@@ -16,7 +16,9 @@
 //   each once;
 // - ".wavelark-library.lock": held while a file of the library is rewritten, so that two
 //   processes (the window and the command-line converter) never lose each other's entries.
-// Every file is replaced atomically. Playlist names become file names by percent-encoding "%",
+// A new file is written whole and atomically; an existing playlist or record only grows, by one
+// write of whole lines at its end (cut back if it fails), so adding a file costs the same however
+// many files the library holds. Playlist names become file names by percent-encoding "%",
 // "/", control characters and a leading ".", so no name reaches outside the folder or hides a
 // playlist, and two different names never share a file.
 //

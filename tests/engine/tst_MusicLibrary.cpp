@@ -243,6 +243,33 @@ private slots:
         QFile::remove(blocked);
     }
 
+    // Adding a file appends to the files as they are now, also after another program changed
+    // them: an entry it removed comes back once, a missing last line feed is supplied.
+    void appendsToFilesChangedElsewhere()
+    {
+        QCOMPARE(sync("Edited", music() + "/a.mp3"), QString());
+        QCOMPARE(sync("Edited", music() + "/b.mp3"), QString());
+        const QString record = library().libraryRecordPath();
+        QCOMPARE(PlaylistFolderLibrary::readEntries(record), QStringList({"a.mp3", "b.mp3"}));
+
+        // Another program rewrites both files: b leaves the record, the playlist loses its last
+        // line feed.
+        QFile recordFile(record);
+        QVERIFY(recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        recordFile.write("#EXTM3U\n#PLAYLIST:Library\na.mp3\nhand-added.mp3\n");
+        recordFile.close();
+        QFile playlist(music() + "/Edited.m3u8");
+        QVERIFY(playlist.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        playlist.write("#EXTM3U\n#PLAYLIST:Edited\na.mp3\nb.mp3");
+        playlist.close();
+
+        QCOMPARE(sync("Edited", music() + "/b.mp3"), QString());
+        QCOMPARE(sync("Edited", music() + "/a.mp3"), QString());
+        QCOMPARE(PlaylistFolderLibrary::readEntries(record),
+                 QStringList({"a.mp3", "hand-added.mp3", "b.mp3"}));
+        QCOMPARE(entriesOf("Edited"), QStringList({"a.mp3", "b.mp3", "b.mp3", "a.mp3"}));
+    }
+
     void concurrentSyncsKeepEveryEntry()
     {
         constexpr int kThreads = 6;
