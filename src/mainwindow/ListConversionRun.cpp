@@ -6,8 +6,10 @@
 #include "engine/TemporaryOutput.h"
 #include "model/UserDefaults.h"
 
+#include <QSet>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/resource.h>
@@ -66,8 +68,14 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &out
     }
     m_isConverting = true;
     m_stopping = false;
+    // Every row waits from now on; the conversions themselves are queued a share at a time, so
+    // a list of 100,000 rows does not hold the window up while they are made.
     for (const LSMediaPtr &media : items)
-        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media));
+        media->setEumCvtState(LSMedia::CvtStatePending);
+    m_toQueue = items;
+    m_queued = 0;
+    m_leaving.clear();
+    queueNextShare();
 
     if (m_timer) {
         m_timer->stop();
@@ -79,11 +87,35 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &out
     m_timer->start();
 }
 
+void ListConversionRun::queueNextShare()
+{
+    const qsizetype end = std::min(m_toQueue.size(), m_queued + kQueuedPerTurn);
+    for (; m_queued < end; ++m_queued) {
+        const LSMediaPtr &media = m_toQueue.at(m_queued);
+        if (m_leaving.contains(media.get()))
+            continue;
+        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media));
+    }
+    if (m_queued < m_toQueue.size())
+        QTimer::singleShot(0, this, &ListConversionRun::queueNextShare);
+    else
+        stopQueueing();
+}
+
+void ListConversionRun::stopQueueing()
+{
+    m_toQueue.clear();
+    m_queued = 0;
+    m_leaving.clear();
+}
+
 void ListConversionRun::stop()
 {
     if (!m_isConverting)
         return;
     m_stopping = true;
+    // Rows not queued yet stay pending, as waiting ones do.
+    stopQueueing();
     for (const OperationPtr &operation : m_queue->operations()) {
         if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
             conversion->stop();
@@ -94,9 +126,20 @@ void ListConversionRun::stop()
 
 void ListConversionRun::cancelItems(const QList<LSMediaPtr> &items)
 {
+    // A set, so that removing many rows from a long run stays linear.
+    QSet<const LSMedia *> leaving;
+    for (const LSMediaPtr &media : items) {
+        leaving.insert(media.get());
+        // Not queued yet: it never will be.
+        if (!m_toQueue.isEmpty()) {
+            m_leaving.insert(media.get());
+            if (media->eumCvtState() == LSMedia::CvtStatePending)
+                media->setEumCvtState(LSMedia::CvtStateCanceled);
+        }
+    }
     for (const OperationPtr &operation : m_queue->operations()) {
         auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation);
-        if (conversion && items.contains(conversion->mediaToConvert()))
+        if (conversion && leaving.contains(conversion->mediaToConvert().get()))
             conversion->cancel();
     }
 }
@@ -114,7 +157,7 @@ QSet<const LSMedia *> ListConversionRun::heldItems() const
 void ListConversionRun::refreshTableProgress()
 {
     emit ticked();
-    if (!m_timer || m_queue->operationCount() > 0)
+    if (!m_timer || m_queue->operationCount() > 0 || !m_toQueue.isEmpty())
         return;
     m_timer->stop();
     m_timer->deleteLater();

@@ -22,6 +22,8 @@ class ListConversionRun : public QObject
 
 public:
     static constexpr int kTickIntervalMs = 500;
+    // Conversions queued per turn of the event loop while a run starts.
+    static constexpr int kQueuedPerTurn = 1000;
 
     // The queue runs at most `width` conversions at once.
     explicit ListConversionRun(int width, QObject *parent = nullptr);
@@ -32,9 +34,10 @@ public:
     bool isConverting() const { return m_isConverting; }
     void setIsConverting(bool converting) { m_isConverting = converting; }
 
-    // Queues one conversion per item, in order (each item goes back to pending), and starts the
-    // tick. Items that leave the list meanwhile stay alive until their conversion has ended.
-    // First removes the temporaries that killed programs left in `outputFolder`.
+    // Queues one conversion per item, in order (each item goes back to pending at once; the
+    // conversions are queued a share per turn of the event loop), and starts the tick. Items that
+    // leave the list meanwhile stay alive until their conversion has ended. First removes the
+    // temporaries that killed programs left in `outputFolder`.
     void start(const QList<LSMediaPtr> &items, const QString &outputFolder = QString());
 
     // Ends the run early: running encoders are stopped (their items end "Canceled."), waiting
@@ -59,7 +62,13 @@ signals:
     void runEnded();
 
 private:
+    void queueNextShare();
+    void stopQueueing();
+
     std::unique_ptr<OperationQueue> m_queue;
+    QList<LSMediaPtr> m_toQueue;     // the run's rows while they are being queued
+    qsizetype m_queued = 0;          // rows of m_toQueue handled so far
+    QSet<const LSMedia *> m_leaving; // rows removed before they were queued
     QTimer *m_timer = nullptr;
     bool m_isConverting = false;
     bool m_stopping = false;

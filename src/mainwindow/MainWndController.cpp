@@ -84,7 +84,8 @@ MainWndController::MainWndController(QWidget *parent)
                 m_problemBar->addProblems(problems);
                 emit inputsRefused(refused);
             });
-    connect(m_loader, &MediaLoader::batchFinished, this, [this] {
+    connect(m_loader, &MediaLoader::batchFinished, this, [this](int batch) {
+        m_model->closeInsertionPoint(batch);
         reloadList();
         if (m_loader->pendingBatches() == 0)
             emit loadingFinished();
@@ -325,16 +326,16 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
         }
     }
     // Choosing the files (folders listed, links followed) happens on the loader's thread, so a
-    // large folder does not hold up the window.
-    m_loader->load(paths);
+    // large folder does not hold up the window. Each batch keeps an insertion point of its own:
+    // a second drop while a large folder still loads must not split the first one.
+    const int batch =
+        m_model->openInsertionPoint(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))));
+    m_loader->load(paths, batch);
 }
 
-void MainWndController::insertLoadedItems(const QList<LSMediaPtr> &items)
+void MainWndController::insertLoadedItems(int batch, const QList<LSMediaPtr> &items)
 {
-    // Rows deleted meanwhile may have left the insertion point past the end.
-    const int at =
-        m_model->insertItems(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))), items);
-    m_currentIndex = at + items.size();
+    m_model->insertAtPoint(batch, items);
     // New rows land where they were dropped: the list is no longer sorted by a column.
     m_tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     QList<ProblemBar::Problem> problems;

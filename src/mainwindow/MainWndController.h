@@ -50,6 +50,8 @@ public:
     ~MainWndController() override;
 
     OperationQueue *queue() const;
+    // The row the latest drop or import was made at; each batch then follows its own insertion
+    // point in the list model.
     qint64 currentIndex() const { return m_currentIndex; }
     void setCurrentIndex(qint64 index) { m_currentIndex = index; }
     bool isConverting() const;
@@ -155,7 +157,7 @@ private:
     void refreshButtonState();
     void refreshActionStates();
     void reloadList();
-    void insertLoadedItems(const QList<LSMediaPtr> &items);
+    void insertLoadedItems(int batch, const QList<LSMediaPtr> &items);
     void endOfRun();
     // False, with the question shown, while the output folder does not exist: create it, choose
     // another (stored in the preferences) or cancel; the first two start the run.

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -176,8 +178,49 @@ int MediaListModel::insertItems(int row, const QList<LSMediaPtr> &items)
     beginInsertRows(QModelIndex(), at, at + int(items.size()) - 1);
     m_aryItems.insert(at, items.size(), nullptr);
     std::copy(items.cbegin(), items.cend(), m_aryItems.begin() + at);
+    for (const LSMediaPtr &media : items)
+        m_totalDuration += durationOf(*media);
+    // Points after the row move down with their rows; one at the row stays before the new rows,
+    // so that a batch arriving there does not push another one's next rows away from its last.
+    for (int &point : m_points) {
+        if (point > at)
+            point += int(items.size());
+    }
     endInsertRows();
     return at;
+}
+
+int MediaListModel::openInsertionPoint(int row)
+{
+    const int point = m_nextPoint++;
+    m_points.insert(point, std::clamp(row, 0, int(m_aryItems.size())));
+    return point;
+}
+
+int MediaListModel::insertAtPoint(int point, const QList<LSMediaPtr> &items)
+{
+    const auto found = m_points.find(point);
+    if (found == m_points.end())
+        return insertItems(int(m_aryItems.size()), items);
+    const int at = insertItems(found.value(), items);
+    m_points[point] = at + int(items.size());
+    return at;
+}
+
+void MediaListModel::closeInsertionPoint(int point)
+{
+    m_points.remove(point);
+}
+
+void MediaListModel::shiftPointsForRemoval(int first, int last)
+{
+    const int count = last - first + 1;
+    for (int &point : m_points) {
+        if (point > last)
+            point -= count;
+        else if (point > first)
+            point = first;
+    }
 }
 
 void MediaListModel::removeItemsAtRows(const QList<int> &rows)
@@ -189,18 +232,45 @@ void MediaListModel::removeItemsAtRows(const QList<int> &rows)
     }
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    // From the bottom up, one contiguous run at a time, so that earlier rows keep their index.
-    int i = int(sorted.size()) - 1;
-    while (i >= 0) {
-        const int last = sorted.at(i);
-        int first = last;
-        while (i > 0 && sorted.at(i - 1) == first - 1)
-            first = sorted.at(--i);
-        --i;
-        beginRemoveRows(QModelIndex(), first, last);
-        m_aryItems.remove(first, last - first + 1);
+    if (sorted.isEmpty())
+        return;
+    // Contiguous runs of rows, top down.
+    QList<std::pair<int, int>> runs;
+    for (int row : std::as_const(sorted)) {
+        if (!runs.isEmpty() && runs.last().second == row - 1)
+            runs.last().second = row;
+        else
+            runs.append({row, row});
+    }
+    if (runs.size() > kMaxRemovedRuns) {
+        // Many scattered rows: one pass over the list instead of one shift of the rest per run.
+        beginResetModel();
+        std::vector<bool> removed(size_t(m_aryItems.size()), false);
+        for (int row : std::as_const(sorted))
+            removed[size_t(row)] = true;
+        // Each point moves up by the number of removed rows above it.
+        std::vector<int> removedAbove(size_t(m_aryItems.size()) + 1, 0);
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < m_aryItems.size(); ++i) {
+            removedAbove[size_t(i) + 1] = removedAbove[size_t(i)] + (removed[size_t(i)] ? 1 : 0);
+            if (!removed[size_t(i)])
+                m_aryItems[kept++] = std::move(m_aryItems[i]);
+        }
+        m_aryItems.resize(kept);
+        for (int &point : m_points)
+            point -= removedAbove[size_t(point)];
+        recountTotalDuration();
+        endResetModel();
+        return;
+    }
+    // From the bottom up, so that earlier rows keep their index.
+    for (auto run = runs.crbegin(); run != runs.crend(); ++run) {
+        beginRemoveRows(QModelIndex(), run->first, run->second);
+        m_aryItems.remove(run->first, run->second - run->first + 1);
+        shiftPointsForRemoval(run->first, run->second);
         endRemoveRows();
     }
+    recountTotalDuration();
 }
 
 void MediaListModel::removeAllItems()
@@ -209,6 +279,9 @@ void MediaListModel::removeAllItems()
         return;
     beginResetModel();
     m_aryItems.clear();
+    m_totalDuration = 0.0;
+    for (int &point : m_points)
+        point = 0;
     endResetModel();
 }
 
@@ -219,12 +292,19 @@ void MediaListModel::refreshAll()
     emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
-double MediaListModel::totalDuration() const
+double MediaListModel::durationOf(const LSMedia &media)
 {
-    double total = 0.0;
-    for (const LSMediaPtr &media : m_aryItems)
-        total += media->duration();
-    return total;
+    const double seconds = media.duration();
+    return std::isfinite(seconds) ? seconds : 0.0;
+}
+
+// After removals the total is summed afresh (removing is linear anyway), so that rounding does
+// not pile up over many insertions and removals.
+void MediaListModel::recountTotalDuration()
+{
+    m_totalDuration = 0.0;
+    for (const LSMediaPtr &media : std::as_const(m_aryItems))
+        m_totalDuration += durationOf(*media);
 }
 
 QString MediaListModel::columnIdentifier(int column)
@@ -264,7 +344,8 @@ MediaListModel::Note MediaListModel::noteKind(const LSMedia &media)
         return Note::Failed;
     if (state == LSMedia::CvtStateFinished && !media.strWarning().isEmpty())
         return Note::Warning;
-    if (state != LSMedia::CvtStateFinished && !media.strInputProblem().isEmpty())
+    if (state != LSMedia::CvtStateFinished && state != LSMedia::CvtStateUpToDate &&
+        !media.strInputProblem().isEmpty())
         return Note::WillFail;
     return Note::None;
 }

@@ -3,6 +3,7 @@
 #include "model/LSMedia.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 
 // The rows of the conversion list: one item per row, in display order, held by shared ownership
@@ -33,6 +34,17 @@ public:
 
     // Inserts `items` in order at `row` (clamped to the list); answers the row actually used.
     int insertItems(int row, const QList<LSMediaPtr> &items);
+
+    // Insertion points of batches that arrive a part at a time (one per drop or import): each
+    // follows the rows inserted and removed around it, so the parts of one batch stay together
+    // and in order whatever else is added or removed meanwhile. Rows inserted exactly at another
+    // batch's point go after it (that batch's next rows follow its last ones).
+    int openInsertionPoint(int row);
+    // Inserts `items` at the point and moves the point after them; answers the row used.
+    int insertAtPoint(int point, const QList<LSMediaPtr> &items);
+    void closeInsertionPoint(int point);
+    // The row a point stands at; -1 for an unknown point.
+    int insertionRow(int point) const { return m_points.value(point, -1); }
     // Removes the rows at `rows` (duplicates and rows out of range are ignored).
     void removeItemsAtRows(const QList<int> &rows);
     void removeAllItems();
@@ -43,8 +55,9 @@ public:
     // without regard to case. Negative, 0 or positive.
     static int naturalCompare(QStringView a, QStringView b);
 
-    // The sum of every item's duration, in seconds.
-    double totalDuration() const;
+    // The sum of every item's duration, in seconds; kept up to date by insertions and removals,
+    // so the status line costs the same however long the list is.
+    double totalDuration() const { return m_totalDuration; }
 
     // Column identifiers: "title", "duration", "format", "progress".
     static QString columnIdentifier(int column);
@@ -66,5 +79,16 @@ public:
     static QString statusText(qsizetype count, double totalSeconds);
 
 private:
+    // More separate runs of removed rows than this are removed in one pass and a reset.
+    static constexpr int kMaxRemovedRuns = 32;
+
+    static double durationOf(const LSMedia &media);
+    void recountTotalDuration();
+
+    void shiftPointsForRemoval(int first, int last);
+
     QList<LSMediaPtr> m_aryItems;
+    double m_totalDuration = 0.0;
+    QHash<int, int> m_points; // insertion point -> row
+    int m_nextPoint = 1;
 };

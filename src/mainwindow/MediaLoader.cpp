@@ -3,15 +3,24 @@
 #include "model/FormatUtils.h"
 #include "model/MediaItemBuilder.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
+#include <cerrno>
 #include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
 // Items are probed and handed over in chunks of this many files, so a large folder shows up
 // progressively without one queued call per file.
 constexpr qsizetype kChunkSize = 32;
+
+// How much the probing gives way to the window: with every core probing, the window's
+// insertions and redraws would otherwise wait behind it.
+constexpr int kLoaderNice = 10;
 
 } // namespace
 
@@ -28,11 +37,11 @@ MediaLoader::~MediaLoader()
     }
 }
 
-void MediaLoader::load(const QStringList &paths)
+void MediaLoader::load(const QStringList &paths, int batch)
 {
     reapFinishedThreads();
     ++m_pendingBatches;
-    QThread *thread = QThread::create([this, paths] { run(paths); });
+    QThread *thread = QThread::create([this, paths, batch] { run(paths, batch); });
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
@@ -51,8 +60,18 @@ void MediaLoader::reapFinishedThreads()
     }
 }
 
-void MediaLoader::run(const QStringList &paths)
+void MediaLoader::lowerThisThreadsPriority()
 {
+    const id_t thread = id_t(::gettid());
+    errno = 0;
+    const int current = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0 && current < kLoaderNice)
+        ::setpriority(PRIO_PROCESS, thread, kLoaderNice);
+}
+
+void MediaLoader::run(const QStringList &paths, int batch)
+{
+    lowerThisThreadsPriority();
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
     const AcceptedInputs inputs = InputCollector::collect(paths, &m_stopping);
@@ -86,8 +105,9 @@ void MediaLoader::run(const QStringList &paths)
         return true;
     };
     int handedOver = 0;
-    auto handOverFinishedChunks = [&] {
-        QList<LSMediaPtr> ready;
+    QList<LSMediaPtr> ready;
+    QElapsedTimer sinceHandOver;
+    auto handOverFinishedChunks = [&](bool last) {
         while (handedOver < chunkCount &&
                chunks[size_t(handedOver)].done.load(std::memory_order_acquire)) {
             ready += chunks[size_t(handedOver)].items;
@@ -96,29 +116,35 @@ void MediaLoader::run(const QStringList &paths)
         }
         if (ready.isEmpty())
             return;
+        if (!last && sinceHandOver.isValid() && sinceHandOver.elapsed() < kHandOverIntervalMs)
+            return;
+        sinceHandOver.start();
         QMetaObject::invokeMethod(
-            this, [this, ready] { emit itemsLoaded(ready); }, Qt::QueuedConnection);
+            this, [this, batch, items = std::move(ready)] { emit itemsLoaded(batch, items); },
+            Qt::QueuedConnection);
+        ready = QList<LSMediaPtr>();
     };
 
     std::unique_ptr<QThread> helper;
     if (chunkCount > 1 && QThread::idealThreadCount() > 1) {
         helper.reset(QThread::create([&] {
+            lowerThisThreadsPriority();
             while (probeNextChunk()) {
             }
         }));
         helper->start();
     }
     while (probeNextChunk())
-        handOverFinishedChunks();
+        handOverFinishedChunks(false);
     if (helper)
         helper->wait();
-    handOverFinishedChunks();
+    handOverFinishedChunks(true);
 
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, batch] {
             --m_pendingBatches;
-            emit batchFinished();
+            emit batchFinished(batch);
         },
         Qt::QueuedConnection);
 }

@@ -40,7 +40,15 @@ void ProblemBar::addProblems(const QList<Problem> &problems)
 {
     if (problems.isEmpty())
         return;
-    m_problems += problems;
+    // Only the new problems are turned into text: a long load adds to the bar many times.
+    for (const Problem &problem : problems) {
+        if (m_problems.size() < kShownNames)
+            m_shown << tr("%1: %2").arg(PathText::lastComponent(problem.path), problem.reason);
+        if (!m_problems.isEmpty())
+            m_all += QLatin1Char('\n');
+        m_all += tr("%1: %2").arg(problem.path, problem.reason);
+        m_problems.append(problem);
+    }
     refresh();
     show();
 }
@@ -48,6 +56,8 @@ void ProblemBar::addProblems(const QList<Problem> &problems)
 void ProblemBar::dismiss()
 {
     m_problems.clear();
+    m_shown.clear();
+    m_all.clear();
     hide();
 }
 
@@ -58,21 +68,12 @@ QString ProblemBar::text() const
 
 void ProblemBar::refresh()
 {
-    QStringList shown;
-    QStringList all;
-    for (const Problem &problem : std::as_const(m_problems)) {
-        const QString line =
-            tr("%1: %2").arg(PathText::lastComponent(problem.path), problem.reason);
-        if (shown.size() < kShownNames)
-            shown << line;
-        all << tr("%1: %2").arg(problem.path, problem.reason);
-    }
     const qsizetype count = m_problems.size();
     QString text = (count == 1 ? tr("1 file cannot be converted: ")
                                : tr("%1 files cannot be converted: ").arg(count)) +
-                   shown.join(QLatin1String("; "));
+                   m_shown.join(QLatin1String("; "));
     if (count > kShownNames)
         text += tr("; and %1 more").arg(count - kShownNames);
     m_text->setText(text);
-    setToolTip(all.join(QLatin1Char('\n')));
+    setToolTip(m_all);
 }

@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QLabel;
 class QToolButton;
@@ -42,6 +43,8 @@ private:
     void refresh();
 
     QList<Problem> m_problems;
+    QStringList m_shown; // the first kShownNames lines of the text
+    QString m_all;       // the tooltip: every problem, one a line
     QLabel *m_icon = nullptr;
     QLabel *m_text = nullptr;
     QToolButton *m_close = nullptr;

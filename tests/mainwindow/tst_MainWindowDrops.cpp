@@ -25,6 +25,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kLoadTimeoutMs = 60000;
@@ -43,6 +44,7 @@ private slots:
     void folderAddsEverySupportedFileAndIsTrustedOnce();
     void largeFolderKeepsItsOrderFromTheDropRowOn();
     void rowsRemovedWhileLoadingDoNotDisplaceTheBatch();
+    void importWhileAFolderLoadsKeepsBothBatchesWhole();
     void dropOntoRowIsRefused();
     void onlySupportedPathsAreKept_data();
     void onlySupportedPathsAreKept();
@@ -209,6 +211,38 @@ void TestMainWindowDrops::rowsRemovedWhileLoadingDoNotDisplaceTheBatch()
     m_window->clearDown();
     QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, kLoadTimeoutMs);
     QCOMPARE(paths(), GlobalFun::fileListAtDirenctory(folder, GlobalFun::getSupportedFmts()));
+}
+
+void TestMainWindowDrops::importWhileAFolderLoadsKeepsBothBatchesWhole()
+{
+    // A folder large enough to arrive in several parts (links to one sample: probing reads the
+    // headers only).
+    const QString library = m_scratch->filePath(QStringLiteral("library"));
+    const QByteArray tone = QFile::encodeName(m_samples.filePath(QStringLiteral("tone.flac")));
+    for (int album = 0; album < 30; ++album) {
+        const QString folder =
+            QStringLiteral("%1/album%2").arg(library).arg(album, 2, 10, QLatin1Char('0'));
+        QVERIFY(QDir().mkpath(folder));
+        for (int track = 0; track < 100; ++track) {
+            const QString path = QStringLiteral("%1/t%2.flac").arg(folder).arg(track);
+            QCOMPARE(::link(tone.constData(), QFile::encodeName(path).constData()), 0);
+        }
+    }
+    const QString extra = m_scratch->filePath(QStringLiteral("extra"));
+    for (int i = 0; i < 20; ++i)
+        sample(QStringLiteral("extra/e%1.ogg").arg(i));
+
+    QVERIFY(dropPaths(m_window->tableView(), {library}, QPoint(20, 20)).dropAccepted);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->items().isEmpty(), kLoadTimeoutMs);
+    QVERIFY2(m_window->pendingLoads() > 0, "the folder was listed before the import could overlap");
+    m_window->importPaths({extra});
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, kLoadTimeoutMs);
+
+    const QStringList supported = GlobalFun::getSupportedFmts();
+    const QStringList libraryFiles = GlobalFun::fileListAtDirenctory(library, supported);
+    const QStringList extraFiles = GlobalFun::fileListAtDirenctory(extra, supported);
+    QCOMPARE(libraryFiles.size(), 3000);
+    QCOMPARE(paths(), extraFiles + libraryFiles);
 }
 
 void TestMainWindowDrops::dropOntoRowIsRefused()
