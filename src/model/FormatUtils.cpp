@@ -144,10 +144,16 @@ void FormatUtils::configureDiscriptionOfMeida(LSMedia *media) const
     if (!media)
         return;
     const auto number = [](double value) { return QString::number(value, 'f', 2); };
-    media->setStrDescription(
+    const QString description =
         QStringLiteral("%1\n%2,%3,%4,%5k\n%6,%7,%8")
             .arg(nullAsText(media->strFmtName()), nullAsText(media->readableVOCodecName()),
                  nullAsText(media->strOResolution()), number(media->vOFps()),
                  number(media->dVOBitrate()), nullAsText(media->readableAOCodecName()),
-                 number(media->dAOBitrate()), number(media->dAOSamplerate())));
+                 number(media->dAOBitrate()), number(media->dAOSamplerate()));
+    // The files of one drop mostly share one description: they share its text too, so a long
+    // list holds it once rather than once per row.
+    thread_local QString lastDescription;
+    if (description != lastDescription)
+        lastDescription = description;
+    media->setStrDescription(lastDescription);
 }

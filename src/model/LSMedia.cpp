@@ -1,5 +1,7 @@
 #include "model/LSMedia.h"
 
+#include <QCoreApplication>
+
 // The state texts keep their spelling (docs/ARCHITECTURE.md, "Kept as they are"): the list, the
 // command-line converter and the tests compare them.
 QString LSMedia::progressText(qint32 state, float progress)
@@ -18,6 +20,8 @@ QString LSMedia::progressText(qint32 state, float progress)
         return QStringLiteral("Task Finished.");
     case LSMedia::CvtStateFailed:
         return QStringLiteral("Failed!");
+    case LSMedia::CvtStateUpToDate:
+        return QCoreApplication::translate("LSMedia", "Up to date.");
     default:
         return QStringLiteral("Unkown!!!");
     }
@@ -63,13 +67,36 @@ std::shared_ptr<LSMedia> LSMedia::copy() const
 QRectF LSMedia::rcCroped() const
 {
     QMutexLocker locker(&m_textLock);
-    return m_rcCroped;
+    return m_notes ? m_notes->rcCroped : QRectF(0.0, 0.0, 0.0, 0.0);
 }
 
 void LSMedia::setRcCroped(const QRectF &rect)
 {
     QMutexLocker locker(&m_textLock);
-    m_rcCroped = rect;
+    if (!m_notes) {
+        if (rect == QRectF(0.0, 0.0, 0.0, 0.0))
+            return;
+        m_notes = std::make_unique<Notes>();
+    }
+    m_notes->rcCroped = rect;
+}
+
+QString LSMedia::readNote(QString Notes::*field) const
+{
+    QMutexLocker locker(&m_textLock);
+    return m_notes ? (*m_notes).*field : QString();
+}
+
+void LSMedia::writeNote(QString Notes::*field, const QString &value)
+{
+    QMutexLocker locker(&m_textLock);
+    if (!m_notes) {
+        // An absent text stays absent without a record; an empty one is kept as empty.
+        if (value.isNull())
+            return;
+        m_notes = std::make_unique<Notes>();
+    }
+    (*m_notes).*field = value;
 }
 
 QString LSMedia::readText(const QString &field) const

@@ -24,6 +24,8 @@ public:
         CvtStateCanceled = 4,
         CvtStateFinished = 5,
         CvtStateFailed = 6,
+        // Not converted: its output exists already and is not older than the input.
+        CvtStateUpToDate = 7,
     };
 
     enum DestFmtType : qint32 {
@@ -66,8 +68,8 @@ public:
     void setAspectOption(qint32 option) { m_aspectOption = option; }
 
     // Images are kept as the names of image resources; the GUI turns them into pictures.
-    QString imgThumbnail() const { return readText(m_imgThumbnail); }
-    void setImgThumbnail(const QString &image) { writeText(m_imgThumbnail, image); }
+    QString imgThumbnail() const { return readNote(&Notes::thumbnail); }
+    void setImgThumbnail(const QString &image) { writeNote(&Notes::thumbnail, image); }
     QString imgFormat() const { return readText(m_imgFormat); }
     void setImgFormat(const QString &image) { writeText(m_imgFormat, image); }
 
@@ -79,10 +81,10 @@ public:
     void setStrOutFileExt(const QString &text) { writeText(m_strOutFileExt, text); }
     QString strDescription() const { return readText(m_strDescription); }
     void setStrDescription(const QString &text) { writeText(m_strDescription, text); }
-    QString strProfileName() const { return readText(m_strProfileName); }
-    void setStrProfileName(const QString &text) { writeText(m_strProfileName, text); }
-    QString strProfileType() const { return readText(m_strProfileType); }
-    void setStrProfileType(const QString &text) { writeText(m_strProfileType, text); }
+    QString strProfileName() const { return readNote(&Notes::profileName); }
+    void setStrProfileName(const QString &text) { writeNote(&Notes::profileName, text); }
+    QString strProfileType() const { return readNote(&Notes::profileType); }
+    void setStrProfileType(const QString &text) { writeNote(&Notes::profileType, text); }
 
     double dLeftTime() const { return m_dLeftTime.load(std::memory_order_relaxed); }
     void setDLeftTime(double seconds) { m_dLeftTime.store(seconds, std::memory_order_relaxed); }
@@ -98,18 +100,21 @@ public:
     void setDVOBitrate(double kbits) { m_dVOBitrate = kbits; }
     double vOFps() const { return m_vOFps; }
     void setVOFps(double fps) { m_vOFps = fps; }
-    QString strOResolution() const { return readText(m_strOResolution); }
-    void setStrOResolution(const QString &text) { writeText(m_strOResolution, text); }
-    QString vOVCodecName() const { return readText(m_vOVCodecName); }
-    void setVOVCodecName(const QString &text) { writeText(m_vOVCodecName, text); }
+    QString strOResolution() const { return readNote(&Notes::oResolution); }
+    void setStrOResolution(const QString &text) { writeNote(&Notes::oResolution, text); }
+    QString vOVCodecName() const { return readNote(&Notes::vOVCodecName); }
+    void setVOVCodecName(const QString &text) { writeNote(&Notes::vOVCodecName, text); }
     double dAOBitrate() const { return m_dAOBitrate; }
     void setDAOBitrate(double kbits) { m_dAOBitrate = kbits; }
     double dAOSamplerate() const { return m_dAOSamplerate; }
     void setDAOSamplerate(double hertz) { m_dAOSamplerate = hertz; }
     QString vOACodecName() const { return readText(m_vOACodecName); }
     void setVOACodecName(const QString &text) { writeText(m_vOACodecName, text); }
-    QString readableVOCodecName() const { return readText(m_readableVOCodecName); }
-    void setReadableVOCodecName(const QString &text) { writeText(m_readableVOCodecName, text); }
+    QString readableVOCodecName() const { return readNote(&Notes::readableVOCodecName); }
+    void setReadableVOCodecName(const QString &text)
+    {
+        writeNote(&Notes::readableVOCodecName, text);
+    }
     QString readableAOCodecName() const { return readText(m_readableAOCodecName); }
     void setReadableAOCodecName(const QString &text) { writeText(m_readableAOCodecName, text); }
     QRectF rcCroped() const;
@@ -118,19 +123,19 @@ public:
     // Why the item's last conversion failed: the encoder's most telling line, what kept it from
     // running (state 4), or why the library refused the finished output (state 6); empty when it
     // did not fail.
-    QString failureReason() const { return readText(m_failureReason); }
-    void setFailureReason(const QString &text) { writeText(m_failureReason, text); }
+    QString failureReason() const { return readNote(&Notes::failureReason); }
+    void setFailureReason(const QString &text) { writeNote(&Notes::failureReason, text); }
     // What the last conversion did less well than asked although it finished, e.g. "the input
     // ends early: 6.6 s of 40.0 s"; empty when nothing is wrong.
-    QString strWarning() const { return readText(m_strWarning); }
-    void setStrWarning(const QString &text) { writeText(m_strWarning, text); }
+    QString strWarning() const { return readNote(&Notes::warning); }
+    void setStrWarning(const QString &text) { writeNote(&Notes::warning, text); }
     // The last lines the encoder wrote in the last conversion, joined with line feeds.
-    QString strEncoderOutput() const { return readText(m_strEncoderOutput); }
-    void setStrEncoderOutput(const QString &text) { writeText(m_strEncoderOutput, text); }
+    QString strEncoderOutput() const { return readNote(&Notes::encoderOutput); }
+    void setStrEncoderOutput(const QString &text) { writeNote(&Notes::encoderOutput, text); }
     // Why the file will not convert, known when it was added (e.g. no audio stream); empty when
     // nothing speaks against it.
-    QString strInputProblem() const { return readText(m_strInputProblem); }
-    void setStrInputProblem(const QString &text) { writeText(m_strInputProblem, text); }
+    QString strInputProblem() const { return readNote(&Notes::inputProblem); }
+    void setStrInputProblem(const QString &text) { writeNote(&Notes::inputProblem, text); }
     // The folder that was dropped or named and led to this file (the file's own folder when it
     // was named by itself); its layout below it is what "Keep folder structure" mirrors.
     QString strSourceRoot() const { return readText(m_strSourceRoot); }
@@ -139,8 +144,28 @@ public:
     void clearConversionNotes();
 
 private:
+    // Texts that most items never carry (video settings of an audio item, profiles, what a
+    // conversion left behind) and the crop rectangle live in a record made on the first write,
+    // so a long list does not pay for them on every row.
+    struct Notes
+    {
+        QString thumbnail;
+        QString profileName;
+        QString profileType;
+        QString oResolution;
+        QString vOVCodecName;
+        QString readableVOCodecName;
+        QString failureReason;
+        QString warning;
+        QString encoderOutput;
+        QString inputProblem;
+        QRectF rcCroped{0.0, 0.0, 0.0, 0.0};
+    };
+
     QString readText(const QString &field) const;
     void writeText(QString &field, const QString &value);
+    QString readNote(QString Notes::*field) const;
+    void writeNote(QString Notes::*field, const QString &value);
 
     bool m_bSampeQuality = false;
     std::atomic<float> m_dProgress{0.0f};
@@ -150,14 +175,11 @@ private:
     qint32 m_iOWidth = 0;
     qint32 m_iOHeight = 0;
     qint32 m_aspectOption = AspectKeepSource;
-    QString m_imgThumbnail;
     QString m_imgFormat;
     QString m_strFmtName;
     QString m_strOutFileName;
     QString m_strOutFileExt;
     QString m_strDescription;
-    QString m_strProfileName;
-    QString m_strProfileType;
     std::atomic<double> m_dLeftTime{0.0};
     double m_dTrimStart = 0.0;
     double m_dTrimLength = 0.0;
@@ -165,19 +187,12 @@ private:
     double m_dSplitLength = 0.0;
     double m_dVOBitrate = 0.0;
     double m_vOFps = 0.0;
-    QString m_strOResolution;
-    QString m_vOVCodecName;
     double m_dAOBitrate = 0.0;
     double m_dAOSamplerate = 0.0;
+    std::unique_ptr<Notes> m_notes; // null until a note is written
     QString m_vOACodecName;
-    QString m_readableVOCodecName;
     QString m_readableAOCodecName;
-    QString m_failureReason;
-    QRectF m_rcCroped{0.0, 0.0, 0.0, 0.0};
-    QString m_strWarning;
-    QString m_strEncoderOutput;
-    QString m_strInputProblem;
-    QString m_strSourceRoot;
+    QString m_strSourceRoot; // shared by the files of one drop
 };
 
 using LSMediaPtr = std::shared_ptr<LSMedia>;

@@ -106,19 +106,45 @@ const AVStream *coverStream(const AVFormatContext *context)
     return first;
 }
 
+// The demuxer for a supported extension; null for any other.
+const AVInputFormat *formatNamedBy(const QString &extension)
+{
+    if (extension.compare(QLatin1String("flac"), Qt::CaseInsensitive) == 0)
+        return av_find_input_format("flac");
+    if (extension.compare(QLatin1String("ogg"), Qt::CaseInsensitive) == 0)
+        return av_find_input_format("ogg");
+    return nullptr;
+}
+
+// Opens `url` with `format`, or guesses the format when it is null. The white list keeps
+// playlists inside the file from reaching anything but files.
+int openWith(AVFormatContext **context, const QByteArray &url, const AVInputFormat *format)
+{
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int status = avformat_open_input(context, url.constData(), format, &options);
+    av_dict_free(&options);
+    if (status < 0)
+        *context = nullptr; // freed by avformat_open_input on failure
+    return status;
+}
+
 // Opens `path` as a plain file only, with its streams' parameters read; false on failure with the
 // reason in `error`.
 bool openInput(const QString &path, InputCloser &input, QString *error)
 {
     // The "file:" prefix keeps a name such as "concat:x" or "http:y" from being taken for a
-    // protocol, and the white list keeps playlists inside the file from reaching anything else.
-    const QByteArray url = "file:" + QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    AVDictionary *options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    int status = avformat_open_input(&input.context, url.constData(), nullptr, &options);
-    av_dict_free(&options);
+    // protocol.
+    const QFileInfo info(path);
+    const QByteArray url = "file:" + QFile::encodeName(info.absoluteFilePath());
+    // The demuxer the extension names is tried first: guessing among every format the library
+    // knows costs more than the rest of the probe. A file it cannot open is guessed as before.
+    int status = AVERROR_DEMUXER_NOT_FOUND;
+    if (const AVInputFormat *named = formatNamedBy(info.suffix()))
+        status = openWith(&input.context, url, named);
+    if (status < 0)
+        status = openWith(&input.context, url, nullptr);
     if (status < 0) {
-        input.context = nullptr; // freed by avformat_open_input on failure
         *error = avErrorText(status);
         return false;
     }
