@@ -65,6 +65,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             options.noCover = true;
         } else if (argument == QLatin1String("--keep-folders")) {
             options.keepFolders = true;
+        } else if (argument == QLatin1String("--skip-existing")) {
+            options.skipExisting = true;
         } else if (isOption(argument, QStringLiteral("--format"))) {
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
@@ -124,12 +126,14 @@ QString CliOptions::usageText()
         "  --no-sync          do not add the converted files to the music library\n"
         "  --no-cover         leave out the cover art embedded in the inputs\n"
         "  --keep-folders     recreate the folders below each named FOLDER in the output folder\n"
+        "  --skip-existing    do not convert a file whose output exists and is not older\n"
+        "                     than it (an older output is replaced)\n"
         "  -v, --verbose      write the engine's diagnostics (also WAVELARK_DEBUG=1)\n"
         "  -h, --help         show this text\n"
         "  --version          show the version\n"
         "\n"
-        "Exit status: 0 every file converted, 1 a file failed, 2 bad usage or no input\n"
-        "accepted, 130 interrupted.\n");
+        "Exit status: 0 every file converted or skipped as up to date, 1 a file failed,\n"
+        "2 bad usage or no input accepted, 130 interrupted.\n");
 }
 
 QString CliOptions::versionText()

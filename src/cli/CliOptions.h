@@ -21,6 +21,7 @@ struct CliOptions
     bool noCover = false;
     bool keepFolders = false;
     bool verbose = false;
+    bool skipExisting = false; // "Skip files already converted" for this run
     QStringList inputs;
 
     // `arguments` without the program name.

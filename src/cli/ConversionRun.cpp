@@ -5,6 +5,7 @@
 #include "engine/ConvertOperation.h"
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
+#include "engine/UpToDateCheck.h"
 #include "model/MediaItemBuilder.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
@@ -69,6 +70,8 @@ void ConversionRun::loadNext()
     const QString root = m_pendingRoots.isEmpty() ? QString() : m_pendingRoots.takeFirst();
     entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst(), root);
     entry.operation = std::make_shared<ConvertOperation>(entry.item);
+    m_entryOf.insert(entry.operation.get(), m_entries.size());
+    m_totalSeconds += qMax(0.0, entry.item->duration());
     m_entries.append(entry);
     m_queue.addOperation(entry.operation);
     QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
@@ -88,12 +91,17 @@ void ConversionRun::interrupt(int signalNumber)
 
 void ConversionRun::operationEnded(const OperationPtr &operation)
 {
-    for (Entry &entry : m_entries) {
-        if (entry.operation == operation) {
-            ++m_ended;
-            report(entry);
-            break;
-        }
+    const auto found = m_entryOf.constFind(operation.get());
+    if (found != m_entryOf.cend()) {
+        Entry &entry = m_entries[found.value()];
+        ++m_ended;
+        const double seconds = qMax(0.0, entry.item->duration());
+        // A file that needed no conversion says nothing about the pace of the others.
+        if (entry.item->eumCvtState() == LSMedia::CvtStateUpToDate)
+            m_totalSeconds -= seconds;
+        else
+            m_doneSeconds += seconds;
+        report(entry);
     }
     finishIfDone();
 }
@@ -102,12 +110,19 @@ void ConversionRun::report(Entry &entry)
 {
     entry.reported = true;
     const qint32 state = entry.item->eumCvtState();
-    if (state != LSMedia::CvtStateFinished)
+    if (state == LSMedia::CvtStateUpToDate)
+        ++m_upToDate;
+    else if (state != LSMedia::CvtStateFinished)
         ++m_failed;
     const QString input = entry.item->filePath();
     const QString output = entry.operation->outputPath();
     if (state == LSMedia::CvtStatePending)
         return; // cancelled before it started: nothing to say about it
+    if (state == LSMedia::CvtStateUpToDate) {
+        m_display->printLine(QStringLiteral("%1  %2 -> %3")
+                                 .arg(LSMedia::progressText(state, 100.0f), input, output));
+        return;
+    }
     if (state == LSMedia::CvtStateFinished) {
         m_display->printLine(QStringLiteral("%1  %2 -> %3")
                                  .arg(LSMedia::progressText(state, 100.0f), input, output));
@@ -158,9 +173,12 @@ void ConversionRun::finishIfDone()
         emit finished(128 + m_interruptSignal);
         return;
     }
-    const int finishedCount = int(m_entries.size()) - m_failed;
+    const int finishedCount = int(m_entries.size()) - m_failed - m_upToDate;
     m_display->printLine(
         QStringLiteral("%1 of %2 files converted").arg(finishedCount).arg(m_total));
+    if (m_upToDate > 0 || UpToDateCheck::enabled(UserDefaults::standard()))
+        m_display->printLine(
+            QStringLiteral("%1 of %2 files skipped as up to date").arg(m_upToDate).arg(m_total));
     if (m_warned > 0)
         m_display->printLine(QStringLiteral("%1 of them with a warning").arg(m_warned));
     emit finished(m_failed == 0 && m_warned == 0 ? kExitAllFinished : kExitSomeFailed);
@@ -171,8 +189,18 @@ void ConversionRun::refresh()
     m_display->checkStreams();
     if (!m_display->isLive())
         return;
+    // Conversions start in the order they were queued: past the ended ones at the front, the
+    // running ones come next, and the first that still waits ends them.
+    while (m_firstOpen < m_entries.size() && m_entries.at(m_firstOpen).reported)
+        ++m_firstOpen;
     QList<ProgressDisplay::RunningFile> running;
-    for (Entry &entry : m_entries) {
+    double runningDone = 0.0;
+    for (qsizetype i = m_firstOpen; i < m_entries.size(); ++i) {
+        Entry &entry = m_entries[i];
+        if (entry.reported)
+            continue;
+        if (!entry.operation->isExecuting() && !entry.operation->isFinished())
+            break;
         const qint32 state = entry.item->eumCvtState();
         if (state != LSMedia::CvtStateConverting && state != LSMedia::CvtStateSyncing)
             continue;
@@ -186,27 +214,18 @@ void ConversionRun::refresh()
         const double elapsed = entry.started.elapsed() / 1000.0;
         if (file.percent > 0.0 && elapsed > 0.0)
             file.secondsLeft = elapsed * (100.0 - file.percent) / file.percent;
+        runningDone += qMax(0.0, entry.item->duration()) * file.percent / 100.0;
         running.append(file);
     }
-    m_display->showProgress(running, m_ended, m_total, secondsLeftOverall());
+    m_display->showProgress(running, m_ended, m_total, secondsLeftOverall(runningDone));
 }
 
-// From the media time converted so far and the wall time it took, all encoders together.
-double ConversionRun::secondsLeftOverall() const
+double ConversionRun::secondsLeftOverall(double runningDone) const
 {
     if (!m_clock.isValid())
         return -1.0;
-    double done = 0.0;
-    double total = 0.0;
-    for (const Entry &entry : m_entries) {
-        const double duration = qMax(0.0, entry.item->duration());
-        total += duration;
-        const qint32 state = entry.item->eumCvtState();
-        if (entry.operation->isFinished())
-            done += duration;
-        else if (state == LSMedia::CvtStateConverting || state == LSMedia::CvtStateSyncing)
-            done += duration * finitePercent(entry.item->dProgress()) / 100.0;
-    }
+    const double done = m_doneSeconds + runningDone;
+    double total = m_totalSeconds;
     const double elapsed = m_clock.elapsed() / 1000.0;
     if (done <= 0.0 || elapsed <= 0.0)
         return -1.0;

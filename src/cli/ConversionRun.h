@@ -4,6 +4,7 @@
 #include "model/LSMedia.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -16,9 +17,10 @@ class ProgressDisplay;
 
 // One run of wavelark-cli: probes the accepted files one by one, queues a conversion for each
 // as soon as it is probed, follows them for the display, prints each file's result, and ends
-// with the program's exit status (1 when a file failed or finished with a warning). An interrupt
-// cancels everything (unfinished outputs never get their final name) and ends with 128 + the
-// signal number.
+// with the program's exit status (1 when a file failed or finished with a warning; files skipped as
+// up to date count as done). Each step costs the same however many files the run holds. An
+// interrupt cancels everything (unfinished outputs never get their final name) and ends with 128 +
+// the signal number.
 //
 // Thread: the main thread. Operations end on worker threads; their completion is handed over
 // with queued signals.
@@ -55,17 +57,24 @@ private:
     void report(Entry &entry);
     void refresh();
     void finishIfDone();
-    double secondsLeftOverall() const;
+    // From the media seconds converted so far (`runningDone` of them by the files in conversion)
+    // and the wall time it took.
+    double secondsLeftOverall(double runningDone) const;
 
     ProgressDisplay *m_display;
     OperationQueue m_queue;
     QList<Entry> m_entries;
-    QStringList m_pending;      // accepted files not probed yet
-    QStringList m_pendingRoots; // their source roots, when known
+    QStringList m_pending;                         // accepted files not probed yet
+    QStringList m_pendingRoots;                    // their source roots, when known
+    QHash<const Operation *, qsizetype> m_entryOf; // operation -> index in m_entries
+    qsizetype m_firstOpen = 0;                     // the entries before this one have ended
+    double m_totalSeconds = 0.0; // media seconds of the probed files still to convert or done
+    double m_doneSeconds = 0.0;  // media seconds of the files whose conversion has ended
     int m_total = 0;
     int m_ended = 0;
     int m_failed = 0;
-    int m_warned = 0; // finished with a warning (an output shorter than its input)
+    int m_warned = 0;   // finished with a warning (an output shorter than its input)
+    int m_upToDate = 0; // not converted: the output was there and up to date
     int m_interruptSignal = 0;
     QElapsedTimer m_clock; // since the first encoder started
     QTimer m_refreshTimer;

@@ -59,6 +59,8 @@ void applyOverrides(const CliOptions &options, UserDefaults &store)
         store.setVolatileValue(PrefKeys::AppKeepCoverArt, false);
     if (options.keepFolders)
         store.setVolatileValue(PrefKeys::AppKeepFolderStructure, true);
+    if (options.skipExisting)
+        store.setVolatileValue(PrefKeys::AppSkipConverted, true);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "engine/EncoderCommandLine.h"
 #include "engine/ScriptBridgeHelper.h"
 #include "engine/TemporaryOutput.h"
+#include "engine/UpToDateCheck.h"
 #include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
@@ -124,6 +125,16 @@ void ConvertOperation::main()
         QMutexLocker locker(&m_lock);
         encoderOverride = m_encoderOverride;
     }
+    // An output that exists already is skipped when it is up to date and replaced when not.
+    bool replaceOutput = false;
+    if (UpToDateCheck::enabled(defaults)) {
+        const QString existing = UpToDateCheck::checkedPath(media, audioFolder, videoFolder);
+        if (UpToDateCheck::isUpToDate(media.filePath(), existing)) {
+            endUpToDate(existing);
+            return;
+        }
+        replaceOutput = QFileInfo::exists(existing);
+    }
     const EncoderCommand command = EncoderCommandLine::build(
         media, audioFolder, videoFolder, QCoreApplication::applicationFilePath(), encoderOverride);
     {
@@ -166,8 +177,11 @@ void ConvertOperation::main()
     }
 
     QString renameError;
-    const QString output = TemporaryOutput::commit(command.temporaryPath, command.outputPath,
-                                                   media.strOutFileExt(), &renameError);
+    const QString output =
+        replaceOutput
+            ? TemporaryOutput::replace(command.temporaryPath, command.outputPath, &renameError)
+            : TemporaryOutput::commit(command.temporaryPath, command.outputPath,
+                                      media.strOutFileExt(), &renameError);
     if (output.isEmpty()) {
         QFile::remove(command.temporaryPath);
         endFailed(renameError);
@@ -223,6 +237,17 @@ void ConvertOperation::runEncoder(const QStringList &arguments)
     // The exit status is in: nothing more reaches this operation, and the runner is released on
     // the thread that owns it.
     m_wraperTask.reset();
+}
+
+void ConvertOperation::endUpToDate(const QString &outputPath)
+{
+    qCInfo(lcEngine).noquote() << QStringLiteral("up to date:%1").arg(outputPath);
+    {
+        QMutexLocker locker(&m_lock);
+        m_outputPath = outputPath;
+    }
+    m_mediaToConvert->setDProgress(100.0f);
+    setState(LSMedia::CvtStateUpToDate);
 }
 
 void ConvertOperation::endFailed(const QString &reason)

@@ -22,7 +22,8 @@ class QEventLoop;
 //
 // The item's state goes 0 (at construction) -> 1 (encoder running) -> 4 (non-zero exit status,
 // or cancelled) or 2 (music library sync) -> 5 (finished), or 6 (failed, with the item's failure
-// reason) when the library refused the finished output.
+// reason) when the library refused the finished output; or 0 -> 7 (up to date, nothing done) when
+// "Skip files already converted" is on and the output is there and not older than the input.
 //
 // Thread: main() and the runner callbacks run on the queue's worker thread. mediaToConvert(),
 // outputPath(), lastErrorLine(), exitCode() and cancel() may be called from any thread.
@@ -42,8 +43,8 @@ public:
 
     LSMediaPtr mediaToConvert() const { return m_mediaToConvert; }
 
-    // The output under its final name once the run has finished; empty before and after a
-    // failure.
+    // The output under its final name once the run has finished (the existing one for an item
+    // that was up to date); empty before and after a failure.
     QString outputPath() const;
     // The hidden file the encoder writes into; empty before the run has reserved it.
     QString temporaryPath() const;
@@ -74,6 +75,8 @@ private:
     void setState(qint32 state);
     void runEncoder(const QStringList &arguments);
     void endFailed(const QString &reason);
+    // Not converted: the output at `outputPath` is up to date.
+    void endUpToDate(const QString &outputPath);
     void noteShortOutput(const QString &outputPath);
     // False, with the item failed and its reason set, when the library refused the output.
     bool syncToLibraryIfWanted(const QString &outputPath);

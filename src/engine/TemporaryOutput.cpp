@@ -112,6 +112,16 @@ QString TemporaryOutput::commit(const QString &temporary, const QString &finalPa
     return QString();
 }
 
+QString TemporaryOutput::replace(const QString &temporary, const QString &finalPath, QString *error)
+{
+    if (::rename(QFile::encodeName(temporary).constData(),
+                 QFile::encodeName(finalPath).constData()) == 0)
+        return finalPath;
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(finalPath, errorText(errno));
+    return QString();
+}
+
 int TemporaryOutput::removeStale(const QString &folder)
 {
     const QStringList names = QDir(folder).entryList(

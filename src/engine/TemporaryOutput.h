@@ -28,6 +28,11 @@ public:
     static QString commit(const QString &temporary, const QString &finalPath,
                           const QString &extension, QString *error = nullptr);
 
+    // Gives `temporary` the name `finalPath` in one atomic rename, replacing the file there (an
+    // out-of-date output). Answers `finalPath`, or an empty text with the reason in `error`.
+    static QString replace(const QString &temporary, const QString &finalPath,
+                           QString *error = nullptr);
+
     // Removes the temporaries in `folder` whose process no longer runs; those of this process and
     // of other running processes stay. Answers how many were removed.
     static int removeStale(const QString &folder);

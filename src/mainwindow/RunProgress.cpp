@@ -3,6 +3,7 @@
 #include "Shared/GlobalFun.h"
 
 #include <QCoreApplication>
+#include <QSet>
 
 #include <cmath>
 
@@ -16,7 +17,7 @@ QString tr(const char *text)
 bool hasEnded(qint32 state)
 {
     return state == LSMedia::CvtStateFinished || state == LSMedia::CvtStateCanceled ||
-           state == LSMedia::CvtStateFailed;
+           state == LSMedia::CvtStateFailed || state == LSMedia::CvtStateUpToDate;
 }
 
 double lengthOf(const LSMedia &item)
@@ -36,33 +37,51 @@ void RunProgress::start(const QList<LSMediaPtr> &items)
     m_lastElapsed = 0.0;
     m_lastDone = 0.0;
     m_rate = -1.0;
+    resetSettled();
 }
 
-double RunProgress::audioDone() const
+void RunProgress::resetSettled()
 {
-    double done = 0.0;
-    for (const LSMediaPtr &item : m_items) {
-        const qint32 state = item->eumCvtState();
-        if (hasEnded(state))
-            done += lengthOf(*item);
-        else if (state == LSMedia::CvtStateConverting || state == LSMedia::CvtStateSyncing) {
-            const float percent = item->dProgress();
+    m_settled = 0;
+    m_settledAudio = 0.0;
+}
+
+// Rows are converted in list order: the ended rows at the front are added up once and passed
+// over from then on, and past the first kLookAhead waiting rows after them nothing has started.
+// So a tick looks at the rows in conversion, not at the whole list.
+std::pair<int, double> RunProgress::countDone()
+{
+    const qsizetype count = m_items.size();
+    while (m_settled < count && hasEnded(m_items.at(m_settled)->eumCvtState())) {
+        m_settledAudio += lengthOf(*m_items.at(m_settled));
+        ++m_settled;
+    }
+    int done = int(m_settled);
+    double audio = m_settledAudio;
+    int waiting = 0;
+    for (qsizetype i = m_settled; i < count && waiting < kLookAhead; ++i) {
+        const LSMedia &item = *m_items.at(i);
+        const qint32 state = item.eumCvtState();
+        if (hasEnded(state)) {
+            ++done;
+            audio += lengthOf(item);
+        } else if (state == LSMedia::CvtStateConverting || state == LSMedia::CvtStateSyncing) {
+            const float percent = item.dProgress();
             if (std::isfinite(percent))
-                done += lengthOf(*item) * qBound(0.0, double(percent), 100.0) / 100.0;
+                audio += lengthOf(item) * qBound(0.0, double(percent), 100.0) / 100.0;
+        } else {
+            ++waiting;
         }
     }
-    return done;
+    return {done, audio};
 }
 
 RunProgress::Snapshot RunProgress::sample(double elapsedSeconds)
 {
     Snapshot snapshot;
     snapshot.total = int(m_items.size());
-    for (const LSMediaPtr &item : m_items) {
-        if (hasEnded(item->eumCvtState()))
-            ++snapshot.done;
-    }
-    const double done = audioDone();
+    const auto [ended, done] = countDone();
+    snapshot.done = ended;
     snapshot.fraction = m_totalAudio > 0.0   ? qBound(0.0, done / m_totalAudio, 1.0)
                         : snapshot.total > 0 ? double(snapshot.done) / snapshot.total
                                              : 0.0;
@@ -81,12 +100,20 @@ RunProgress::Snapshot RunProgress::sample(double elapsedSeconds)
 
 void RunProgress::forget(const QList<LSMediaPtr> &items)
 {
-    for (const LSMediaPtr &item : items) {
-        if (m_items.removeOne(item))
-            m_totalAudio -= lengthOf(*item);
-    }
+    QSet<const LSMedia *> leaving;
+    for (const LSMediaPtr &item : items)
+        leaving.insert(item.get());
+    const qsizetype removed = m_items.removeIf([&](const LSMediaPtr &item) {
+        if (!leaving.contains(item.get()))
+            return false;
+        m_totalAudio -= lengthOf(*item);
+        return true;
+    });
+    if (removed == 0)
+        return;
     // The rate continues from what the remaining rows have done.
-    m_lastDone = audioDone();
+    resetSettled();
+    m_lastDone = countDone().second;
 }
 
 RunProgress::Summary RunProgress::finish(double elapsedSeconds)
@@ -97,6 +124,8 @@ RunProgress::Summary RunProgress::finish(double elapsedSeconds)
         const qint32 state = item->eumCvtState();
         if (state == LSMedia::CvtStateFinished)
             ++summary.converted;
+        else if (state == LSMedia::CvtStateUpToDate)
+            ++summary.upToDate;
         else if (state == LSMedia::CvtStateCanceled && item->failureReason().isEmpty())
             ++summary.stopped;
         else if (state == LSMedia::CvtStateCanceled || state == LSMedia::CvtStateFailed)
@@ -123,6 +152,12 @@ QString RunProgress::timeLeftText(double seconds)
 QString RunProgress::summaryText(const Summary &summary)
 {
     const QString duration = GlobalFun::getTimeStringBySecond(std::round(summary.seconds));
+    if (summary.upToDate > 0 && summary.stopped == 0)
+        return tr("%1 converted, %2 up to date, %3 failed in %4")
+            .arg(summary.converted)
+            .arg(summary.upToDate)
+            .arg(summary.failed)
+            .arg(duration);
     if (summary.stopped > 0)
         return tr("%1 converted, %2 failed, %3 stopped in %4")
             .arg(summary.converted)

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // The progress of a whole run, from its items' states and progress: files done of the total,
 // the share of the audio converted, and the time left from the audio seconds converted per wall
 // second, smoothed over the samples so that one slow moment does not swing it. At the end it
@@ -25,12 +27,15 @@ public:
     {
         int converted = 0;
         int failed = 0;
-        int stopped = 0; // ended early by the user, not by a fault
+        int stopped = 0;  // ended early by the user, not by a fault
+        int upToDate = 0; // not converted: the output was there and up to date
         double seconds = 0.0;
     };
 
     // Weight of the newest rate sample.
     static constexpr double kSmoothing = 0.3;
+    // Waiting rows looked at past the ended ones: more than the widest queue can have started.
+    static constexpr int kLookAhead = 1024;
 
     void start(const QList<LSMediaPtr> &items);
     // One sample, `elapsedSeconds` after start().
@@ -47,11 +52,15 @@ public:
     static QString summaryText(const Summary &summary);
 
 private:
-    double audioDone() const;
+    // Rows ended and audio seconds done, the ended front rows counted once.
+    std::pair<int, double> countDone();
+    void resetSettled();
 
     QList<LSMediaPtr> m_items;
     double m_totalAudio = 0.0;
     double m_lastElapsed = 0.0;
     double m_lastDone = 0.0;
-    double m_rate = -1.0; // audio seconds per wall second, smoothed; negative before a sample
+    double m_rate = -1.0;    // audio seconds per wall second, smoothed; negative before a sample
+    qsizetype m_settled = 0; // the rows before this one have ended
+    double m_settledAudio = 0.0;
 };

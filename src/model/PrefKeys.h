@@ -32,6 +32,8 @@ inline constexpr QLatin1String AppSupportVob{"AppSupportVob"};
 inline constexpr QLatin1String AppKeepFolderStructure{"AppKeepFolderStructureKey"};
 // Start leaves finished rows alone instead of converting them again (off when missing).
 inline constexpr QLatin1String AppSkipFinished{"AppSkipFinishedKey"};
+// "Skip files already converted": off when missing.
+inline constexpr QLatin1String AppSkipConverted{"AppSkipConvertedKey"};
 inline constexpr QLatin1String Guid{"guid"};
 inline constexpr QLatin1String Bookmarks{"BookmarksKey"};
 inline constexpr QLatin1String PrefsSelectedIdentifierView{"Prefs Selected Identifier View"};

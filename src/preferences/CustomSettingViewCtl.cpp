@@ -107,6 +107,9 @@ void CustomSettingViewCtl::buildControls()
     m_chkOnlineServices =
         new QCheckBox(tr("Send an anonymous start-up report and look for updates"), this);
     m_chkOnlineServices->setChecked(true);
+    m_chkSkipConverted = new QCheckBox(tr("Skip files already converted"), this);
+    m_chkSkipConverted->setToolTip(tr("Leave out a file whose output exists and is not older "
+                                      "than it; an older output is converted again"));
     m_pBtnMaxNum = new QComboBox(this);
     for (int count = 1; count <= kMaxConcurrent; ++count)
         m_pBtnMaxNum->addItem(QString::number(count));
@@ -168,6 +171,7 @@ void CustomSettingViewCtl::buildControls()
     addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
     addRow(QString(), m_chkKeepFolders, nullptr);
     addRow(QString(), m_chkSkipFinished, nullptr);
+    addRow(QString(), m_chkSkipConverted, nullptr);
     addRow(QString(), m_chkOpenOutput, nullptr);
     addRow(tr("Privacy:"), m_chkOnlineServices, nullptr);
     grid->setColumnStretch(1, 1);
@@ -222,6 +226,7 @@ void CustomSettingViewCtl::awakeFromNib()
         m_chkKeepCover->setChecked(store.boolForKey(PrefKeys::AppKeepCoverArt));
     m_chkKeepFolders->setChecked(store.boolForKey(PrefKeys::AppKeepFolderStructure));
     m_chkSkipFinished->setChecked(store.boolForKey(PrefKeys::AppSkipFinished));
+    m_chkSkipConverted->setChecked(store.boolForKey(PrefKeys::AppSkipConverted));
     if (hasValue(store, PrefKeys::BSameQuality))
         m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
     if (hasValue(store, PrefKeys::DoubleSamepleRate))
@@ -277,6 +282,7 @@ bool CustomSettingViewCtl::commitEditing()
     // Forced off by the environment, the switch shows off; the user's own choice stays stored.
     if (!OnlineServices::forcedOffline())
         store.setValue(PrefKeys::AppOnlineServices, m_chkOnlineServices->isChecked());
+    store.setValue(PrefKeys::AppSkipConverted, m_chkSkipConverted->isChecked());
     const int count = int(LenientNumber::toInteger(QStringView(m_pBtnMaxNum->currentText())));
     store.setValue(PrefKeys::AppMaxConvertNum, count);
     if (!m_lblPlaylistName->text().isEmpty())

@@ -22,8 +22,9 @@ class RateField;
 // The conversion settings pane: output format for new files, music library sync, same quality
 // with the sample and bit rates used when it is off (within the chosen format's range), how many
 // files convert at once, playlist name, audio output folder, whether outputs keep the folders
-// they were dropped in and whether the folder opens after a run, and the privacy switch of the
-// start-up report and the update lookups (OnlineServices).
+// they were dropped in, whether files already converted are skipped and whether the folder opens
+// after a run, and the privacy switch of the start-up report and the update lookups
+// (OnlineServices).
 //
 // The controls are filled from the preferences store when the pane is created and written back
 // by commitEditing() (leaving the pane or closing the window), which also gives the running
@@ -71,6 +72,7 @@ public:
     QLabel *lblRateNote() const { return m_lblRateNote; }
     QCheckBox *chkOpenOutput() const { return m_chkOpenOutput; }
     QCheckBox *chkOnlineServices() const { return m_chkOnlineServices; }
+    QCheckBox *chkSkipConverted() const { return m_chkSkipConverted; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
     QLineEdit *lblPlaylistName() const { return m_lblPlaylistName; }
     QLineEdit *lblOutputPath() const { return m_lblOutputPath; }
@@ -108,6 +110,7 @@ private:
     QLabel *m_lblRateNote = nullptr;
     QCheckBox *m_chkOpenOutput = nullptr;
     QCheckBox *m_chkOnlineServices = nullptr;
+    QCheckBox *m_chkSkipConverted = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;
     QLineEdit *m_lblPlaylistName = nullptr;
     QLineEdit *m_lblOutputPath = nullptr;

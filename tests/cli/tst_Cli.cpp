@@ -152,8 +152,8 @@ private slots:
         const Result help = run({"--help"});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.startsWith("Usage: wavelark-cli"));
-        for (const char *option :
-             {"--format", "--jobs", "--output", "--playlist", "--no-sync", "--no-cover"})
+        for (const char *option : {"--format", "--jobs", "--output", "--playlist", "--no-sync",
+                                   "--no-cover", "--skip-existing"})
             QVERIFY(help.out.contains(option));
         const Result version = run({"--version"});
         QCOMPARE(version.exitCode, 0);
@@ -317,6 +317,72 @@ private slots:
         const Result dropped = run({"--no-sync", "--no-cover", "-o", path("out-nocover"), input});
         QCOMPARE(dropped.exitCode, 0);
         QVERIFY(TestAudio::probeCover(path("out-nocover/covered.mp3")).codec.isEmpty());
+    }
+
+    // A re-run with --skip-existing converts only what changed: an output not older than its
+    // input is left alone and not added to the playlist again, an older one is converted again
+    // and replaced, a missing one is made.
+    void skipExistingConvertsOnlyWhatChanged()
+    {
+        const QString in = path("in-skip");
+        const QString out = path("out-skip");
+        QVERIFY(QDir().mkpath(in));
+        QVERIFY(TestAudio::makeFlac(in + "/kept.flac", 1));
+        QVERIFY(TestAudio::makeOgg(in + "/older.ogg", 1));
+        QVERIFY(TestAudio::makeFlac(in + "/missing.flac", 1));
+        const QStringList arguments{"--skip-existing", "--playlist", "Mirror", "-o", out, in};
+        const QString playlist = music() + "/Mirror.m3u8";
+
+        const Result first = run(arguments);
+        QCOMPARE(first.exitCode, 0);
+        QVERIFY2(first.out.contains("3 of 3 files converted"), qPrintable(first.out));
+        QVERIFY2(first.out.contains("0 of 3 files skipped as up to date"), qPrintable(first.out));
+        QCOMPARE(filesIn(out), QStringList({"kept.mp3", "missing.mp3", "older.mp3"}));
+        QCOMPARE(PlaylistFolderLibrary::readEntries(playlist).size(), 3);
+
+        // older.mp3 is made older than its input; missing.mp3 goes.
+        const struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(out + "/older.mp3").constData(), past, 0),
+                 0);
+        QVERIFY(QFile::remove(out + "/missing.mp3"));
+        struct stat keptBefore;
+        QCOMPARE(::stat(QFile::encodeName(out + "/kept.mp3").constData(), &keptBefore), 0);
+
+        const Result second = run(arguments);
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(linesStartingWith(second.out, "Up to date."),
+                 QStringList({"Up to date.  " + in + "/kept.flac -> " + out + "/kept.mp3"}));
+        const QStringList converted = linesStartingWith(second.out, "Task Finished.");
+        QCOMPARE(converted.size(), 2);
+        QCOMPARE(converted.filter("/older.ogg -> " + out + "/older.mp3").size(), 1);
+        QCOMPARE(converted.filter("/missing.flac -> " + out + "/missing.mp3").size(), 1);
+        QVERIFY2(second.out.contains("2 of 3 files converted"), qPrintable(second.out));
+        QVERIFY2(second.out.contains("1 of 3 files skipped as up to date"), qPrintable(second.out));
+        // The older output was replaced, not kept beside a numbered one; the kept one untouched.
+        QCOMPARE(filesIn(out), QStringList({"kept.mp3", "missing.mp3", "older.mp3"}));
+        QVERIFY(QFileInfo(out + "/older.mp3").lastModified() >=
+                QFileInfo(in + "/older.ogg").lastModified());
+        struct stat keptAfter;
+        QCOMPARE(::stat(QFile::encodeName(out + "/kept.mp3").constData(), &keptAfter), 0);
+        QCOMPARE(keptAfter.st_ino, keptBefore.st_ino);
+        QCOMPARE(keptAfter.st_mtim.tv_nsec, keptBefore.st_mtim.tv_nsec);
+        const QStringList entries = PlaylistFolderLibrary::readEntries(playlist);
+        QCOMPARE(entries.size(), 5);
+        QCOMPARE(entries.filter("kept.mp3").size(), 1);
+
+        // Nothing changed: nothing converted, nothing added, still a success.
+        const Result third = run(arguments);
+        QCOMPARE(third.exitCode, 0);
+        QCOMPARE(linesStartingWith(third.out, "Up to date.").size(), 3);
+        QVERIFY2(third.out.contains("0 of 3 files converted"), qPrintable(third.out));
+        QVERIFY2(third.out.contains("3 of 3 files skipped as up to date"), qPrintable(third.out));
+        QCOMPARE(PlaylistFolderLibrary::readEntries(playlist), entries);
+
+        // Without the option an existing output is kept and the new one numbered, as before.
+        const Result plain = run({"--no-sync", "-o", out, in + "/kept.flac"});
+        QCOMPARE(plain.exitCode, 0);
+        QVERIFY(!plain.out.contains("skipped as up to date"));
+        QVERIFY(QFileInfo::exists(out + "/kept(1).mp3"));
     }
 
     void aNumberedOutputFolderKeepsItsName()

@@ -5,6 +5,7 @@
 #include "TestEnvironment.h"
 
 #include "engine/OperationQueue.h"
+#include "engine/PlaylistFolderLibrary.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/SegmentedControl.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
@@ -66,6 +68,7 @@ private slots:
     void missingOutputFolderIsAskedAbout();
     void failedPlaylistStepShowsOnTheRow();
     void finishedRowsAreSkippedOnlyWhenAsked();
+    void upToDateRowsAreSkippedAndNotAddedToThePlaylist();
 
 private:
     QStringList makeFiles(const QString &stem, int count);
@@ -369,6 +372,48 @@ void TestMainWindowRun::failedPlaylistStepShowsOnTheRow()
     QVERIFY2(why.contains(QStringLiteral("not added to the playlist")) &&
                  why.contains(QStringLiteral("is not a file")),
              qPrintable(why));
+}
+
+void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
+{
+    UserDefaults &store = UserDefaults::standard();
+    const QString out = m_scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    store.setValue(PrefKeys::AppAudioOutputFolder, out);
+    store.setValue(PrefKeys::AppSkipConverted, true);
+    store.setValue(PrefKeys::AppBSyncToiTunes, true);
+    store.setValue(PrefKeys::PlaylistName, QStringLiteral("Skip Test"));
+    auto restore = qScopeGuard([&store] {
+        store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
+        store.removeObjectForKey(PrefKeys::AppSkipConverted);
+        store.removeObjectForKey(PrefKeys::PlaylistName);
+        store.setValue(PrefKeys::AppBSyncToiTunes, false);
+    });
+    const QStringList files = makeFiles(QStringLiteral("skip"), 2);
+    // skip0's output was made after it: up to date.
+    QFile existing(out + QStringLiteral("/skip0.mp3"));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("kept as it is");
+    existing.close();
+    loadAndWait(files);
+
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    MediaListModel *model = m_window->listModel();
+    QCOMPARE(model->index(0, MediaListModel::ProgressColumn).data().toString(),
+             QStringLiteral("Up to date."));
+    QCOMPARE(model->index(1, MediaListModel::ProgressColumn).data().toString(),
+             QStringLiteral("Task Finished."));
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("kept as it is"));
+    QVERIFY(QFileInfo(out + QStringLiteral("/skip1.mp3")).size() > 0);
+    const QStringList entries = PlaylistFolderLibrary::readEntries(
+        TestEnvironment::home() + QStringLiteral("/Music/Skip Test.m3u8"));
+    QCOMPARE(entries.size(), 1);
+    QVERIFY(entries.first().endsWith(QStringLiteral("/skip1.mp3")));
+    QVERIFY2(m_window->lblStatus()->text().startsWith(QStringLiteral("1 converted, 1 up to date")),
+             qPrintable(m_window->lblStatus()->text()));
 }
 
 void TestMainWindowRun::queueWidthFollowsThePreference()

@@ -4,6 +4,7 @@
 
 #include "mainwindow/JKDropInTipsView.h"
 #include "mainwindow/MediaListModel.h"
+#include "mainwindow/RunProgress.h"
 #include "mainwindow/ViewResizing.h"
 
 #include <QImage>
@@ -50,6 +51,9 @@ private slots:
     void progressTexts();
     void statusLine();
     void removingScatteredRows();
+    void manyScatteredRowsAndTheTotal();
+    void insertionPointsFollowTheRowsAroundThem();
+    void runProgressCountsEachRowOnce();
 };
 
 void TestMainWindowViews::promptDrawing_data()
@@ -206,7 +210,8 @@ void TestMainWindowViews::progressTexts_data()
     QTest::newRow("canceled") << 4 << 100.f << "Canceled.";
     QTest::newRow("finished") << 5 << 100.f << "Task Finished.";
     QTest::newRow("failed") << 6 << 0.f << "Failed!";
-    QTest::newRow("7") << 7 << 0.f << "Unkown!!!";
+    QTest::newRow("up to date") << 7 << 100.f << "Up to date.";
+    QTest::newRow("8") << 8 << 0.f << "Unkown!!!";
 }
 
 void TestMainWindowViews::progressTexts()
@@ -254,6 +259,118 @@ void TestMainWindowViews::removingScatteredRows()
     // Inserting past the end appends.
     model.insertItems(10, {items[0]});
     QCOMPARE(model.items().last(), items[0]);
+}
+
+namespace {
+
+QList<LSMediaPtr> numberedItems(int count, double seconds = 1.0)
+{
+    QList<LSMediaPtr> items;
+    for (int i = 0; i < count; ++i) {
+        items << std::make_shared<LSMedia>();
+        items.last()->setFilePath(QStringLiteral("/m/%1.flac").arg(i));
+        items.last()->setDuration(seconds);
+        items.last()->setDTrimLength(seconds);
+    }
+    return items;
+}
+
+} // namespace
+
+void TestMainWindowViews::manyScatteredRowsAndTheTotal()
+{
+    // Every other row of a long list: far more separate runs than are removed one by one.
+    MediaListModel model;
+    const QList<LSMediaPtr> items = numberedItems(1000, 2.0);
+    model.insertItems(0, items);
+    QCOMPARE(model.totalDuration(), 2000.0);
+    const int point = model.openInsertionPoint(501);
+    QList<int> odd;
+    for (int row = 1; row < 1000; row += 2)
+        odd << row;
+    model.removeItemsAtRows(odd);
+    QCOMPARE(model.rowCount(), 500);
+    for (int i = 0; i < 500; ++i)
+        QCOMPARE(model.itemAt(i), items.at(2 * i));
+    QCOMPARE(model.totalDuration(), 1000.0);
+    // 250 odd rows lay above row 501, and row 501 itself went: the point is at the row after it.
+    QCOMPARE(model.insertionRow(point), 251);
+    model.removeAllItems();
+    QCOMPARE(model.totalDuration(), 0.0);
+    QCOMPARE(model.insertionRow(point), 0);
+}
+
+void TestMainWindowViews::insertionPointsFollowTheRowsAroundThem()
+{
+    MediaListModel model;
+    const QList<LSMediaPtr> old = numberedItems(4);
+    model.insertItems(0, old);
+    // Batch a is dropped at row 2, batch b at the top; their parts arrive interleaved.
+    const QList<LSMediaPtr> a = numberedItems(6);
+    const QList<LSMediaPtr> b = numberedItems(4);
+    const int pointA = model.openInsertionPoint(2);
+    const int pointB = model.openInsertionPoint(0);
+    QCOMPARE(model.insertAtPoint(pointA, a.mid(0, 2)), 2);
+    QCOMPARE(model.insertAtPoint(pointB, b.mid(0, 2)), 0);
+    QCOMPARE(model.insertAtPoint(pointA, a.mid(2, 2)), 6);
+    // Rows removed above a point, and at it, move it up.
+    model.removeItemsAtRows({0, 2});
+    QCOMPARE(model.insertAtPoint(pointB, b.mid(2, 2)), 1);
+    QCOMPARE(model.insertAtPoint(pointA, a.mid(4, 2)), 8);
+    model.closeInsertionPoint(pointA);
+    model.closeInsertionPoint(pointB);
+    QCOMPARE(model.insertionRow(pointA), -1);
+    const QList<LSMediaPtr> expected{b[1], b[2], b[3], old[1], a[0],   a[1],
+                                     a[2], a[3], a[4], a[5],   old[2], old[3]};
+    QCOMPARE(model.items(), expected);
+
+    // Two batches dropped at the same row, their parts interleaved: neither splits the other.
+    MediaListModel same;
+    const int first = same.openInsertionPoint(0);
+    const int second = same.openInsertionPoint(0);
+    same.insertAtPoint(first, a.mid(0, 1));
+    same.insertAtPoint(second, b.mid(0, 1));
+    same.insertAtPoint(first, a.mid(1, 1));
+    same.insertAtPoint(second, b.mid(1, 1));
+    QCOMPARE(same.items(), QList<LSMediaPtr>({b[0], b[1], a[0], a[1]}));
+}
+
+void TestMainWindowViews::runProgressCountsEachRowOnce()
+{
+    const QList<LSMediaPtr> items = numberedItems(3000, 10.0);
+    RunProgress progress;
+    progress.start(items);
+    // The front rows end, the next ones convert, one further on ends early (failed at once).
+    for (int i = 0; i < 1200; ++i)
+        items[i]->setEumCvtState(i % 7 ? LSMedia::CvtStateFinished : LSMedia::CvtStateCanceled);
+    items[1200]->setEumCvtState(LSMedia::CvtStateConverting);
+    items[1200]->setDProgress(50.0f);
+    items[1201]->setEumCvtState(LSMedia::CvtStateUpToDate);
+    items[1300]->setEumCvtState(LSMedia::CvtStateCanceled);
+    RunProgress::Snapshot snapshot = progress.sample(1.0);
+    QCOMPARE(snapshot.total, 3000);
+    QCOMPARE(snapshot.done, 1202);
+    QCOMPARE(snapshot.fraction, (12020.0 + 5.0) / 30000.0);
+    // Sampling again counts nothing twice.
+    snapshot = progress.sample(2.0);
+    QCOMPARE(snapshot.done, 1202);
+
+    // Rows leaving the list, ended ones among them, count no more.
+    progress.forget({items[0], items[1], items[1300], items[2999]});
+    snapshot = progress.sample(3.0);
+    QCOMPARE(snapshot.total, 2996);
+    QCOMPARE(snapshot.done, 1199);
+    QCOMPARE(snapshot.fraction, (11990.0 + 5.0) / 29960.0);
+
+    for (const LSMediaPtr &item : items)
+        item->setEumCvtState(LSMedia::CvtStateUpToDate);
+    items[5]->setEumCvtState(LSMedia::CvtStateFinished);
+    QCOMPARE(progress.sample(4.0).done, 2996);
+    const RunProgress::Summary summary = progress.finish(4.0);
+    QCOMPARE(summary.converted, 1);
+    QCOMPARE(summary.upToDate, 2995);
+    QCOMPARE(RunProgress::summaryText(summary),
+             QStringLiteral("1 converted, 2995 up to date, 0 failed in 00:00:04"));
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestMainWindowViews)
