@@ -70,8 +70,10 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &out
     m_stopping = false;
     // Every row waits from now on; the conversions themselves are queued a share at a time, so
     // a list of 100,000 rows does not hold the window up while they are made.
-    for (const LSMediaPtr &media : items)
+    for (const LSMediaPtr &media : items) {
+        media->clearConversionNotes();
         media->setEumCvtState(LSMedia::CvtStatePending);
+    }
     m_toQueue = items;
     m_queued = 0;
     m_leaving.clear();

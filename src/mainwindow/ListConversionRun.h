@@ -34,7 +34,8 @@ public:
     bool isConverting() const { return m_isConverting; }
     void setIsConverting(bool converting) { m_isConverting = converting; }
 
-    // Queues one conversion per item, in order (each item goes back to pending at once; the
+    // Queues one conversion per item, in order (each item goes back to pending at once, without
+    // what its last conversion left on it; the
     // conversions are queued a share per turn of the event loop), and starts the tick. Items that
     // leave the list meanwhile stay alive until their conversion has ended. First removes the
     // temporaries that killed programs left in `outputFolder`.

@@ -485,8 +485,6 @@ void MainWndController::startConvertDown()
         return;
     m_stopRequested = false;
     const QList<LSMediaPtr> items = itemsToConvert();
-    for (const LSMediaPtr &media : items)
-        media->clearConversionNotes();
     m_progress.start(items);
     m_runClock.start();
     m_overallBar->setValue(0);

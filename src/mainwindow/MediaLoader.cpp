@@ -18,6 +18,12 @@ namespace {
 // progressively without one queued call per file.
 constexpr qsizetype kChunkSize = 32;
 
+// A text with its own storage, made by the calling thread; a null text stays null.
+QString ownCopy(const QString &text)
+{
+    return text.isNull() ? QString() : QString(text.constData(), text.size());
+}
+
 // How much the probing gives way to the window: with every core probing, the window's
 // insertions and redraws would otherwise wait behind it.
 constexpr int kLoaderNice = 10;
@@ -45,6 +51,22 @@ void MediaLoader::load(const QStringList &paths, int batch)
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
+}
+
+// The items are made again here, on the GUI thread, with their own copies of the per-file texts:
+// made among the probe's short-lived buffers, they would keep a great many half-empty pages of the
+// loader threads' heaps resident for as long as the list holds them.
+QList<LSMediaPtr> MediaLoader::settled(const QList<LSMediaPtr> &items)
+{
+    QList<LSMediaPtr> copies;
+    copies.reserve(items.size());
+    for (const LSMediaPtr &item : items) {
+        LSMediaPtr copy = item->copy();
+        copy->setFilePath(ownCopy(item->filePath()));
+        copy->setStrOutFileName(ownCopy(item->strOutFileName()));
+        copies.append(std::move(copy));
+    }
+    return copies;
 }
 
 void MediaLoader::reapFinishedThreads()
@@ -120,7 +142,8 @@ void MediaLoader::run(const QStringList &paths, int batch)
             return;
         sinceHandOver.start();
         QMetaObject::invokeMethod(
-            this, [this, batch, items = std::move(ready)] { emit itemsLoaded(batch, items); },
+            this,
+            [this, batch, items = std::move(ready)] { emit itemsLoaded(batch, settled(items)); },
             Qt::QueuedConnection);
         ready = QList<LSMediaPtr>();
     };

@@ -49,6 +49,7 @@ signals:
 
 private:
     void run(const QStringList &paths, int batch);
+    static QList<LSMediaPtr> settled(const QList<LSMediaPtr> &items);
     // Linux keeps the nice value per thread: the probing threads run below the window's.
     static void lowerThisThreadsPriority();
     void reapFinishedThreads();

@@ -113,7 +113,10 @@ void LSMedia::writeText(QString &field, const QString &value)
 
 void LSMedia::clearConversionNotes()
 {
-    setFailureReason(QString());
-    setStrWarning(QString());
-    setStrEncoderOutput(QString());
+    QMutexLocker locker(&m_textLock);
+    if (!m_notes)
+        return;
+    m_notes->failureReason = QString();
+    m_notes->warning = QString();
+    m_notes->encoderOutput = QString();
 }
