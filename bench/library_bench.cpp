@@ -10,9 +10,9 @@
 // only the headers, so the copies cost what distinct files would). WAVELARK_BENCH_FILES changes the
 // number of files, WAVELARK_BENCH_RUN_SECONDS how long the run is watched (default 8).
 
-#include "Shared/Workspace.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
+#include "WindowBenchSupport.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MyTableView.h"
 #include "mainwindow/Translations.h"
@@ -20,12 +20,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -41,58 +38,6 @@ constexpr int kFilesPerFolder = 1000;
 constexpr qint64 kListTargetMs = 10000;
 constexpr qint64 kStallTargetMs = 50;
 constexpr double kBytesPerRowTarget = 1024.0;
-
-class SilentWorkspace final : public Workspace
-{
-public:
-    bool openUrl(const QUrl &) override { return true; }
-    void selectFile(const QString &) override {}
-};
-
-// Measures the gaps between the turns of the GUI thread's event loop.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longestNs = qMax(m_longestNs, now - m_lastNs);
-            m_lastNs = now;
-        });
-    }
-    void restart()
-    {
-        m_clock.start();
-        m_lastNs = 0;
-        m_longestNs = 0;
-        m_timer.start();
-    }
-    double longestMs() const { return m_longestNs / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-};
-
-template<typename Done>
-bool spinUntil(Done done, qint64 timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        // Blocks until something happens (the stall meter's timer at the latest): a loop that
-        // only polls would take a core away from the threads it measures.
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
 qint64 statusKiB(const char *field)
@@ -129,19 +74,6 @@ bool makeLibrary(const QString &folder, int files)
             return false;
     }
     return true;
-}
-
-void drop(MyTableView *view, const QString &folder)
-{
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(folder)});
-    const QPoint pos(20, 20);
-    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &enter);
-    QDragMoveEvent move(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &move);
-    QDropEvent dropEvent(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &dropEvent);
 }
 
 // User and system time of every thread of the process so far.
@@ -205,7 +137,7 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = cpuSeconds();
-    drop(window->tableView(), folder);
+    dropFolder(window->tableView(), folder);
     const bool listed = spinUntil([&] { return window->items().size() >= files; }, 120000);
     const qint64 listedMs = clock.elapsed();
     spinUntil([&] { return window->pendingLoads() == 0; }, 60000);

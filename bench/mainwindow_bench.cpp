@@ -8,9 +8,9 @@
 // and copied 2,000 times. WAVELARK_BENCH_RUN_SECONDS sets how long the run is watched (default 8),
 // WAVELARK_BENCH_WIDTH the number of conversions at once (default: the preference, 3).
 
-#include "Shared/Workspace.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
+#include "WindowBenchSupport.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MyTableView.h"
 #include "mainwindow/Translations.h"
@@ -20,12 +20,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QMimeData>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,57 +32,6 @@ namespace {
 constexpr int kFiles = 2000;
 constexpr qint64 kListTargetMs = 2000;
 constexpr qint64 kStallTargetMs = 50;
-
-class SilentWorkspace final : public Workspace
-{
-public:
-    bool openUrl(const QUrl &) override { return true; }
-    void selectFile(const QString &) override {}
-};
-
-// Measures the gaps between the turns of the GUI thread's event loop.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longestNs = qMax(m_longestNs, now - m_lastNs);
-            m_lastNs = now;
-        });
-    }
-    void restart()
-    {
-        m_clock.start();
-        m_lastNs = 0;
-        m_longestNs = 0;
-        m_timer.start();
-    }
-    double longestMs() const { return m_longestNs / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-};
-
-// Runs the event loop until `done` holds or `timeoutMs` has passed; false on time-out.
-template<typename Done>
-bool spinUntil(Done done, qint64 timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
 
 bool makeFolder(const QString &folder)
 {
@@ -108,19 +54,6 @@ bool makeFolder(const QString &folder)
             return false;
     }
     return true;
-}
-
-void drop(MyTableView *view, const QString &folder)
-{
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(folder)});
-    const QPoint pos(20, 20);
-    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &enter);
-    QDragMoveEvent move(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &move);
-    QDropEvent dropEvent(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &dropEvent);
 }
 
 } // namespace
@@ -160,7 +93,7 @@ int main(int argc, char *argv[])
     meter.restart();
     QElapsedTimer clock;
     clock.start();
-    drop(window->tableView(), folder);
+    dropFolder(window->tableView(), folder);
     const bool listed = spinUntil([&] { return window->items().size() >= kFiles; }, 60000);
     const qint64 listedMs = clock.elapsed();
     spinUntil([&] { return window->pendingLoads() == 0; }, 60000);
