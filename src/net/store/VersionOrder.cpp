@@ -1,5 +1,7 @@
 #include "net/store/VersionOrder.h"
 
+#include "Shared/NaturalOrder.h"
+
 #include <algorithm>
 
 namespace {
@@ -7,22 +9,6 @@ namespace {
 bool isDigit(QChar c)
 {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
-// Compares two runs of digits by value without converting them, so any length works.
-int compareDigitRuns(QStringView a, QStringView b)
-{
-    while (a.size() > 1 && a.front() == QLatin1Char('0'))
-        a = a.mid(1);
-    while (b.size() > 1 && b.front() == QLatin1Char('0'))
-        b = b.mid(1);
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (a.at(i) != b.at(i))
-            return a.at(i) < b.at(i) ? -1 : 1;
-    }
-    return 0;
 }
 
 qsizetype digitRunEnd(QStringView text, qsizetype from)
@@ -42,7 +28,8 @@ int VersionOrder::compare(QStringView a, QStringView b)
         if (isDigit(a.at(i)) && isDigit(b.at(j))) {
             const qsizetype aEnd = digitRunEnd(a, i);
             const qsizetype bEnd = digitRunEnd(b, j);
-            const int order = compareDigitRuns(a.mid(i, aEnd - i), b.mid(j, bEnd - j));
+            const int order =
+                NaturalOrder::compareDigitRuns(a.mid(i, aEnd - i), b.mid(j, bEnd - j));
             if (order != 0)
                 return order;
             i = aEnd;
