@@ -239,6 +239,22 @@ private:
     PlaylistFolderLibrary *m_library;
 };
 
+// The "#EXTINF" and path lines of `entries`; with `skipKnown`, entries already in `known` are
+// left out. Every entry written is added to `known`.
+QByteArray entryLines(const QStringList &entries, const QStringList &infos, bool skipKnown,
+                      QSet<QString> &known)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString &entry = entries.at(i);
+        if (skipKnown && known.contains(entry))
+            continue;
+        known.insert(entry);
+        bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
+    }
+    return bytes;
+}
+
 } // namespace
 
 PlaylistFolderLibrary::PlaylistFolderLibrary(const QString &musicFolder)
@@ -485,15 +501,9 @@ bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString 
     const FileStamp before = FileStamp::of(m3uPath);
     if (before.size <= 0) {
         // A new (or empty) file is written whole, header and all.
-        QByteArray bytes = "#EXTM3U\n#PLAYLIST:" + title.simplified().toUtf8() + '\n';
         QSet<QString> known;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const QString &entry = entries.at(i);
-            if (skipKnown && known.contains(entry))
-                continue;
-            known.insert(entry);
-            bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
-        }
+        const QByteArray bytes = "#EXTM3U\n#PLAYLIST:" + title.simplified().toUtf8() + '\n' +
+                                 entryLines(entries, infos, skipKnown, known);
         if (!writeWhole(m3uPath, bytes, error))
             return false;
         if (skipKnown)
@@ -506,14 +516,7 @@ bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString 
     QSet<QString> known;
     if (skipKnown)
         known = KnownEntries::shared().entries(m3uPath, before);
-    QByteArray bytes;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString &entry = entries.at(i);
-        if (skipKnown && known.contains(entry))
-            continue;
-        known.insert(entry);
-        bytes += infos.at(i).toUtf8() + '\n' + entry.toUtf8() + '\n';
-    }
+    const QByteArray bytes = entryLines(entries, infos, skipKnown, known);
     if (bytes.isEmpty())
         return true;
     if (!appendToFile(m3uPath, before.size, bytes, error))
