@@ -13,6 +13,20 @@
 #include <QMimeData>
 #include <QTimer>
 
+// Offscreen unless a display was given, so the benchmarks run on a server as well.
+inline void preferOffscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// A whole number from the environment, or `fallback` when the variable is not set.
+inline int environmentNumber(const char *name, int fallback)
+{
+    return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
+}
+
 class SilentWorkspace final : public Workspace
 {
 public:

@@ -94,19 +94,13 @@ const char *verdict(bool met)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     TestEnvironment environment;
     QApplication app(argc, argv);
     Translations::install(app);
     QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.info=false"));
-    const int files = qEnvironmentVariableIsSet("WAVELARK_BENCH_FILES")
-                          ? qEnvironmentVariableIntValue("WAVELARK_BENCH_FILES")
-                          : kDefaultFiles;
-    const int runSeconds = qEnvironmentVariableIsSet("WAVELARK_BENCH_RUN_SECONDS")
-                               ? qEnvironmentVariableIntValue("WAVELARK_BENCH_RUN_SECONDS")
-                               : 8;
+    const int files = environmentNumber("WAVELARK_BENCH_FILES", kDefaultFiles);
+    const int runSeconds = environmentNumber("WAVELARK_BENCH_RUN_SECONDS", 8);
 
     // In memory where there is a tmpfs: a hundred thousand names are made in seconds there.
     QTemporaryDir shm(QStringLiteral("/dev/shm/wavelark-library-bench-XXXXXX"));

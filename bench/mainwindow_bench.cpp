@@ -60,16 +60,12 @@ bool makeFolder(const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     TestEnvironment environment;
     QApplication app(argc, argv);
     Translations::install(app);
     QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.info=false"));
-    const int runSeconds = qEnvironmentVariableIsSet("WAVELARK_BENCH_RUN_SECONDS")
-                               ? qEnvironmentVariableIntValue("WAVELARK_BENCH_RUN_SECONDS")
-                               : 8;
+    const int runSeconds = environmentNumber("WAVELARK_BENCH_RUN_SECONDS", 8);
 
     const QString folder = TestEnvironment::home() + QStringLiteral("/drop/collection");
     if (!makeFolder(folder)) {
