@@ -4,6 +4,7 @@
 #include "Shared/Logging.h"
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
@@ -14,7 +15,6 @@
 #include <QMutexLocker>
 
 #include <cerrno>
-#include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,11 +37,6 @@ QString listText(const QStringList &list)
 {
     return QStringLiteral("(\n    ") + list.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)");
 }
-
-// Rates the encoders accept; others make them refuse to start.
-const QList<double> kMp3Rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-const QList<double> kAacRates{7350,  8000,  11025, 12000, 16000, 22050, 24000,
-                              32000, 44100, 48000, 64000, 88200, 96000};
 
 // PNG and JPEG go into both ID3 (APIC) and MP4 (covr) as they are; other pictures are converted.
 bool coverCopiesAsIs(const QString &codec)
@@ -67,19 +62,7 @@ QStringList coverArguments(const LSMedia &item)
 
 double EncoderCommandLine::supportedSampleRate(const QString &codec, double requested)
 {
-    const QList<double> *rates = nullptr;
-    if (codec == QLatin1String("libmp3lame"))
-        rates = &kMp3Rates;
-    else if (codec == QLatin1String("aac"))
-        rates = &kAacRates;
-    if (!rates || requested <= 0.0 || rates->contains(requested))
-        return requested;
-    double nearest = rates->first();
-    for (const double rate : *rates) {
-        if (std::abs(rate - requested) < std::abs(nearest - requested))
-            nearest = rate;
-    }
-    return nearest;
+    return OutputFormat::supportedSampleRate(codec, requested);
 }
 
 QString EncoderCommandLine::encoderPath(const QString &executablePath)

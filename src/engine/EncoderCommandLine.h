@@ -44,9 +44,7 @@ public:
     static QStringList arguments(const LSMedia &item, const QString &encoder,
                                  const QString &outputPath, bool keepCover = true);
 
-    // The sample rate handed to `codec`: `requested` when that encoder can write it, else the
-    // nearest rate it can (the MP3 encoder stops at 48 kHz, the AAC encoder at 96 kHz). A rate of
-    // 0 or less is left as it is.
+    // The sample rate handed to `codec` (OutputFormat::supportedSampleRate).
     static double supportedSampleRate(const QString &codec, double requested);
 
     // Everything together: plans the output path, reserves its temporary, builds the list

@@ -5,13 +5,29 @@
 
 #include <QCoreApplication>
 
+#include <cmath>
+
 const QList<OutputFormat> &OutputFormat::all()
 {
     static const QList<OutputFormat> formats{
-        {FormatNames::Mp3Audio.data(), "mp3", "mp3", QT_TRANSLATE_NOOP("OutputFormat", "MP3"), true,
-         "libmp3lame", 8, 320},
-        {FormatNames::AacAudio.data(), "m4a", "m4a", QT_TRANSLATE_NOOP("OutputFormat", "AAC (M4A)"),
-         true, "aac", 8, 512},
+        {FormatNames::Mp3Audio.data(),
+         "mp3",
+         "mp3",
+         QT_TRANSLATE_NOOP("OutputFormat", "MP3"),
+         true,
+         "libmp3lame",
+         8,
+         320,
+         {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}},
+        {FormatNames::AacAudio.data(),
+         "m4a",
+         "m4a",
+         QT_TRANSLATE_NOOP("OutputFormat", "AAC (M4A)"),
+         true,
+         "aac",
+         8,
+         512,
+         {7350, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 64000, 88200, 96000}},
     };
     return formats;
 }
@@ -50,6 +66,32 @@ const OutputFormat &OutputFormat::forStoredName(const QString &storedName)
 const OutputFormat &OutputFormat::preferred(const UserDefaults &store)
 {
     return forStoredName(store.stringForKey(PrefKeys::PreferedFormatName));
+}
+
+const OutputFormat *OutputFormat::withEncoder(const QString &encoder)
+{
+    for (const OutputFormat &format : all())
+        if (encoder == QLatin1String(format.m_encoder))
+            return &format;
+    return nullptr;
+}
+
+double OutputFormat::supportedSampleRate(const QString &encoder, double requested)
+{
+    const OutputFormat *format = withEncoder(encoder);
+    return format ? format->nearestSampleRate(requested) : requested;
+}
+
+double OutputFormat::nearestSampleRate(double requested) const
+{
+    if (requested <= 0.0 || m_sampleRates.contains(requested))
+        return requested;
+    double nearest = m_sampleRates.constFirst();
+    for (const double rate : m_sampleRates) {
+        if (std::abs(rate - requested) < std::abs(nearest - requested))
+            nearest = rate;
+    }
+    return nearest;
 }
 
 QString OutputFormat::commandLineWords()

@@ -8,7 +8,7 @@ class UserDefaults;
 // One output format the program converts to, and the table of all of them: the one place that
 // knows how a format is titled in the catalogue, which extension its files get, which word the
 // command line takes for it, how the settings pane names it, whether its files go to the music
-// library, and which encoder writes it at which bit rates.
+// library, and which encoder writes it at which sample and bit rates.
 //
 // Thread: any; the table is constant.
 class OutputFormat
@@ -28,6 +28,13 @@ public:
     static const OutputFormat &forStoredName(const QString &storedName);
     // The format "PreferedFormatName" of the store chooses.
     static const OutputFormat &preferred(const UserDefaults &store);
+    // The format written by the encoder `encoder` (ffmpeg's -c:a name); null when none is.
+    static const OutputFormat *withEncoder(const QString &encoder);
+
+    // The sample rate handed to `encoder`: `requested` when that encoder can write it, else the
+    // nearest rate it can (the MP3 encoder stops at 48 kHz, the AAC encoder at 96 kHz). A rate of
+    // 0 or less, and any rate for an encoder not in the table, is left as it is.
+    static double supportedSampleRate(const QString &encoder, double requested);
 
     // The command-line words of every format, "mp3 or m4a".
     static QString commandLineWords();
@@ -42,12 +49,18 @@ public:
     QString encoder() const { return QString::fromLatin1(m_encoder); }
     int minBitRate() const { return m_minBitRate; }
     int maxBitRate() const { return m_maxBitRate; }
+    // The sample rates the encoder accepts, in Hz, ascending; others make it refuse to start.
+    const QList<double> &sampleRates() const { return m_sampleRates; }
+    int minSampleRate() const { return int(m_sampleRates.constFirst()); }
+    int maxSampleRate() const { return int(m_sampleRates.constLast()); }
+    // `requested` when the encoder can write it, else the nearest rate it can; 0 or less stays.
+    double nearestSampleRate(double requested) const;
     // The place of the format in all(); -1 for a format not in the table.
     int index() const;
 
     OutputFormat(const char *catalogueTitle, const char *extension, const char *commandLineWord,
                  const char *paneLabel, bool goesToMusicLibrary, const char *encoder,
-                 int minBitRate, int maxBitRate)
+                 int minBitRate, int maxBitRate, QList<double> sampleRates)
         : m_catalogueTitle(catalogueTitle)
         , m_extension(extension)
         , m_commandLineWord(commandLineWord)
@@ -56,6 +69,7 @@ public:
         , m_encoder(encoder)
         , m_minBitRate(minBitRate)
         , m_maxBitRate(maxBitRate)
+        , m_sampleRates(std::move(sampleRates))
     {}
 
 private:
@@ -67,4 +81,5 @@ private:
     const char *m_encoder;
     int m_minBitRate;
     int m_maxBitRate;
+    QList<double> m_sampleRates;
 };

@@ -3,7 +3,6 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
-#include "engine/EncoderCommandLine.h"
 #include "model/MediaItemBuilder.h"
 #include "model/OnlineServices.h"
 #include "model/OutputFormat.h"
@@ -374,8 +373,7 @@ void CustomSettingViewCtl::followFormat()
     const QList<OutputFormat> &formats = OutputFormat::all();
     const OutputFormat &format =
         formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
-    m_sampleRate->setRange(int(EncoderCommandLine::supportedSampleRate(format.encoder(), 1)),
-                           int(EncoderCommandLine::supportedSampleRate(format.encoder(), 1e7)));
+    m_sampleRate->setRange(format.minSampleRate(), format.maxSampleRate());
     m_bitRate->setRange(format.minBitRate(), format.maxBitRate());
 }
 

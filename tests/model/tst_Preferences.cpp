@@ -1,5 +1,6 @@
 #include "Shared/GlobalFun.h"
 #include "TestEnvironment.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -141,6 +144,26 @@ private slots:
         store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
         PreferenceDefaults::registerDefaults(store);
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), dir.path());
+    }
+
+    void sampleRatesAreThoseTheEncodersWrite()
+    {
+        // The settings pane's range and the encoder's command line take them from one table.
+        const OutputFormat *mp3 = OutputFormat::withExtension(QStringLiteral("mp3"));
+        const OutputFormat *aac = OutputFormat::withExtension(QStringLiteral("m4a"));
+        QCOMPARE(mp3->minSampleRate(), 8000);
+        QCOMPARE(mp3->maxSampleRate(), 48000);
+        QCOMPARE(aac->minSampleRate(), 7350);
+        QCOMPARE(aac->maxSampleRate(), 96000);
+        for (const OutputFormat &format : OutputFormat::all()) {
+            QCOMPARE(OutputFormat::withEncoder(format.encoder()), &format);
+            QVERIFY(std::is_sorted(format.sampleRates().cbegin(), format.sampleRates().cend()));
+            for (const double rate : format.sampleRates())
+                QCOMPARE(format.nearestSampleRate(rate), rate);
+        }
+        QCOMPARE(mp3->nearestSampleRate(88200), 48000.0);
+        QCOMPARE(aac->nearestSampleRate(44000), 44100.0);
+        QCOMPARE(OutputFormat::supportedSampleRate(QStringLiteral("flac"), 12345), 12345.0);
     }
 };
 
