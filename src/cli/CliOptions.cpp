@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "AppInfo.h"
+#include "model/ConversionSettings.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 
@@ -109,6 +110,24 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (options.inputs.isEmpty())
         return refuse(QStringLiteral("no FILE or FOLDER given"));
     return options;
+}
+
+void CliOptions::applyTo(ConversionSettings &settings) const
+{
+    if (formatName)
+        settings.formatName = *formatName;
+    if (outputFolder)
+        settings.audioOutputFolder = *outputFolder;
+    if (playlistName)
+        settings.playlistName = *playlistName;
+    if (noSync)
+        settings.syncToLibrary = false;
+    if (noCover)
+        settings.keepCover = false;
+    if (keepFolders)
+        settings.keepFolders = true;
+    if (skipExisting)
+        settings.skipConverted = true;
 }
 
 QString CliOptions::usageText()

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+struct ConversionSettings;
+
 // The command line of wavelark-cli, parsed. Options override the stored preferences for one run.
 struct CliOptions
 {
@@ -26,6 +28,8 @@ struct CliOptions
 
     // `arguments` without the program name.
     static CliOptions parse(const QStringList &arguments);
+    // The options given win over what `settings` read from the store; nothing is written.
+    void applyTo(ConversionSettings &settings) const;
     static QString usageText();
     static QString versionText();
 };

@@ -5,10 +5,7 @@
 #include "engine/ConvertOperation.h"
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
-#include "engine/UpToDateCheck.h"
 #include "model/MediaItemBuilder.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QTimer>
 
@@ -25,9 +22,11 @@ double finitePercent(float percent)
 
 } // namespace
 
-ConversionRun::ConversionRun(ProgressDisplay *display, int width, QObject *parent)
+ConversionRun::ConversionRun(ProgressDisplay *display, int width, ConversionSettings settings,
+                             QObject *parent)
     : QObject(parent)
     , m_display(display)
+    , m_settings(std::move(settings))
     , m_queue(width)
 {
     connect(&m_queue, &OperationQueue::operationFinished, this, &ConversionRun::operationEnded,
@@ -47,9 +46,8 @@ void ConversionRun::start(const QStringList &files, const QStringList &roots)
     // Temporaries of conversions whose program was killed; those of running ones stay.
     m_pending = files;
     m_pendingRoots = roots.size() == files.size() ? roots : QStringList();
-    UserDefaults &store = UserDefaults::standard();
-    OutputLayout::removeStaleTemporaries(store.stringForKey(PrefKeys::AppAudioOutputFolder),
-                                         m_pendingRoots, files, OutputLayout::keepFolders(store));
+    OutputLayout::removeStaleTemporaries(m_settings.audioOutputFolder, m_pendingRoots, files,
+                                         m_settings.keepFolders);
     m_total = int(files.size());
     // Off a terminal the timer only watches for a reader of the output that went away.
     if (m_display->isLive())
@@ -68,8 +66,8 @@ void ConversionRun::loadNext()
     }
     Entry entry;
     const QString root = m_pendingRoots.isEmpty() ? QString() : m_pendingRoots.takeFirst();
-    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst(), root);
-    entry.operation = std::make_shared<ConvertOperation>(entry.item);
+    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst(), m_settings, root);
+    entry.operation = std::make_shared<ConvertOperation>(entry.item, m_settings);
     m_entryOf.insert(entry.operation.get(), m_entries.size());
     m_totalSeconds += qMax(0.0, entry.item->duration());
     m_entries.append(entry);
@@ -176,7 +174,7 @@ void ConversionRun::finishIfDone()
     const int finishedCount = int(m_entries.size()) - m_failed - m_upToDate;
     m_display->printLine(
         QStringLiteral("%1 of %2 files converted").arg(finishedCount).arg(m_total));
-    if (m_upToDate > 0 || UpToDateCheck::enabled(UserDefaults::standard()))
+    if (m_upToDate > 0 || m_settings.skipConverted)
         m_display->printLine(
             QStringLiteral("%1 of %2 files skipped as up to date").arg(m_upToDate).arg(m_total));
     if (m_warned > 0)

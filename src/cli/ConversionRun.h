@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/OperationQueue.h"
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QElapsedTimer>
@@ -32,7 +33,9 @@ public:
     static constexpr int kExitAllFinished = 0;
     static constexpr int kExitSomeFailed = 1;
 
-    ConversionRun(ProgressDisplay *display, int width, QObject *parent = nullptr);
+    // Every file of the run is filled and converted as `settings` say.
+    ConversionRun(ProgressDisplay *display, int width, ConversionSettings settings,
+                  QObject *parent = nullptr);
     ~ConversionRun() override;
 
     // Starts converting `files` (accepted, absolute paths); `roots` holds each file's source
@@ -62,6 +65,7 @@ private:
     double secondsLeftOverall(double runningDone) const;
 
     ProgressDisplay *m_display;
+    const ConversionSettings m_settings;
     OperationQueue m_queue;
     QList<Entry> m_entries;
     QStringList m_pending;                         // accepted files not probed yet

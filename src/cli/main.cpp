@@ -9,6 +9,7 @@
 #include "cli/ConversionRun.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/ProgressDisplay.h"
+#include "model/ConversionSettings.h"
 #include "model/MVMediaInfo.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
@@ -42,27 +43,6 @@ int refuse(const QString &why)
     return kExitBadUsage;
 }
 
-// The options win over the stored preferences for this process only; nothing is written.
-void applyOverrides(const CliOptions &options, UserDefaults &store)
-{
-    if (options.formatName)
-        store.setVolatileValue(PrefKeys::PreferedFormatName, *options.formatName);
-    if (options.jobs)
-        store.setVolatileValue(PrefKeys::AppMaxConvertNum, *options.jobs);
-    if (options.outputFolder)
-        store.setVolatileValue(PrefKeys::AppAudioOutputFolder, *options.outputFolder);
-    if (options.playlistName)
-        store.setVolatileValue(PrefKeys::PlaylistName, *options.playlistName);
-    if (options.noSync)
-        store.setVolatileValue(PrefKeys::AppBSyncToiTunes, false);
-    if (options.noCover)
-        store.setVolatileValue(PrefKeys::AppKeepCoverArt, false);
-    if (options.keepFolders)
-        store.setVolatileValue(PrefKeys::AppKeepFolderStructure, true);
-    if (options.skipExisting)
-        store.setVolatileValue(PrefKeys::AppSkipConverted, true);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -91,9 +71,11 @@ int main(int argc, char *argv[])
 
     UserDefaults &store = UserDefaults::standard();
     PreferenceDefaults::registerDefaults(store);
-    applyOverrides(options, store);
+    // The run's settings: the stored preferences with the options over them, read once.
+    ConversionSettings settings = ConversionSettings::read(store);
+    options.applyTo(settings);
 
-    const QString outputFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
+    const QString outputFolder = settings.audioOutputFolder;
     // A folder named with -o is made; the stored one may be on a disk that is not connected.
     if (!options.outputFolder && !QFileInfo(outputFolder).isDir()) {
         std::fprintf(stderr,
@@ -115,13 +97,14 @@ int main(int argc, char *argv[])
 
     FFMpegInit();
     // The registered defaults give the width when nothing is stored.
-    const int width =
-        int(qBound(qint64(1), store.integerForKey(PrefKeys::AppMaxConvertNum), qint64(256)));
+    const qint64 jobs =
+        options.jobs ? *options.jobs : store.integerForKey(PrefKeys::AppMaxConvertNum);
+    const int width = int(qBound(qint64(1), jobs, qint64(256)));
 
     ProgressDisplay display(stdout, stderr, ProgressDisplay::isTerminal(stdout));
     g_display = &display;
     InterruptWatcher interrupts;
-    ConversionRun run(&display, width);
+    ConversionRun run(&display, width, settings);
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &run, &ConversionRun::interrupt);
     // A reader that went away (`| head -1`) stops the run like a signal would have.
     display.setClosedHandler([&run] {

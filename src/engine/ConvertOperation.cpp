@@ -9,8 +9,6 @@
 #include "engine/UpToDateCheck.h"
 #include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -40,7 +38,12 @@ QString tr(const char *text)
 } // namespace
 
 ConvertOperation::ConvertOperation(LSMediaPtr media)
+    : ConvertOperation(std::move(media), ConversionSettings::current())
+{}
+
+ConvertOperation::ConvertOperation(LSMediaPtr media, ConversionSettings settings)
     : m_mediaToConvert(std::move(media))
+    , m_settings(std::move(settings))
 {
     if (m_mediaToConvert)
         m_mediaToConvert->setEumCvtState(LSMedia::CvtStatePending);
@@ -117,9 +120,6 @@ void ConvertOperation::main()
     }
     media.clearConversionNotes();
 
-    UserDefaults &defaults = UserDefaults::standard();
-    const QString audioFolder = defaults.stringForKey(PrefKeys::AppAudioOutputFolder);
-    const QString videoFolder = defaults.stringForKey(PrefKeys::AppVideoOutputFolder);
     QString encoderOverride;
     {
         QMutexLocker locker(&m_lock);
@@ -127,8 +127,8 @@ void ConvertOperation::main()
     }
     // An output that exists already is skipped when it is up to date and replaced when not.
     bool replaceOutput = false;
-    if (UpToDateCheck::enabled(defaults)) {
-        const QString existing = UpToDateCheck::checkedPath(media, audioFolder, videoFolder);
+    if (m_settings.skipConverted) {
+        const QString existing = UpToDateCheck::checkedPath(media, m_settings);
         if (UpToDateCheck::isUpToDate(media.filePath(), existing)) {
             endUpToDate(existing);
             return;
@@ -136,7 +136,7 @@ void ConvertOperation::main()
         replaceOutput = QFileInfo::exists(existing);
     }
     const EncoderCommand command = EncoderCommandLine::build(
-        media, audioFolder, videoFolder, QCoreApplication::applicationFilePath(), encoderOverride);
+        media, m_settings, QCoreApplication::applicationFilePath(), encoderOverride);
     {
         QMutexLocker locker(&m_lock);
         m_outputPath.clear();
@@ -285,14 +285,13 @@ void ConvertOperation::noteShortOutput(const QString &outputPath)
 bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
 {
     LSMedia &media = *m_mediaToConvert;
-    const bool syncWanted = UserDefaults::standard().boolForKey(PrefKeys::AppBSyncToiTunes);
     const OutputFormat *format = OutputFormat::withExtension(media.strOutFileExt());
     const bool qualifies = media.eumDestFmtType() == 0 || (format && format->goesToMusicLibrary());
-    if (!qualifies || !syncWanted)
+    if (!qualifies || !m_settings.syncToLibrary)
         return true;
 
     setState(LSMedia::CvtStateSyncing);
-    QString playlistName = UserDefaults::standard().stringForKey(PrefKeys::PlaylistName);
+    QString playlistName = m_settings.playlistName;
     if (playlistName.isEmpty())
         playlistName = QString::fromUtf8(AppInfo::kProductName);
     QString error;

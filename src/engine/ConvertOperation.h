@@ -3,6 +3,7 @@
 #include "engine/EncoderDiagnostics.h"
 #include "engine/OperationQueue.h"
 #include "engine/TaskWrapper.h"
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QMutex>
@@ -25,11 +26,16 @@ class QEventLoop;
 // reason) when the library refused the finished output; or 0 -> 7 (up to date, nothing done) when
 // "Skip files already converted" is on and the output is there and not older than the input.
 //
+// Everything it takes from the preferences comes with the settings it was made with (the job's
+// snapshot); it never reads the preferences store itself.
+//
 // Thread: main() and the runner callbacks run on the queue's worker thread. mediaToConvert(),
 // outputPath(), lastErrorLine(), exitCode() and cancel() may be called from any thread.
 class ConvertOperation : public Operation, public TaskWrapperController
 {
 public:
+    ConvertOperation(LSMediaPtr media, ConversionSettings settings);
+    // With the settings the preferences hold now.
     explicit ConvertOperation(LSMediaPtr media);
     ~ConvertOperation() override;
 
@@ -83,6 +89,7 @@ private:
 
     std::unique_ptr<TaskWrapper> m_wraperTask;
     LSMediaPtr m_mediaToConvert;
+    const ConversionSettings m_settings;
     std::atomic<bool> m_bIsConverting{false};
     double m_dLastTime = 0.0;
     double m_dLastPrg = 0.0;

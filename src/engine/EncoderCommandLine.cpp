@@ -5,8 +5,6 @@
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
 #include "model/OutputFormat.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,12 +68,11 @@ QString EncoderCommandLine::encoderPath(const QString &executablePath)
     return QDir::cleanPath(executablePath + QStringLiteral("/../ffmpeg"));
 }
 
-QString EncoderCommandLine::plannedOutputPath(const LSMedia &item, const QString &audioFolder,
-                                              const QString &videoFolder, bool keepFolders)
+QString EncoderCommandLine::plannedOutputPath(const LSMedia &item,
+                                              const ConversionSettings &settings)
 {
-    const QString folder =
-        item.eumDestFmtType() == LSMedia::DestFmtAudio ? audioFolder : videoFolder;
-    return OutputLayout::plannedPath(item, folder, keepFolders);
+    return OutputLayout::plannedPath(item, settings.outputFolderFor(item.eumDestFmtType()),
+                                     settings.keepFolders);
 }
 
 QString EncoderCommandLine::reserveOutputPath(const QString &path, const QString &extension)
@@ -200,20 +197,25 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const QString &aud
                                          const QString &videoFolder, const QString &executablePath,
                                          const QString &encoderOverride)
 {
+    ConversionSettings settings = ConversionSettings::current();
+    settings.audioOutputFolder = audioFolder;
+    settings.videoOutputFolder = videoFolder;
+    return build(item, settings, executablePath, encoderOverride);
+}
+
+EncoderCommand EncoderCommandLine::build(const LSMedia &item, const ConversionSettings &settings,
+                                         const QString &executablePath,
+                                         const QString &encoderOverride)
+{
     EncoderCommand command;
     const QString encoder =
         encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
-    const bool keepFolders = OutputLayout::keepFolders(UserDefaults::standard());
-    command.outputPath = plannedOutputPath(item, audioFolder, videoFolder, keepFolders);
-    if (keepFolders) {
-        const QString outputFolder =
-            item.eumDestFmtType() == LSMedia::DestFmtAudio ? audioFolder : videoFolder;
-        OutputLayout::ensureFolder(outputFolder, QFileInfo(command.outputPath).path());
-    }
+    command.outputPath = plannedOutputPath(item, settings);
+    if (settings.keepFolders)
+        OutputLayout::ensureFolder(settings.outputFolderFor(item.eumDestFmtType()),
+                                   QFileInfo(command.outputPath).path());
     command.temporaryPath = TemporaryOutput::reserve(command.outputPath, &command.reserveError);
-    const QVariant keepCover = UserDefaults::standard().objectForKey(PrefKeys::AppKeepCoverArt);
-    command.arguments =
-        arguments(item, encoder, command.temporaryPath, !keepCover.isValid() || keepCover.toBool());
+    command.arguments = arguments(item, encoder, command.temporaryPath, settings.keepCover);
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;

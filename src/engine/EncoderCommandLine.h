@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QString>
@@ -26,11 +27,11 @@ public:
     // `ffmpeg` in the folder of the executable at `executablePath`.
     static QString encoderPath(const QString &executablePath);
 
-    // The audio folder for audio-only items (destination type 4), else the video folder, with
-    // the item's folders below its source root when `keepFolders` (OutputLayout), joined with
-    // the output name and extension. Not yet numbered.
-    static QString plannedOutputPath(const LSMedia &item, const QString &audioFolder,
-                                     const QString &videoFolder, bool keepFolders = false);
+    // The settings' audio folder for audio-only items (destination type 4), else their video
+    // folder, with the item's folders below its source root when settings.keepFolders
+    // (OutputLayout), joined with the output name and extension. Not yet numbered. The
+    // up-to-date check looks at this path and build() plans it.
+    static QString plannedOutputPath(const LSMedia &item, const ConversionSettings &settings);
 
     // The numbered free form of `path` with `extension`, created as an empty file so that no
     // other conversion of this process, nor any other program, can choose it too. When the file
@@ -47,11 +48,15 @@ public:
     // The sample rate handed to `codec` (OutputFormat::supportedSampleRate).
     static double supportedSampleRate(const QString &codec, double requested);
 
-    // Everything together: plans the output path, reserves its temporary, builds the list
-    // (writing into the temporary), writes the log lines. `encoderOverride`, when not empty,
-    // replaces the encoder beside the executable. The cover is kept as the preference
-    // "AppKeepCoverArtKey" says (kept when it is missing); the folders below the source root are
-    // kept, and made below the output folder, as "AppKeepFolderStructureKey" says.
+    // Everything together: plans the output path in the settings' output folder, reserves its
+    // temporary, builds the list (writing into the temporary), writes the log lines.
+    // `encoderOverride`, when not empty, replaces the encoder beside the executable. The cover is
+    // kept as settings.keepCover says; the folders below the source root are kept, and made below
+    // the output folder, as settings.keepFolders says.
+    static EncoderCommand build(const LSMedia &item, const ConversionSettings &settings,
+                                const QString &executablePath,
+                                const QString &encoderOverride = QString());
+    // The same with the settings the preferences hold now, in the folders given.
     static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
                                 const QString &videoFolder, const QString &executablePath,
                                 const QString &encoderOverride = QString());

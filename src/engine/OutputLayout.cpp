@@ -1,8 +1,6 @@
 #include "engine/OutputLayout.h"
 
 #include "engine/TemporaryOutput.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,11 +25,6 @@ QString foldersBelow(const QString &root, const QString &file)
 }
 
 } // namespace
-
-bool OutputLayout::keepFolders(const UserDefaults &store)
-{
-    return store.boolForKey(PrefKeys::AppKeepFolderStructure);
-}
 
 QString OutputLayout::folderFor(const QString &outputFolder, const QString &root,
                                 const QString &file, bool keepFolders)

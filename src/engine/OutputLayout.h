@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class UserDefaults;
-
 // Where a file's output goes below the output folder. Flat by default: every output lands in the
 // output folder itself. With "Keep folder structure" the folders between the folder that was
 // dropped or named (the item's source root) and the file are recreated below the output folder,
@@ -21,9 +19,6 @@ class OutputLayout
 {
 public:
     OutputLayout() = delete;
-
-    // The preference "AppKeepFolderStructureKey" (off when missing).
-    static bool keepFolders(const UserDefaults &store);
 
     // The folder below `outputFolder` that the output of `file`, found below `root`, goes into.
     static QString folderFor(const QString &outputFolder, const QString &root, const QString &file,

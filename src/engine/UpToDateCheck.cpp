@@ -1,9 +1,7 @@
 #include "engine/UpToDateCheck.h"
 
 #include "engine/EncoderCommandLine.h"
-#include "engine/OutputLayout.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
+#include "model/ConversionSettings.h"
 
 #include <QFile>
 
@@ -23,16 +21,9 @@ bool notBefore(const struct timespec &a, const struct timespec &b)
 
 } // namespace
 
-bool UpToDateCheck::enabled(const UserDefaults &store)
+QString UpToDateCheck::checkedPath(const LSMedia &item, const ConversionSettings &settings)
 {
-    return store.boolForKey(PrefKeys::AppSkipConverted);
-}
-
-QString UpToDateCheck::checkedPath(const LSMedia &item, const QString &audioFolder,
-                                   const QString &videoFolder)
-{
-    const bool keepFolders = OutputLayout::keepFolders(UserDefaults::standard());
-    return EncoderCommandLine::plannedOutputPath(item, audioFolder, videoFolder, keepFolders);
+    return EncoderCommandLine::plannedOutputPath(item, settings);
 }
 
 bool UpToDateCheck::isUpToDate(const QString &input, const QString &output)

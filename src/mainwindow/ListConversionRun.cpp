@@ -4,7 +4,6 @@
 #include "engine/OperationQueue.h"
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
-#include "model/UserDefaults.h"
 
 #include <QSet>
 #include <QTimer>
@@ -54,17 +53,23 @@ ListConversionRun::~ListConversionRun()
     m_queue.reset();
 }
 
-void ListConversionRun::start(const QList<LSMediaPtr> &items, const QString &outputFolder)
+void ListConversionRun::start(const QList<LSMediaPtr> &items)
 {
-    if (!outputFolder.isEmpty()) {
+    start(items, ConversionSettings::current());
+}
+
+void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSettings &settings)
+{
+    m_settings = settings;
+    if (!settings.audioOutputFolder.isEmpty()) {
         QStringList roots;
         QStringList files;
         for (const LSMediaPtr &media : items) {
             roots << media->strSourceRoot();
             files << media->filePath();
         }
-        OutputLayout::removeStaleTemporaries(outputFolder, roots, files,
-                                             OutputLayout::keepFolders(UserDefaults::standard()));
+        OutputLayout::removeStaleTemporaries(settings.audioOutputFolder, roots, files,
+                                             settings.keepFolders);
     }
     m_isConverting = true;
     m_stopping = false;
@@ -96,7 +101,7 @@ void ListConversionRun::queueNextShare()
         const LSMediaPtr &media = m_toQueue.at(m_queued);
         if (m_leaving.contains(media.get()))
             continue;
-        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media));
+        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media, m_settings));
     }
     if (m_queued < m_toQueue.size())
         QTimer::singleShot(0, this, &ListConversionRun::queueNextShare);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QList>
@@ -12,7 +13,9 @@ class OperationQueue;
 class QTimer;
 
 // A conversion run over the list: one ConvertOperation per item on the operation queue, and a
-// 0.5-second tick that lets the window redraw the rows until the queue has drained.
+// 0.5-second tick that lets the window redraw the rows until the queue has drained. The run reads
+// the preferences once, when it starts (settings()), and every conversion of it works with that
+// snapshot.
 //
 // Thread: GUI thread. The queue's workers write the items' state and progress; the tick only
 // reads them (through the window).
@@ -35,11 +38,15 @@ public:
     void setIsConverting(bool converting) { m_isConverting = converting; }
 
     // Queues one conversion per item, in order (each item goes back to pending at once, without
-    // what its last conversion left on it; the
-    // conversions are queued a share per turn of the event loop), and starts the tick. Items that
-    // leave the list meanwhile stay alive until their conversion has ended. First removes the
-    // temporaries that killed programs left in `outputFolder`.
-    void start(const QList<LSMediaPtr> &items, const QString &outputFolder = QString());
+    // what its last conversion left on it; the conversions are queued a share per turn of the
+    // event loop), and starts the tick. Items that leave the list meanwhile stay alive until
+    // their conversion has ended. First removes the temporaries that killed programs left in
+    // the output folder (and the kept folders below it the items go into).
+    void start(const QList<LSMediaPtr> &items, const ConversionSettings &settings);
+    // The same with the settings the preferences hold now.
+    void start(const QList<LSMediaPtr> &items);
+    // The settings of the run in progress, or of the last one.
+    const ConversionSettings &settings() const { return m_settings; }
 
     // Ends the run early: running encoders are stopped (their items end "Canceled."), waiting
     // items go back to pending. The run then ends as usual once the encoders have exited.
@@ -67,6 +74,7 @@ private:
     void stopQueueing();
 
     std::unique_ptr<OperationQueue> m_queue;
+    ConversionSettings m_settings;
     QList<LSMediaPtr> m_toQueue;     // the run's rows while they are being queued
     qsizetype m_queued = 0;          // rows of m_toQueue handled so far
     QSet<const LSMedia *> m_leaving; // rows removed before they were queued

@@ -14,6 +14,7 @@
 #include "mainwindow/ProblemBar.h"
 #include "mainwindow/ProgressItemDelegate.h"
 #include "mainwindow/SegmentedControl.h"
+#include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
@@ -330,7 +331,7 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
     // a second drop while a large folder still loads must not split the first one.
     const int batch =
         m_model->openInsertionPoint(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))));
-    m_loader->load(paths, batch);
+    m_loader->load(paths, ConversionSettings::current(), batch);
 }
 
 void MainWndController::insertLoadedItems(int batch, const QList<LSMediaPtr> &items)
@@ -489,7 +490,7 @@ void MainWndController::startConvertDown()
     m_runClock.start();
     m_overallBar->setValue(0);
     m_overallBar->show();
-    m_run->start(items, UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder));
+    m_run->start(items);
     m_btnStart->setToolTip(tr("Converting..."));
     m_btnStart->setEnabled(false);
     m_btnStop->setEnabled(true);
@@ -667,11 +668,10 @@ void MainWndController::endOfRun()
     m_segmentCtl->setSegmentEnabled(SegmentClear, true);
     m_segmentCtl->setSegmentEnabled(SegmentReveal, true);
     // A run the user stopped does not open the output folder, nor one whose user said not to.
-    const UserDefaults &store = UserDefaults::standard();
-    const QString folder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
-    const QVariant openFolder = store.objectForKey(PrefKeys::AppOpenOutputFolder);
-    if (!m_stopRequested && (!openFolder.isValid() || openFolder.toBool()))
-        Workspace::shared().openUrl(QUrl::fromLocalFile(folder));
+    // The folder the run wrote into, as the run read it when it started.
+    const ConversionSettings &settings = m_run->settings();
+    if (!m_stopRequested && settings.openOutputFolder)
+        Workspace::shared().openUrl(QUrl::fromLocalFile(settings.audioOutputFolder));
     m_stopRequested = false;
     reloadList();
     emit runFinished();

@@ -43,11 +43,12 @@ MediaLoader::~MediaLoader()
     }
 }
 
-void MediaLoader::load(const QStringList &paths, int batch)
+void MediaLoader::load(const QStringList &paths, const ConversionSettings &settings, int batch)
 {
     reapFinishedThreads();
     ++m_pendingBatches;
-    QThread *thread = QThread::create([this, paths, batch] { run(paths, batch); });
+    QThread *thread =
+        QThread::create([this, paths, settings, batch] { run(paths, settings, batch); });
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
@@ -91,7 +92,7 @@ void MediaLoader::lowerThisThreadsPriority()
         ::setpriority(PRIO_PROCESS, thread, kLoaderNice);
 }
 
-void MediaLoader::run(const QStringList &paths, int batch)
+void MediaLoader::run(const QStringList &paths, const ConversionSettings &settings, int batch)
 {
     lowerThisThreadsPriority();
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
@@ -122,7 +123,8 @@ void MediaLoader::run(const QStringList &paths, int batch)
         Chunk &chunk = chunks[size_t(index)];
         const qsizetype end = qMin(qsizetype(index + 1) * kChunkSize, files.size());
         for (qsizetype i = qsizetype(index) * kChunkSize; i < end && !m_stopping; ++i)
-            chunk.items.append(MediaItemBuilder::makeMedia(files.at(i), inputs.roots.at(i)));
+            chunk.items.append(
+                MediaItemBuilder::makeMedia(files.at(i), settings, inputs.roots.at(i)));
         chunk.done.store(true, std::memory_order_release);
         return true;
     };

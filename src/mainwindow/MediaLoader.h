@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Shared/InputCollector.h"
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QList>
@@ -32,9 +33,10 @@ public:
 
     static constexpr int kHandOverIntervalMs = 100;
 
-    // Starts a thread that loads the files `paths` name, in order; returns at once. The signals
-    // of this batch carry `batch`.
-    void load(const QStringList &paths, int batch = 0);
+    // Starts a thread that loads the files `paths` name, in order, filling the items as
+    // `settings` say (the preferences when the drop or import came); returns at once. The
+    // signals of this batch carry `batch`.
+    void load(const QStringList &paths, const ConversionSettings &settings, int batch = 0);
 
     // Batches whose threads have not finished yet.
     int pendingBatches() const { return m_pendingBatches; }
@@ -48,7 +50,7 @@ signals:
     void batchFinished(int batch);
 
 private:
-    void run(const QStringList &paths, int batch);
+    void run(const QStringList &paths, const ConversionSettings &settings, int batch);
     static QList<LSMediaPtr> settled(const QList<LSMediaPtr> &items);
     // Linux keeps the nice value per thread: the probing threads run below the window's.
     static void lowerThisThreadsPriority();

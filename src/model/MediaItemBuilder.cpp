@@ -4,8 +4,6 @@
 #include "model/FormatUtils.h"
 #include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -27,28 +25,23 @@ QString inputProblem(MVMediaInfoItem &media)
     return QString();
 }
 
-void applyPreferences(LSMedia &media)
+void applyPreferences(LSMedia &media, const ConversionSettings &settings)
 {
-    const UserDefaults &prefs = UserDefaults::standard();
-    FormatUtils::sharedInstance()->fillMedia(&media,
-                                             OutputFormat::preferred(prefs).catalogueTitle());
-    media.setBSampeQuality(prefs.boolForKey(PrefKeys::BSameQuality));
+    FormatUtils::sharedInstance()->fillMedia(&media, settings.format().catalogueTitle());
+    media.setBSampeQuality(settings.sameQuality);
     if (!media.bSampeQuality()) {
-        media.setDAOSamplerate(prefs.doubleForKey(PrefKeys::DoubleSamepleRate));
-        media.setDAOBitrate(prefs.doubleForKey(PrefKeys::DoubleBitRate));
+        media.setDAOSamplerate(settings.sampleRate);
+        media.setDAOBitrate(settings.bitRate);
     }
 }
 
-bool matchesPreferences(const LSMedia &media)
+bool matchesPreferences(const LSMedia &media, const ConversionSettings &settings)
 {
-    const UserDefaults &prefs = UserDefaults::standard();
-    const bool sameQuality = prefs.boolForKey(PrefKeys::BSameQuality);
-    if (media.strFmtName() != OutputFormat::preferred(prefs).catalogueTitle() ||
-        media.bSampeQuality() != sameQuality)
+    if (media.strFmtName() != settings.format().catalogueTitle() ||
+        media.bSampeQuality() != settings.sameQuality)
         return false;
-    return sameQuality ||
-           (media.dAOSamplerate() == prefs.doubleForKey(PrefKeys::DoubleSamepleRate) &&
-            media.dAOBitrate() == prefs.doubleForKey(PrefKeys::DoubleBitRate));
+    return settings.sameQuality ||
+           (media.dAOSamplerate() == settings.sampleRate && media.dAOBitrate() == settings.bitRate);
 }
 
 void setOutputFormat(LSMedia &media, const QString &title)
@@ -64,6 +57,11 @@ void setOutputFormat(LSMedia &media, const QString &title)
 
 LSMediaPtr makeMedia(const QString &path, const QString &root)
 {
+    return makeMedia(path, ConversionSettings::current(), root);
+}
+
+LSMediaPtr makeMedia(const QString &path, const ConversionSettings &settings, const QString &root)
+{
     auto media = std::make_shared<LSMedia>();
     media->setFilePath(path);
     media->setStrSourceRoot(root.isEmpty() ? QFileInfo(path).absolutePath() : root);
@@ -71,7 +69,7 @@ LSMediaPtr makeMedia(const QString &path, const QString &root)
     media->setStrInputProblem(inputProblem(*media));
     media->setDTrimLength(media->duration());
 
-    applyPreferences(*media);
+    applyPreferences(*media, settings);
     return media;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
 #include <QString>
@@ -10,17 +11,20 @@
 namespace MediaItemBuilder {
 
 // One new item for the file at `path`: probed, its trim length set to its duration, filled from
-// the preferred format ("AAC Audio (m4a)" when "PreferedFormatName" names AAC, else "MP3 Audio")
-// and, unless same quality is asked for, given the preferred sample rate and bit rate.
+// the settings' format ("AAC Audio (m4a)" when the format name names AAC, else "MP3 Audio")
+// and, unless same quality is asked for, given the settings' sample rate and bit rate.
 // Every problem is also written on the item (strInputProblem). `root` is the folder that was
 // dropped or named and led to the file (its source root); empty means the file's own folder.
+LSMediaPtr makeMedia(const QString &path, const ConversionSettings &settings,
+                     const QString &root = QString());
+// The same with the settings the preferences hold now.
 LSMediaPtr makeMedia(const QString &path, const QString &root = QString());
 
-// Gives `media` the output format, sample rate, bit rate and same-quality choice that the
-// preferences ask for new items (as makeMedia does).
-void applyPreferences(LSMedia &media);
+// Gives `media` the output format, sample rate, bit rate and same-quality choice that
+// `settings` ask for new items (as makeMedia does).
+void applyPreferences(LSMedia &media, const ConversionSettings &settings);
 // Whether `media` has the format and quality that applyPreferences() would give it.
-bool matchesPreferences(const LSMedia &media);
+bool matchesPreferences(const LSMedia &media, const ConversionSettings &settings);
 // Gives `media` the output format titled `title` (a catalogue title), keeping its own quality
 // choice: with same quality off, its sample and bit rates stay.
 void setOutputFormat(LSMedia &media, const QString &title);

@@ -1,7 +1,6 @@
 #include "model/OutputFormat.h"
 
 #include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QCoreApplication>
 
@@ -61,11 +60,6 @@ const OutputFormat &OutputFormat::forStoredName(const QString &storedName)
     // Names stored by earlier versions vary; the mention of AAC is what they share.
     const OutputFormat *aac = withExtension(QStringLiteral("m4a"));
     return storedName.contains(QLatin1String("AAC")) ? *aac : all().constFirst();
-}
-
-const OutputFormat &OutputFormat::preferred(const UserDefaults &store)
-{
-    return forStoredName(store.stringForKey(PrefKeys::PreferedFormatName));
 }
 
 const OutputFormat *OutputFormat::withEncoder(const QString &encoder)

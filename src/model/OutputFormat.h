@@ -3,8 +3,6 @@
 #include <QList>
 #include <QString>
 
-class UserDefaults;
-
 // One output format the program converts to, and the table of all of them: the one place that
 // knows how a format is titled in the catalogue, which extension its files get, which word the
 // command line takes for it, how the settings pane names it, whether its files go to the music
@@ -26,8 +24,6 @@ public:
     // The format a stored format name means: a name that mentions AAC is the AAC format, anything
     // else (an older or unknown name too) is MP3.
     static const OutputFormat &forStoredName(const QString &storedName);
-    // The format "PreferedFormatName" of the store chooses.
-    static const OutputFormat &preferred(const UserDefaults &store);
     // The format written by the encoder `encoder` (ffmpeg's -c:a name); null when none is.
     static const OutputFormat *withEncoder(const QString &encoder);
 

@@ -3,6 +3,7 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
+#include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
 #include "model/OnlineServices.h"
 #include "model/OutputFormat.h"
@@ -45,6 +46,11 @@ constexpr int kHelpWidth = 320;
 bool hasValue(const UserDefaults &store, QLatin1String key)
 {
     return store.objectForKey(key).isValid();
+}
+
+QString rateText(double rate)
+{
+    return QString::asprintf("%.0f", rate);
 }
 
 QPushButton *makeHelpButton(QWidget *parent)
@@ -91,7 +97,6 @@ void CustomSettingViewCtl::buildControls()
     m_chkSynciTunes = new QCheckBox(tr("Sync iTunes"), this);
     m_chkSameQuality = new QCheckBox(tr("Same Quality"), this);
     m_chkKeepCover = new QCheckBox(tr("Keep cover art"), this);
-    m_chkKeepCover->setChecked(true);
     m_chkKeepFolders = new QCheckBox(tr("Keep folder structure"), this);
     m_chkKeepFolders->setToolTip(
         tr("Recreate the folders below a dropped folder inside the output folder"));
@@ -102,10 +107,8 @@ void CustomSettingViewCtl::buildControls()
     m_lblRateNote = new QLabel(this);
     m_lblRateNote->setMinimumHeight(m_lblRateNote->fontMetrics().height());
     m_chkOpenOutput = new QCheckBox(tr("Open the output folder when a run ends"), this);
-    m_chkOpenOutput->setChecked(true);
     m_chkOnlineServices =
         new QCheckBox(tr("Send an anonymous start-up report and look for updates"), this);
-    m_chkOnlineServices->setChecked(true);
     m_chkSkipConverted = new QCheckBox(tr("Skip files already converted"), this);
     m_chkSkipConverted->setToolTip(tr("Leave out a file whose output exists and is not older "
                                       "than it; an older output is converted again"));
@@ -216,26 +219,20 @@ void CustomSettingViewCtl::buildControls()
 
 void CustomSettingViewCtl::awakeFromNib()
 {
+    // Stored values, else the registered defaults (PreferenceDefaults) where nothing is stored.
     const UserDefaults &store = UserDefaults::standard();
-    m_pBtnFmts->setCurrentIndex(
-        hasValue(store, PrefKeys::PreferedFormatName) ? OutputFormat::preferred(store).index() : 0);
-    if (hasValue(store, PrefKeys::AppBSyncToiTunes))
-        m_chkSynciTunes->setChecked(store.boolForKey(PrefKeys::AppBSyncToiTunes));
-    if (hasValue(store, PrefKeys::AppKeepCoverArt))
-        m_chkKeepCover->setChecked(store.boolForKey(PrefKeys::AppKeepCoverArt));
-    m_chkKeepFolders->setChecked(store.boolForKey(PrefKeys::AppKeepFolderStructure));
-    m_chkSkipFinished->setChecked(store.boolForKey(PrefKeys::AppSkipFinished));
-    m_chkSkipConverted->setChecked(store.boolForKey(PrefKeys::AppSkipConverted));
-    if (hasValue(store, PrefKeys::BSameQuality))
-        m_chkSameQuality->setChecked(store.boolForKey(PrefKeys::BSameQuality));
-    if (hasValue(store, PrefKeys::DoubleSamepleRate))
-        m_sampleRate->setText(
-            QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleSamepleRate)));
-    if (hasValue(store, PrefKeys::DoubleBitRate))
-        m_bitRate->setText(QString::asprintf("%.0f", store.doubleForKey(PrefKeys::DoubleBitRate)));
+    const ConversionSettings settings = ConversionSettings::read(store);
+    m_pBtnFmts->setCurrentIndex(settings.format().index());
+    m_chkSynciTunes->setChecked(settings.syncToLibrary);
+    m_chkKeepCover->setChecked(settings.keepCover);
+    m_chkKeepFolders->setChecked(settings.keepFolders);
+    m_chkSkipFinished->setChecked(settings.skipFinished);
+    m_chkSkipConverted->setChecked(settings.skipConverted);
+    m_chkSameQuality->setChecked(settings.sameQuality);
+    m_sampleRate->setText(rateText(settings.sampleRate));
+    m_bitRate->setText(rateText(settings.bitRate));
     followFormat();
-    if (hasValue(store, PrefKeys::AppOpenOutputFolder))
-        m_chkOpenOutput->setChecked(store.boolForKey(PrefKeys::AppOpenOutputFolder));
+    m_chkOpenOutput->setChecked(settings.openOutputFolder);
     m_chkOnlineServices->setChecked(OnlineServices::allowed());
     if (OnlineServices::forcedOffline()) {
         m_chkOnlineServices->setEnabled(false);
@@ -252,12 +249,10 @@ void CustomSettingViewCtl::awakeFromNib()
             m_pBtnMaxNum->setCurrentText(title);
         }
     }
-    const QString playlist = store.stringForKey(PrefKeys::PlaylistName);
-    if (!playlist.isEmpty())
-        m_lblPlaylistName->setText(playlist);
-    const QString folder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
-    if (!folder.isEmpty())
-        m_lblOutputPath->setText(folder);
+    if (!settings.playlistName.isEmpty())
+        m_lblPlaylistName->setText(settings.playlistName);
+    if (!settings.audioOutputFolder.isEmpty())
+        m_lblOutputPath->setText(settings.audioOutputFolder);
     sameOriginDown(nullptr);
 }
 
@@ -296,11 +291,8 @@ bool CustomSettingViewCtl::commitEditing()
 
 QVariantList CustomSettingViewCtl::conversionSettings() const
 {
-    const UserDefaults &store = UserDefaults::standard();
-    return {store.stringForKey(PrefKeys::PreferedFormatName),
-            store.boolForKey(PrefKeys::BSameQuality),
-            store.doubleForKey(PrefKeys::DoubleSamepleRate),
-            store.doubleForKey(PrefKeys::DoubleBitRate)};
+    const ConversionSettings settings = ConversionSettings::current();
+    return {settings.formatName, settings.sameQuality, settings.sampleRate, settings.bitRate};
 }
 
 void CustomSettingViewCtl::setWaitingItems(WaitingItems items, std::function<void()> changed)
@@ -314,9 +306,11 @@ void CustomSettingViewCtl::askAboutWaitingItems()
 {
     if (!m_waitingItems || m_applyQuestion)
         return;
+    // The settings just committed: Apply gives the rows these, whatever happens meanwhile.
+    const ConversionSettings settings = ConversionSettings::current();
     QList<LSMediaPtr> differing;
     for (const LSMediaPtr &media : m_waitingItems()) {
-        if (!MediaItemBuilder::matchesPreferences(*media))
+        if (!MediaItemBuilder::matchesPreferences(*media, settings))
             differing.append(media);
     }
     if (differing.isEmpty())
@@ -336,7 +330,7 @@ void CustomSettingViewCtl::askAboutWaitingItems()
     m_applyQuestion->setDefaultButton(apply);
     m_applyQuestion->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     m_applyQuestion->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_applyQuestion, &QMessageBox::finished, this, [this, apply, differing] {
+    connect(m_applyQuestion, &QMessageBox::finished, this, [this, apply, differing, settings] {
         if (m_applyQuestion->clickedButton() != apply)
             return;
         // Rows that started converting meanwhile keep what they run with.
@@ -345,7 +339,7 @@ void CustomSettingViewCtl::askAboutWaitingItems()
             waiting.insert(media.get());
         for (const LSMediaPtr &media : differing) {
             if (waiting.contains(media.get()))
-                MediaItemBuilder::applyPreferences(*media);
+                MediaItemBuilder::applyPreferences(*media, settings);
         }
         if (m_waitingItemsChanged)
             m_waitingItemsChanged();

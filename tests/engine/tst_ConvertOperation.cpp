@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "engine/ConvertOperation.h"
 #include "engine/EncoderDiagnostics.h"
+#include "model/ConversionSettings.h"
 #include "model/MVMediaInfo.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
@@ -592,6 +593,51 @@ private slots:
         QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
         operation->cancel();
         QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+    }
+
+    void preferencesChangedAfterTheStartReachNoConversion()
+    {
+        // A conversion works with the settings its job read when it started: the pane committing
+        // the opposite meanwhile moves no output, and the up-to-date check looks where the
+        // conversion wrote.
+        QTemporaryDir tree;
+        const QString root = tree.path() + QStringLiteral("/Album");
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/Disc 1")));
+        const QString input = root + QStringLiteral("/Disc 1/song.flac");
+        QVERIFY(QFile::copy(m_flac, input));
+        QTemporaryDir out;
+        ConversionSettings settings = ConversionSettings::current();
+        settings.audioOutputFolder = out.path();
+        settings.keepFolders = true;
+        settings.skipConverted = true;
+        settings.syncToLibrary = false;
+        settings.playlistName = QStringLiteral("Never Read Again");
+        auto itemBelowRoot = [&] {
+            LSMediaPtr item = audioItem(input, QStringLiteral("mp3"));
+            item->setStrSourceRoot(root);
+            return item;
+        };
+
+        LSMediaPtr converted = itemBelowRoot();
+        auto converting = std::make_shared<ConvertOperation>(converted, settings);
+        defaults().setValue(PrefKeys::AppKeepFolderStructure, false);
+        defaults().setValue(PrefKeys::AppSkipConverted, false);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, true);
+        runAll({converting}, 1);
+        const QString expected = out.path() + QStringLiteral("/Disc 1/song.mp3");
+        QCOMPARE(converted->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QCOMPARE(converting->outputPath(), expected);
+
+        LSMediaPtr again = itemBelowRoot();
+        auto checking = std::make_shared<ConvertOperation>(again, settings);
+        runAll({checking}, 1);
+        defaults().removeObjectForKey(PrefKeys::AppKeepFolderStructure);
+        defaults().removeObjectForKey(PrefKeys::AppSkipConverted);
+        defaults().setValue(PrefKeys::AppBSyncToiTunes, false);
+        QCOMPARE(again->eumCvtState(), qint32(LSMedia::CvtStateUpToDate));
+        QCOMPARE(checking->outputPath(), expected);
+        QVERIFY(!QFileInfo::exists(out.path() + QStringLiteral("/song.mp3")));
+        QVERIFY(playlistText(settings.playlistName).isEmpty());
     }
 };
 

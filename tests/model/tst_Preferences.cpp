@@ -1,5 +1,6 @@
 #include "Shared/GlobalFun.h"
 #include "TestEnvironment.h"
+#include "model/ConversionSettings.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
@@ -144,6 +145,68 @@ private slots:
         store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
         PreferenceDefaults::registerDefaults(store);
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), dir.path());
+    }
+
+    void conversionSettingsOfAnEmptyStoreAreTheTableDefaults()
+    {
+        // Not even registered: the defaults come from the one table all the same.
+        QTemporaryDir dir;
+        UserDefaults store(dir.path() + QStringLiteral("/store.conf"));
+        const ConversionSettings settings = ConversionSettings::read(store);
+        QCOMPARE(settings.audioOutputFolder, PreferenceDefaults::defaultAudioOutputFolder());
+        QCOMPARE(settings.videoOutputFolder, PreferenceDefaults::defaultVideoOutputFolder());
+        QCOMPARE(settings.formatName, QStringLiteral("MP3 Audio"));
+        QCOMPARE(settings.format().extension(), QStringLiteral("mp3"));
+        QCOMPARE(settings.sampleRate, 44100.0);
+        QCOMPARE(settings.bitRate, 320.0);
+        QVERIFY(settings.syncToLibrary);
+        QCOMPARE(settings.playlistName, QStringLiteral("MORVANE Wavelark"));
+        QVERIFY(settings.keepCover);
+        QVERIFY(settings.openOutputFolder);
+        // Keys without a registered default are off while missing.
+        QVERIFY(!settings.sameQuality);
+        QVERIFY(!settings.keepFolders);
+        QVERIFY(!settings.skipConverted);
+        QVERIFY(!settings.skipFinished);
+        QVERIFY(!store.hasStoredValue(PrefKeys::AppKeepCoverArt));
+    }
+
+    void conversionSettingsReadWhatWasStored()
+    {
+        // Through the file, where every value comes back as text.
+        QTemporaryDir dir;
+        const QString file = dir.path() + QStringLiteral("/store.conf");
+        {
+            UserDefaults store(file);
+            store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
+            store.setValue(PrefKeys::PreferedFormatName, QStringLiteral("AAC Audio (m4a)"));
+            store.setValue(PrefKeys::BSameQuality, true);
+            store.setValue(PrefKeys::DoubleSamepleRate, 48000.0);
+            store.setValue(PrefKeys::DoubleBitRate, 192.0);
+            store.setValue(PrefKeys::AppBSyncToiTunes, false);
+            store.setValue(PrefKeys::PlaylistName, QStringLiteral("Road"));
+            store.setValue(PrefKeys::AppKeepCoverArt, false);
+            store.setValue(PrefKeys::AppKeepFolderStructure, true);
+            store.setValue(PrefKeys::AppSkipConverted, true);
+            store.setValue(PrefKeys::AppSkipFinished, true);
+            store.setValue(PrefKeys::AppOpenOutputFolder, false);
+            QVERIFY(store.synchronize());
+        }
+        UserDefaults reread(file);
+        reread.registerDefaults(PreferenceDefaults::registeredDefaults());
+        const ConversionSettings settings = ConversionSettings::read(reread);
+        QCOMPARE(settings.audioOutputFolder, dir.path());
+        QCOMPARE(settings.format().extension(), QStringLiteral("m4a"));
+        QVERIFY(settings.sameQuality);
+        QCOMPARE(settings.sampleRate, 48000.0);
+        QCOMPARE(settings.bitRate, 192.0);
+        QVERIFY(!settings.syncToLibrary);
+        QCOMPARE(settings.playlistName, QStringLiteral("Road"));
+        QVERIFY(!settings.keepCover);
+        QVERIFY(settings.keepFolders);
+        QVERIFY(settings.skipConverted);
+        QVERIFY(settings.skipFinished);
+        QVERIFY(!settings.openOutputFolder);
     }
 
     void sampleRatesAreThoseTheEncodersWrite()

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class OutputFormat;
+class UserDefaults;
+
+// What a conversion job takes from the preferences: read once when the job starts (a run of the
+// window, a drop or import, a run of wavelark-cli) and handed down with it, so that the settings
+// pane committing in the middle of a job cannot give one file two answers (the up-to-date check
+// one output path, the encoder another). Nothing below the job reads the preferences store.
+//
+// A missing value reads as its registered default (PreferenceDefaults, the one table of
+// defaults), even where the defaults were not registered; a key without a registered default
+// reads as off, empty or 0.
+//
+// Thread: any; a plain value.
+struct ConversionSettings
+{
+    QString audioOutputFolder;     // "AppAudioOutputFolderKey"
+    QString videoOutputFolder;     // "AppVideoOutputFolderKey"
+    QString formatName;            // "PreferedFormatName", as stored (see format())
+    bool sameQuality = false;      // "BSameQualityKey": new items keep their own rates
+    double sampleRate = 0.0;       // "DoubleSamepleRateKey", Hz
+    double bitRate = 0.0;          // "DoubleBitRateKey", kbit/s
+    bool syncToLibrary = false;    // "AppBSyncToiTunesKey"
+    QString playlistName;          // "PlaylistNameKey"
+    bool keepCover = false;        // "AppKeepCoverArtKey"
+    bool keepFolders = false;      // "AppKeepFolderStructureKey"
+    bool skipConverted = false;    // "AppSkipConvertedKey"
+    bool skipFinished = false;     // "AppSkipFinishedKey"
+    bool openOutputFolder = false; // "AppOpenOutputFolderKey"
+
+    // The settings `store` holds now.
+    static ConversionSettings read(const UserDefaults &store);
+    // The settings of the running user's store now (UserDefaults::standard()).
+    static ConversionSettings current();
+
+    // The output format formatName chooses.
+    const OutputFormat &format() const;
+    // The folder the outputs of items of destination type `destinationType` go into: the audio
+    // folder for audio-only items, else the video folder.
+    const QString &outputFolderFor(int destinationType) const;
+};
