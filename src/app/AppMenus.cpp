@@ -24,7 +24,7 @@ QString tr(const char *text)
 void showAbout(MainWndController &window)
 {
     auto *about = new QMessageBox(
-        QMessageBox::NoIcon, tr("About %1").arg(AppInfo::kProductName),
+        QMessageBox::NoIcon, tr("About %1").arg(QLatin1String(AppInfo::kProductName)),
         QStringLiteral("<b>%1 %2</b>")
             .arg(QLatin1String(AppInfo::kProductName), QLatin1String(AppInfo::kShortVersion)),
         QMessageBox::Ok, &window);

@@ -45,7 +45,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == "-") {
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) ||
+            argument == QLatin1String("-")) {
             options.inputs.append(argument);
             continue;
         }
@@ -77,8 +78,10 @@ CliOptions CliOptions::parse(const QStringList &arguments)
                 return refuse(QStringLiteral("unknown format \"%1\" (use %2)")
                                   .arg(*value, OutputFormat::commandLineWords()));
             options.formatName = format->catalogueTitle();
-        } else if (isOption(argument, QStringLiteral("--jobs")) || argument == "-j") {
-            const QString name = argument == "-j" ? QStringLiteral("-j") : QStringLiteral("--jobs");
+        } else if (isOption(argument, QStringLiteral("--jobs")) ||
+                   argument == QLatin1String("-j")) {
+            const QString name =
+                argument == QLatin1String("-j") ? QStringLiteral("-j") : QStringLiteral("--jobs");
             const auto value = optionValue(arguments, i, name, &error);
             if (!value)
                 return refuse(error);
@@ -89,9 +92,10 @@ CliOptions CliOptions::parse(const QStringList &arguments)
                                   .arg(kMaxJobs)
                                   .arg(*value));
             options.jobs = jobs;
-        } else if (isOption(argument, QStringLiteral("--output")) || argument == "-o") {
+        } else if (isOption(argument, QStringLiteral("--output")) ||
+                   argument == QLatin1String("-o")) {
             const QString name =
-                argument == "-o" ? QStringLiteral("-o") : QStringLiteral("--output");
+                argument == QLatin1String("-o") ? QStringLiteral("-o") : QStringLiteral("--output");
             const auto value = optionValue(arguments, i, name, &error);
             if (!value)
                 return refuse(error);

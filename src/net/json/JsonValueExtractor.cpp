@@ -78,7 +78,7 @@ std::optional<QString> JsonValueExtractor::valueForKey(const QString &key, const
     // Remove the enclosing quotes only, so that an escaped quote at either end survives.
     if (value.startsWith(QLatin1Char('"')))
         value.remove(0, 1);
-    if (value.endsWith(QLatin1Char('"')) && closesItsQuote(QLatin1Char('"') + value))
+    if (value.endsWith(QLatin1Char('"')) && closesItsQuote(QString(QLatin1Char('"') + value)))
         value.chop(1);
     return unescape(value);
 }
