@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <initializer_list>
 #include <mutex>
 
 extern "C" {
@@ -81,6 +82,7 @@ void resetProbeFields(MVMediaInfoItem *item)
     item->setAudioChannels(0);
     item->setCoverStreamIndex(-1);
     item->setCoverCodecName(QString());
+    item->setTags(TrackTags());
 }
 
 bool isFrontCover(const AVStream *stream)
@@ -171,6 +173,33 @@ QString tagOf(const AVFormatContext *context, const char *key)
     return QString();
 }
 
+// The first of `keys` the file carries.
+QString firstTagOf(const AVFormatContext *context, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const QString value = tagOf(context, key);
+        if (!value.isEmpty())
+            return value;
+    }
+    return QString();
+}
+
+// The demuxers give Vorbis comments and ID3 frames their common names (ALBUMARTIST becomes
+// "album_artist", TRACKNUMBER "track"); lookups ignore case.
+TrackTags trackTagsOf(const AVFormatContext *context)
+{
+    TrackTags tags;
+    tags.artist = firstTagOf(context, {"artist"});
+    tags.albumArtist = firstTagOf(context, {"album_artist", "albumartist", "album artist"});
+    tags.album = firstTagOf(context, {"album"});
+    tags.title = firstTagOf(context, {"title"});
+    tags.track = firstTagOf(context, {"track", "tracknumber"});
+    tags.disc = firstTagOf(context, {"disc", "discnumber"});
+    tags.date = firstTagOf(context, {"date", "year", "originaldate"});
+    tags.genre = firstTagOf(context, {"genre"});
+    return tags;
+}
+
 bool fail(QString *error, const QString &path, const QString &reason)
 {
     qCDebug(lcModel) << "cannot probe" << path << ":" << reason;
@@ -254,6 +283,7 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
         item->setCoverStreamIndex(cover->index);
         item->setCoverCodecName(QString::fromLatin1(avcodec_get_name(cover->codecpar->codec_id)));
     }
+    item->setTags(trackTagsOf(context));
     if (error)
         error->clear();
     return true;

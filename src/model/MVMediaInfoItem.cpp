@@ -26,6 +26,7 @@ void MVMediaInfoItem::copyProbeFields(const MVMediaInfoItem &other)
     m_audioChannels = other.m_audioChannels;
     m_coverStreamIndex = other.m_coverStreamIndex;
     setCoverCodecName(other.coverCodecName());
+    setTags(other.tags());
 }
 
 QString MVMediaInfoItem::filePath() const
@@ -50,4 +51,16 @@ void MVMediaInfoItem::setCoverCodecName(const QString &name)
 {
     QMutexLocker locker(&m_textLock);
     m_coverCodecName = name;
+}
+
+TrackTags MVMediaInfoItem::tags() const
+{
+    QMutexLocker locker(&m_textLock);
+    return m_tags;
+}
+
+void MVMediaInfoItem::setTags(const TrackTags &tags)
+{
+    QMutexLocker locker(&m_textLock);
+    m_tags = tags;
 }

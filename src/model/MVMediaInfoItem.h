@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/TrackTags.h"
+
 #include <QMutex>
 #include <QString>
 
@@ -51,6 +53,10 @@ public:
     QString coverCodecName() const;
     void setCoverCodecName(const QString &name);
 
+    // The tags output names are built from (OutputNamePattern).
+    TrackTags tags() const;
+    void setTags(const TrackTags &tags);
+
 protected:
     // Guards every text field of the record and of its subclasses.
     mutable QMutex m_textLock;
@@ -70,4 +76,5 @@ private:
     qint32 m_audioChannels = 0;
     qint32 m_coverStreamIndex = -1;
     QString m_coverCodecName;
+    TrackTags m_tags;
 };

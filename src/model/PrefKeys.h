@@ -34,6 +34,16 @@ inline constexpr QLatin1String AppKeepFolderStructure{"AppKeepFolderStructureKey
 inline constexpr QLatin1String AppSkipFinished{"AppSkipFinishedKey"};
 // "Skip files already converted": off when missing.
 inline constexpr QLatin1String AppSkipConverted{"AppSkipConvertedKey"};
+// The output's path below the output folder built from tags (OutputNamePattern); empty or missing:
+// the input's name.
+inline constexpr QLatin1String AppOutputNamePattern{"AppOutputNamePatternKey"};
+// "Use names that work on every device": off when missing (names are still made portable on a
+// file system that needs it).
+inline constexpr QLatin1String AppPortableNames{"AppPortableNamesKey"};
+// MP3 outputs carry ID3v2.3 tags instead of ID3v2.4 (off when missing).
+inline constexpr QLatin1String AppId3v23{"AppId3v23Key"};
+// The largest width and height of an embedded cover, re-encoded as JPEG; 0 or missing: as it is.
+inline constexpr QLatin1String AppCoverMaxSize{"AppCoverMaxSizeKey"};
 inline constexpr QLatin1String Guid{"guid"};
 inline constexpr QLatin1String Bookmarks{"BookmarksKey"};
 inline constexpr QLatin1String PrefsSelectedIdentifierView{"Prefs Selected Identifier View"};
