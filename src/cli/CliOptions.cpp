@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "model/ConversionSettings.h"
 #include "model/OutputFormat.h"
+#include "model/OutputNamePattern.h"
 #include "model/PrefKeys.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 namespace {
 
 constexpr int kMaxJobs = 256;
+constexpr int kMaxCoverSize = 10000;
 
 // The value of a "--name value" or "--name=value" option at `index`; advances `index` past it.
 std::optional<QString> optionValue(const QStringList &arguments, qsizetype &index,
@@ -69,6 +71,32 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             options.keepFolders = true;
         } else if (argument == QLatin1String("--skip-existing")) {
             options.skipExisting = true;
+        } else if (argument == QLatin1String("--portable-names")) {
+            options.portableNames = true;
+        } else if (argument == QLatin1String("--id3v2.3")) {
+            options.id3v23 = true;
+        } else if (isOption(argument, QStringLiteral("--pattern"))) {
+            const auto value = optionValue(arguments, i, QStringLiteral("--pattern"), &error);
+            if (!value)
+                return refuse(error);
+            const QStringList unknown = OutputNamePattern::unknownFields(*value);
+            if (!unknown.isEmpty())
+                return refuse(QStringLiteral("unknown field {%1} in --pattern (use {%2})")
+                                  .arg(unknown.first(), OutputNamePattern::fieldNames().join(
+                                                            QStringLiteral("}, {"))));
+            options.namePattern = *value;
+        } else if (isOption(argument, QStringLiteral("--cover-size"))) {
+            const auto value = optionValue(arguments, i, QStringLiteral("--cover-size"), &error);
+            if (!value)
+                return refuse(error);
+            bool ok = false;
+            const int size = value->toInt(&ok);
+            if (!ok || size < 0 || size > kMaxCoverSize)
+                return refuse(QStringLiteral("--cover-size needs a number of pixels from 0 to %1, "
+                                             "not \"%2\"")
+                                  .arg(kMaxCoverSize)
+                                  .arg(*value));
+            options.coverMaxSize = size;
         } else if (isOption(argument, QStringLiteral("--format"))) {
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
@@ -132,6 +160,14 @@ void CliOptions::applyTo(ConversionSettings &settings) const
         settings.keepFolders = true;
     if (skipExisting)
         settings.skipConverted = true;
+    if (namePattern)
+        settings.namePattern = namePattern->trimmed();
+    if (portableNames)
+        settings.portableNames = true;
+    if (id3v23)
+        settings.id3v23 = true;
+    if (coverMaxSize)
+        settings.coverMaxSize = *coverMaxSize;
 }
 
 QString CliOptions::usageText()
@@ -151,6 +187,16 @@ QString CliOptions::usageText()
         "  --keep-folders     recreate the folders below each named FOLDER in the output folder\n"
         "  --skip-existing    do not convert a file whose output exists and is not older\n"
         "                     than it (an older output is replaced)\n"
+        "  --pattern PATTERN  name the outputs from their tags, \"/\" making folders:\n"
+        "                     {artist} {albumartist} {album} {title} {track} {disc}\n"
+        "                     {year} {genre} {filename}, e.g.\n"
+        "                     \"{albumartist}/{album}/{track} - {title}\"\n"
+        "                     (\"\" for the input's name)\n"
+        "  --portable-names   use names that work on every device (FAT, exFAT, NTFS,\n"
+        "                     SMB); chosen by itself on such file systems\n"
+        "  --id3v2.3          write ID3v2.3 tags into MP3 files (older players)\n"
+        "  --cover-size N     make embedded covers at most N x N pixels, as JPEG\n"
+        "                     (0: as they are)\n"
         "  -v, --verbose      write the engine's diagnostics (also WAVELARK_DEBUG=1)\n"
         "  -h, --help         show this text\n"
         "  --version          show the version\n"

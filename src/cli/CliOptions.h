@@ -23,7 +23,11 @@ struct CliOptions
     bool noCover = false;
     bool keepFolders = false;
     bool verbose = false;
-    bool skipExisting = false; // "Skip files already converted" for this run
+    bool skipExisting = false;          // "Skip files already converted" for this run
+    std::optional<QString> namePattern; // OutputNamePattern; empty: the input's name
+    bool portableNames = false;         // "Use names that work on every device"
+    bool id3v23 = false;
+    std::optional<int> coverMaxSize; // 0: the cover as it is
     QStringList inputs;
 
     // `arguments` without the program name.

@@ -180,8 +180,7 @@ void ConvertOperation::main()
     const QString output =
         replaceOutput
             ? TemporaryOutput::replace(command.temporaryPath, command.outputPath, &renameError)
-            : TemporaryOutput::commit(command.temporaryPath, command.outputPath,
-                                      media.strOutFileExt(), &renameError);
+            : EncoderCommandLine::commitOutput(command, media, &renameError);
     if (output.isEmpty()) {
         QFile::remove(command.temporaryPath);
         endFailed(renameError);

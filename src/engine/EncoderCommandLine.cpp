@@ -42,18 +42,24 @@ bool coverCopiesAsIs(const QString &codec)
     return codec == QLatin1String("png") || codec == QLatin1String("mjpeg");
 }
 
-QStringList coverArguments(const LSMedia &item)
+QStringList coverArguments(const LSMedia &item, int maxSize)
 {
-    const QString codec =
-        coverCopiesAsIs(item.coverCodecName()) ? QStringLiteral("copy") : QStringLiteral("png");
-    return {QStringLiteral("-map"),
-            QStringLiteral("0:a:0"),
-            QStringLiteral("-map"),
-            QStringLiteral("0:%1").arg(item.coverStreamIndex()),
-            QStringLiteral("-c:v"),
-            codec,
-            QStringLiteral("-disposition:v:0"),
-            QStringLiteral("attached_pic")};
+    QStringList args{QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-map"),
+                     QStringLiteral("0:%1").arg(item.coverStreamIndex())};
+    if (maxSize > 0) {
+        // Only ever made smaller, keeping its shape; JPEG is what every player reads.
+        args << QStringLiteral("-c:v") << QStringLiteral("mjpeg") << QStringLiteral("-q:v")
+             << QStringLiteral("3") << QStringLiteral("-filter:v")
+             << QStringLiteral("scale='min(%1,iw)':'min(%1,ih)':force_original_aspect_ratio="
+                               "decrease")
+                    .arg(maxSize);
+    } else {
+        args << QStringLiteral("-c:v")
+             << (coverCopiesAsIs(item.coverCodecName()) ? QStringLiteral("copy")
+                                                        : QStringLiteral("png"));
+    }
+    args << QStringLiteral("-disposition:v:0") << QStringLiteral("attached_pic");
+    return args;
 }
 
 } // namespace
@@ -71,8 +77,16 @@ QString EncoderCommandLine::encoderPath(const QString &executablePath)
 QString EncoderCommandLine::plannedOutputPath(const LSMedia &item,
                                               const ConversionSettings &settings)
 {
+    return plannedOutputPath(item, settings,
+                             OutputNaming::forSettings(settings, item.eumDestFmtType()));
+}
+
+QString EncoderCommandLine::plannedOutputPath(const LSMedia &item,
+                                              const ConversionSettings &settings,
+                                              const OutputNaming &naming)
+{
     return OutputLayout::plannedPath(item, settings.outputFolderFor(item.eumDestFmtType()),
-                                     settings.keepFolders);
+                                     settings.keepFolders, naming);
 }
 
 QString EncoderCommandLine::reserveOutputPath(const QString &path, const QString &extension)
@@ -133,7 +147,8 @@ QString EncoderCommandLine::aspectText(const LSMedia &item)
 }
 
 QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &encoder,
-                                          const QString &outputPath, bool keepCover)
+                                          const QString &outputPath, bool keepCover,
+                                          const PlayerCompatibility &compatibility)
 {
     QStringList args{encoder};
     if (item.dTrimLength() > 1.0) {
@@ -153,7 +168,7 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
 
     if (item.eumDestFmtType() == LSMedia::DestFmtAudio) {
         if (keepCover && hasAudio && item.coverStreamIndex() >= 0)
-            args << coverArguments(item);
+            args << coverArguments(item, compatibility.coverMaxSize);
         else
             args << QStringLiteral("-vn");
     } else {
@@ -189,7 +204,10 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
     args << QStringLiteral("-acodec") << item.vOACodecName() << QStringLiteral("-ar")
          << QString::asprintf("%0.2f", rate) << QStringLiteral("-b:a")
          << QString::asprintf("%0.2fk", item.dAOBitrate()) << QStringLiteral("-ac")
-         << QStringLiteral("2") << QStringLiteral("-y") << outputPath;
+         << QStringLiteral("2");
+    if (compatibility.id3v23 && item.vOACodecName() == QLatin1String("libmp3lame"))
+        args << QStringLiteral("-id3v2_version") << QStringLiteral("3");
+    args << QStringLiteral("-y") << outputPath;
     return args;
 }
 
@@ -210,13 +228,60 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const ConversionSe
     EncoderCommand command;
     const QString encoder =
         encoderOverride.isEmpty() ? encoderPath(executablePath) : encoderOverride;
-    command.outputPath = plannedOutputPath(item, settings);
-    if (settings.keepFolders)
-        OutputLayout::ensureFolder(settings.outputFolderFor(item.eumDestFmtType()),
-                                   QFileInfo(command.outputPath).path());
-    command.temporaryPath = TemporaryOutput::reserve(command.outputPath, &command.reserveError);
-    command.arguments = arguments(item, encoder, command.temporaryPath, settings.keepCover);
+    command.keepFolders = settings.keepFolders;
+    command.outputFolder = settings.outputFolderFor(item.eumDestFmtType());
+    command.naming = OutputNaming::forSettings(settings, item.eumDestFmtType());
+    for (;;) {
+        command.outputPath = plannedOutputPath(item, settings, command.naming);
+        int code = 0;
+        if (OutputLayout::ensureFolder(command.outputFolder, QFileInfo(command.outputPath).path(),
+                                       &command.reserveError, &code))
+            break;
+        OutputNaming stricter;
+        if (!OutputNaming::isNameRefusal(code) || !command.naming.stricter(&stricter) ||
+            !QFileInfo(command.outputFolder).isDir()) {
+            qCWarning(lcEngine).noquote() << command.reserveError;
+            return command;
+        }
+        command.naming = stricter;
+    }
+    command.reserveError.clear();
+    // Renamed outputs keep their temporaries in the output folder, where every run looks for
+    // those a killed program left.
+    const QString besideFinal =
+        command.naming.renames()
+            ? command.outputFolder + QLatin1Char('/') + QFileInfo(command.outputPath).fileName()
+            : command.outputPath;
+    command.temporaryPath = TemporaryOutput::reserve(besideFinal, &command.reserveError);
+    PlayerCompatibility compatibility;
+    compatibility.id3v23 = settings.id3v23;
+    compatibility.coverMaxSize = qMax(0, settings.coverMaxSize);
+    command.arguments =
+        arguments(item, encoder, command.temporaryPath, settings.keepCover, compatibility);
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;
+}
+
+QString EncoderCommandLine::commitOutput(const EncoderCommand &command, const LSMedia &item,
+                                         QString *error)
+{
+    OutputNaming naming = command.naming;
+    QString path = command.outputPath;
+    for (;;) {
+        int code = 0;
+        const QString output = TemporaryOutput::commit(command.temporaryPath, path,
+                                                       item.strOutFileExt(), error, &code);
+        OutputNaming stricter;
+        if (!output.isEmpty() || !OutputNaming::isNameRefusal(code) || !naming.stricter(&stricter))
+            return output;
+        naming = stricter;
+        const QString next =
+            OutputLayout::plannedPath(item, command.outputFolder, command.keepFolders, naming);
+        if (!OutputLayout::ensureFolder(command.outputFolder, QFileInfo(next).path(), error))
+            return QString();
+        qCInfo(lcEngine).noquote()
+            << QStringLiteral("%1 refused its name, trying %2").arg(path, next);
+        path = next;
+    }
 }

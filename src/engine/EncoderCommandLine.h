@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/OutputNaming.h"
 #include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
 
@@ -15,6 +16,18 @@ struct EncoderCommand
     QString temporaryPath; // reserved; empty when it could not be created
     QString reserveError;  // why the temporary could not be created
     QStringList arguments;
+    // What planned `outputPath`, for naming it again more strictly when the file system refuses it.
+    QString outputFolder;
+    bool keepFolders = false;
+    OutputNaming naming;
+};
+
+// Extras for older players: ID3v2.3 instead of ID3v2.4 in MP3, and the embedded cover made at
+// most `coverMaxSize` pixels wide and high, as JPEG (0: the cover as it is).
+struct PlayerCompatibility
+{
+    bool id3v23 = false;
+    int coverMaxSize = 0;
 };
 
 // Turns a media item into the encoder's output path and argument list.
@@ -29,9 +42,12 @@ public:
 
     // The settings' audio folder for audio-only items (destination type 4), else their video
     // folder, with the item's folders below its source root when settings.keepFolders
-    // (OutputLayout), joined with the output name and extension. Not yet numbered. The
-    // up-to-date check looks at this path and build() plans it.
+    // (OutputLayout), joined with the output name (or the name pattern's path) and extension,
+    // named as `naming` says (by default as the settings and the folder's file system say). Not
+    // yet numbered. The up-to-date check looks at this path and build() plans it.
     static QString plannedOutputPath(const LSMedia &item, const ConversionSettings &settings);
+    static QString plannedOutputPath(const LSMedia &item, const ConversionSettings &settings,
+                                     const OutputNaming &naming);
 
     // The numbered free form of `path` with `extension`, created as an empty file so that no
     // other conversion of this process, nor any other program, can choose it too. When the file
@@ -41,9 +57,11 @@ public:
 
     // The argument list for converting `item` into `outputPath` with the encoder at `encoder`.
     // With `keepCover`, an audio output carries the input's embedded cover as its attached
-    // picture: copied when it is PNG or JPEG, else converted to PNG.
+    // picture: copied when it is PNG or JPEG, else converted to PNG (to JPEG of the size
+    // `compatibility` allows, when it limits it).
     static QStringList arguments(const LSMedia &item, const QString &encoder,
-                                 const QString &outputPath, bool keepCover = true);
+                                 const QString &outputPath, bool keepCover = true,
+                                 const PlayerCompatibility &compatibility = {});
 
     // The sample rate handed to `codec` (OutputFormat::supportedSampleRate).
     static double supportedSampleRate(const QString &codec, double requested);
@@ -51,8 +69,11 @@ public:
     // Everything together: plans the output path in the settings' output folder, reserves its
     // temporary, builds the list (writing into the temporary), writes the log lines.
     // `encoderOverride`, when not empty, replaces the encoder beside the executable. The cover is
-    // kept as settings.keepCover says; the folders below the source root are kept, and made below
-    // the output folder, as settings.keepFolders says.
+    // kept as settings.keepCover says, made smaller as settings.coverMaxSize says; MP3 gets
+    // ID3v2.3 with settings.id3v23; the folders below the source root are kept, and made below
+    // the output folder, as settings.keepFolders says; names follow the name pattern and the
+    // output folder's file system (OutputNaming), and a folder name the file system refuses is
+    // tried again more strictly.
     static EncoderCommand build(const LSMedia &item, const ConversionSettings &settings,
                                 const QString &executablePath,
                                 const QString &encoderOverride = QString());
@@ -60,6 +81,11 @@ public:
     static EncoderCommand build(const LSMedia &item, const QString &audioFolder,
                                 const QString &videoFolder, const QString &executablePath,
                                 const QString &encoderOverride = QString());
+
+    // Gives the finished temporary of `command` its final name (TemporaryOutput::commit); a name
+    // the file system refuses is tried again more strictly named (OutputNaming::stricter). Answers
+    // the final path, or an empty text with the reason in `error`.
+    static QString commitOutput(const EncoderCommand &command, const LSMedia &item, QString *error);
 
     // The crop rectangle in the encoder's "crop=w:h:x:y" form, scaled to the output size; empty
     // when the item is not cropped (zero width and height).

@@ -1,10 +1,17 @@
 #include "engine/OutputLayout.h"
 
 #include "engine/TemporaryOutput.h"
+#include "model/OutputNamePattern.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,12 +43,23 @@ QString OutputLayout::folderFor(const QString &outputFolder, const QString &root
 }
 
 QString OutputLayout::plannedPath(const LSMedia &item, const QString &outputFolder,
-                                  bool keepFolders)
+                                  bool keepFolders, const OutputNaming &naming)
 {
-    const QString folder =
-        folderFor(outputFolder, item.strSourceRoot(), item.filePath(), keepFolders);
-    return folder + QLatin1Char('/') + item.strOutFileName() + QLatin1Char('.') +
-           item.strOutFileExt();
+    const QString pattern = naming.pattern();
+    const bool keep = keepFolders && !OutputNamePattern::makesFolders(pattern);
+    const QString below = keep ? foldersBelow(item.strSourceRoot(), item.filePath()) : QString();
+    const QString name = pattern.isEmpty()
+                             ? item.strOutFileName()
+                             : OutputNamePattern::apply(pattern, item.tags(), item.filePath());
+    QString relative = name + QLatin1Char('.') + item.strOutFileExt();
+    if (!below.isEmpty())
+        relative = below + QLatin1Char('/') + relative;
+    relative = naming.applyTo(relative);
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return outputFolder + QLatin1Char('/') + relative;
+    return QDir::cleanPath(outputFolder + QLatin1Char('/') + relative.left(slash)) +
+           relative.mid(slash);
 }
 
 int OutputLayout::removeStaleTemporaries(const QString &outputFolder, const QStringList &roots,
@@ -58,9 +76,35 @@ int OutputLayout::removeStaleTemporaries(const QString &outputFolder, const QStr
     return removed;
 }
 
-bool OutputLayout::ensureFolder(const QString &outputFolder, const QString &folder)
+bool OutputLayout::ensureFolder(const QString &outputFolder, const QString &folder, QString *error,
+                                int *errorNumber)
 {
-    if (!QFileInfo(outputFolder).isDir())
+    const auto fail = [&](const QString &path, int code) {
+        if (error)
+            *error =
+                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
+        if (errorNumber)
+            *errorNumber = code;
         return false;
-    return QDir().mkpath(folder);
+    };
+    if (!QFileInfo(outputFolder).isDir())
+        return fail(outputFolder, QFileInfo::exists(outputFolder) ? ENOTDIR : ENOENT);
+    const QString base = QDir::cleanPath(outputFolder);
+    const QString target = QDir::cleanPath(folder);
+    if (target == base)
+        return true;
+    if (!target.startsWith(base + QLatin1Char('/')))
+        return QDir().mkpath(target) || fail(target, EINVAL);
+    // One level at a time, so a refusal names the folder that was refused.
+    QString path = base;
+    for (const QString &name : target.mid(base.size() + 1).split(QLatin1Char('/'))) {
+        path += QLatin1Char('/') + name;
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+            continue;
+        const int code = errno;
+        if (code == EEXIST && QFileInfo(path).isDir())
+            continue;
+        return fail(path, code == EEXIST ? ENOTDIR : code);
+    }
+    return true;
 }

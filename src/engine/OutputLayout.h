@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/OutputNaming.h"
 #include "model/LSMedia.h"
 
 #include <QString>
@@ -10,6 +11,12 @@
 // so "Album/A/01 Intro.flac" and "Album/B/01 Intro.flac", dropped as "Album", become
 // "A/01 Intro.mp3" and "B/01 Intro.mp3" there. A file named by itself, or one that does not lie
 // below its root, goes into the output folder.
+//
+// A name pattern (OutputNaming) names the output's path below those folders instead of the input's
+// name. A pattern that makes folders of its own ("{album}/{title}") says where the output goes, so
+// the source's folders are not kept then; one without folders names the file in them. With
+// cleaned names every file and folder name below the output folder is cleaned; the output folder
+// itself is the user's and stays as it is.
 //
 // The paths are those a run would choose before numbering; the window, wavelark-cli and whatever
 // decides whether an output exists already all ask here.
@@ -25,8 +32,10 @@ public:
                              bool keepFolders);
 
     // The output path of `item` in `outputFolder`, not yet numbered: its folder (folderFor with
-    // the item's source root), its output name and extension.
-    static QString plannedPath(const LSMedia &item, const QString &outputFolder, bool keepFolders);
+    // the item's source root), its output name (or the pattern's path) and extension, named as
+    // `naming` says.
+    static QString plannedPath(const LSMedia &item, const QString &outputFolder, bool keepFolders,
+                               const OutputNaming &naming = OutputNaming());
 
     // Removes the temporaries that killed programs left in `outputFolder` and, when folders are
     // kept, in each folder below it that the outputs of `files` (found below `roots`, same
@@ -35,6 +44,9 @@ public:
                                       const QStringList &files, bool keepFolders);
 
     // Creates the folders between `outputFolder` and `folder`; the output folder itself must
-    // exist already (a missing one is the user's to decide on). True when `folder` is there.
-    static bool ensureFolder(const QString &outputFolder, const QString &folder);
+    // exist already (a missing one is the user's to decide on). True when `folder` is there;
+    // otherwise `error` names the folder that could not be made and why, and `errorNumber` holds
+    // the system's code.
+    static bool ensureFolder(const QString &outputFolder, const QString &folder,
+                             QString *error = nullptr, int *errorNumber = nullptr);
 };

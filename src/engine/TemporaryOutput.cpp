@@ -3,6 +3,7 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "Shared/PathText.h"
+#include "Shared/PortableFileName.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +67,9 @@ QString TemporaryOutput::reserve(const QString &finalPath, QString *error)
 {
     const QString folder = QFileInfo(finalPath).path();
     const QString extension = PathText::pathExtension(finalPath);
-    QString stem = PathText::deletingPathExtension(PathText::lastComponent(finalPath));
+    // Any file system takes the temporary's name, whatever the final one holds.
+    QString stem = PortableFileName::asciiOnly(
+        PathText::deletingPathExtension(PathText::lastComponent(finalPath)), false);
     stem.truncate(kMaxStemLength);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         const QString name = kPrefix + QStringLiteral("%1-%2-%3.%4")
@@ -92,7 +95,7 @@ QString TemporaryOutput::reserve(const QString &finalPath, QString *error)
 }
 
 QString TemporaryOutput::commit(const QString &temporary, const QString &finalPath,
-                                const QString &extension, QString *error)
+                                const QString &extension, QString *error, int *errorNumber)
 {
     const QByteArray from = QFile::encodeName(temporary);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -105,6 +108,8 @@ QString TemporaryOutput::commit(const QString &temporary, const QString &finalPa
             continue;
         if (error)
             *error = QStringLiteral("%1: %2").arg(candidate, errorText(result));
+        if (errorNumber)
+            *errorNumber = result;
         return QString();
     }
     if (error)

@@ -24,9 +24,11 @@ public:
     // replacing a file: an atomic no-replace rename, or a hard link then unlink where the file
     // system lacks it, or, without links either (FAT), an exclusively created empty file that the
     // rename then takes over. A name taken meanwhile by anyone moves on to the next number. Answers
-    // the final path, or an empty text with the reason in `error` (the temporary is then kept).
+    // the final path, or an empty text with the reason in `error` and the system's code in
+    // `errorNumber` (the temporary is then kept).
     static QString commit(const QString &temporary, const QString &finalPath,
-                          const QString &extension, QString *error = nullptr);
+                          const QString &extension, QString *error = nullptr,
+                          int *errorNumber = nullptr);
 
     // Gives `temporary` the name `finalPath` in one atomic rename, replacing the file there (an
     // out-of-date output). Answers `finalPath`, or an empty text with the reason in `error`.

@@ -4,6 +4,7 @@
 #include "model/ConversionSettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -23,7 +24,15 @@ bool notBefore(const struct timespec &a, const struct timespec &b)
 
 QString UpToDateCheck::checkedPath(const LSMedia &item, const ConversionSettings &settings)
 {
-    return EncoderCommandLine::plannedOutputPath(item, settings);
+    OutputNaming naming = OutputNaming::forSettings(settings, item.eumDestFmtType());
+    const QString planned = EncoderCommandLine::plannedOutputPath(item, settings, naming);
+    // A run the file system made name the output more strictly left it under that name.
+    while (!QFileInfo::exists(planned) && naming.stricter(&naming)) {
+        const QString stricter = EncoderCommandLine::plannedOutputPath(item, settings, naming);
+        if (QFileInfo::exists(stricter))
+            return stricter;
+    }
+    return planned;
 }
 
 bool UpToDateCheck::isUpToDate(const QString &input, const QString &output)

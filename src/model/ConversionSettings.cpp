@@ -57,6 +57,10 @@ ConversionSettings ConversionSettings::read(const UserDefaults &store)
     settings.skipConverted = reader.boolean(PrefKeys::AppSkipConverted);
     settings.skipFinished = reader.boolean(PrefKeys::AppSkipFinished);
     settings.openOutputFolder = reader.boolean(PrefKeys::AppOpenOutputFolder);
+    settings.namePattern = reader.text(PrefKeys::AppOutputNamePattern).trimmed();
+    settings.portableNames = reader.boolean(PrefKeys::AppPortableNames);
+    settings.id3v23 = reader.boolean(PrefKeys::AppId3v23);
+    settings.coverMaxSize = qMax(0, int(reader.number(PrefKeys::AppCoverMaxSize)));
     return settings;
 }
 

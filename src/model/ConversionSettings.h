@@ -30,6 +30,10 @@ struct ConversionSettings
     bool skipConverted = false;    // "AppSkipConvertedKey"
     bool skipFinished = false;     // "AppSkipFinishedKey"
     bool openOutputFolder = false; // "AppOpenOutputFolderKey"
+    QString namePattern;           // "AppOutputNamePatternKey": OutputNamePattern, empty for none
+    bool portableNames = false;    // "AppPortableNamesKey": names that work on every device
+    bool id3v23 = false;           // "AppId3v23Key": ID3v2.3 in MP3
+    int coverMaxSize = 0;          // "AppCoverMaxSizeKey": largest cover side in pixels, 0 none
 
     // The settings `store` holds now.
     static ConversionSettings read(const UserDefaults &store);

@@ -24,6 +24,16 @@ inline constexpr QLatin1String AppKeepCoverArt{"AppKeepCoverArtKey"};
 // The start-up report and the store lookups may leave the machine (OnlineServices).
 inline constexpr QLatin1String AppOnlineServices{"AppOnlineServicesKey"};
 inline constexpr QLatin1String AppOpenOutputFolder{"AppOpenOutputFolderKey"};
+// The output's path below the output folder built from tags (OutputNamePattern); empty: the input's
+// name.
+inline constexpr QLatin1String AppOutputNamePattern{"AppOutputNamePatternKey"};
+// "Use names that work on every device" (names are made portable on a file
+// system that needs it all the same).
+inline constexpr QLatin1String AppPortableNames{"AppPortableNamesKey"};
+// MP3 outputs carry ID3v2.3 tags instead of ID3v2.4.
+inline constexpr QLatin1String AppId3v23{"AppId3v23Key"};
+// The largest width and height of an embedded cover, re-encoded as JPEG; 0: as it is.
+inline constexpr QLatin1String AppCoverMaxSize{"AppCoverMaxSizeKey"};
 
 // Not registered: missing until stored.
 inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};
@@ -34,16 +44,6 @@ inline constexpr QLatin1String AppKeepFolderStructure{"AppKeepFolderStructureKey
 inline constexpr QLatin1String AppSkipFinished{"AppSkipFinishedKey"};
 // "Skip files already converted": off when missing.
 inline constexpr QLatin1String AppSkipConverted{"AppSkipConvertedKey"};
-// The output's path below the output folder built from tags (OutputNamePattern); empty or missing:
-// the input's name.
-inline constexpr QLatin1String AppOutputNamePattern{"AppOutputNamePatternKey"};
-// "Use names that work on every device": off when missing (names are still made portable on a
-// file system that needs it).
-inline constexpr QLatin1String AppPortableNames{"AppPortableNamesKey"};
-// MP3 outputs carry ID3v2.3 tags instead of ID3v2.4 (off when missing).
-inline constexpr QLatin1String AppId3v23{"AppId3v23Key"};
-// The largest width and height of an embedded cover, re-encoded as JPEG; 0 or missing: as it is.
-inline constexpr QLatin1String AppCoverMaxSize{"AppCoverMaxSizeKey"};
 inline constexpr QLatin1String Guid{"guid"};
 inline constexpr QLatin1String Bookmarks{"BookmarksKey"};
 inline constexpr QLatin1String PrefsSelectedIdentifierView{"Prefs Selected Identifier View"};

@@ -52,6 +52,10 @@ QVariantMap registeredDefaults()
         {PrefKeys::AppKeepCoverArt, true},
         {PrefKeys::AppOnlineServices, true},
         {PrefKeys::AppOpenOutputFolder, true},
+        {PrefKeys::AppOutputNamePattern, QString()},
+        {PrefKeys::AppPortableNames, false},
+        {PrefKeys::AppId3v23, false},
+        {PrefKeys::AppCoverMaxSize, 0},
     };
 }
 

@@ -96,7 +96,7 @@ private slots:
         QVERIFY(store.boolForKey(PrefKeys::AppKeepCoverArt));
         QVERIFY(store.boolForKey(PrefKeys::AppOnlineServices));
         QVERIFY(store.boolForKey(PrefKeys::AppOpenOutputFolder));
-        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 16);
+        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 20);
     }
 
     // The preferences hold the permanent user id: owner only, whatever the umask, also for a
