@@ -15,7 +15,7 @@ BUILD_PKGS := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l1
               libgl-dev libavformat-dev libavcodec-dev libavutil-dev libplist-dev ffmpeg
 # Only the tests need these: the program's own build must never ask for one of them.
 TEST_ONLY_PKGS := clang-format sox flac vorbis-tools desktop-file-utils appstream dbus-daemon \
-                  oggz-tools file lintian
+                  oggz-tools file lintian exfat-fuse exfatprogs fusefat dosfstools
 TEST_PKGS := $(BUILD_PKGS) $(TEST_ONLY_PKGS)
 DEB_PKGS := $(BUILD_PKGS) dpkg-dev file
 

@@ -2,11 +2,13 @@
 #include "engine/EncoderCommandLine.h"
 #include "engine/OutputLayout.h"
 #include "model/PrefKeys.h"
+#include "model/TrackTags.h"
 #include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -335,6 +337,94 @@ private slots:
         const QString missing = audio.path() + QStringLiteral("/gone");
         QVERIFY(!OutputLayout::ensureFolder(missing, missing + QStringLiteral("/A")));
         QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    // A pattern without folders names the file inside the kept folders; one with folders decides
+    // them. Cleaned names reach the kept source folders too, never the output folder.
+    void patternsAndKeptFoldersCombine()
+    {
+        LSMediaPtr item = audioItem();
+        item->setFilePath(QStringLiteral("/in/Who: Me?/CD1/01 a.flac"));
+        item->setStrSourceRoot(QStringLiteral("/in"));
+        item->setStrOutFileName(QStringLiteral("01 a"));
+        TrackTags tags;
+        tags.album = QStringLiteral("Al");
+        tags.title = QStringLiteral("T|1");
+        item->setTags(tags);
+        using Level = OutputNaming::Level;
+        const QString out = QStringLiteral("/out:1");
+        QCOMPARE(OutputLayout::plannedPath(*item, out, true),
+                 QStringLiteral("/out:1/Who: Me?/CD1/01 a.mp3"));
+        QCOMPARE(OutputLayout::plannedPath(
+                     *item, out, true, OutputNaming(QStringLiteral("{title}"), Level::AsWritten)),
+                 QStringLiteral("/out:1/Who: Me?/CD1/T|1.mp3"));
+        QCOMPARE(
+            OutputLayout::plannedPath(
+                *item, out, true, OutputNaming(QStringLiteral("{album}/{title}"), Level::Portable)),
+            QStringLiteral("/out:1/Al/T_1.mp3"));
+        QCOMPARE(
+            OutputLayout::plannedPath(*item, out, true, OutputNaming(QString(), Level::Portable)),
+            QStringLiteral("/out:1/Who_ Me_/CD1/01 a.mp3"));
+        QCOMPARE(OutputLayout::plannedPath(
+                     *item, out, false, OutputNaming(QStringLiteral("{title}"), Level::AsciiOnly)),
+                 QStringLiteral("/out:1/T_1.mp3"));
+    }
+
+    // A name longer than the file system takes is shortened when it is refused: the folder at
+    // build time, the file when it gets its final name. The temporary lies in the output folder.
+    void aNameTooLongIsTriedAgainShorter()
+    {
+        QTemporaryDir audio;
+        LSMediaPtr item = audioItem();
+        TrackTags tags;
+        tags.album = QString(300, QLatin1Char('A'));
+        tags.title = QString(300, QLatin1Char('T'));
+        item->setTags(tags);
+        UserDefaults::standard().setVolatileValue(PrefKeys::AppOutputNamePattern,
+                                                  QStringLiteral("{album}/{title}"));
+        auto reset = qScopeGuard([] {
+            UserDefaults::standard().setVolatileValue(PrefKeys::AppOutputNamePattern, QVariant());
+        });
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^tOutFile:")));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^args:\\(")));
+        const EncoderCommand command =
+            EncoderCommandLine::build(*item, audio.path(), audio.path(), QStringLiteral("/x"));
+        QVERIFY2(!command.temporaryPath.isEmpty(), qPrintable(command.reserveError));
+        QCOMPARE(QFileInfo(command.temporaryPath).path(), audio.path());
+        QCOMPARE(command.naming.level(), OutputNaming::Level::Portable);
+        const QString folder = QFileInfo(command.outputPath).path();
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QFileInfo(folder).fileName(), QString(255, QLatin1Char('A')));
+
+        QString error;
+        const QString output = EncoderCommandLine::commitOutput(command, *item, &error);
+        QVERIFY2(!output.isEmpty(), qPrintable(error));
+        QCOMPARE(QFileInfo(output).fileName().toUtf8().size(), 247);
+        QVERIFY(!QFileInfo::exists(command.temporaryPath));
+    }
+
+    void olderPlayersOptionsReachTheCommandLine()
+    {
+        LSMediaPtr item = audioItem();
+        item->setVOACodecName(QStringLiteral("libmp3lame"));
+        item->setAudioChannels(2);
+        item->setCoverStreamIndex(1);
+        item->setCoverCodecName(QStringLiteral("png"));
+        PlayerCompatibility older;
+        older.id3v23 = true;
+        older.coverMaxSize = 500;
+        const QStringList args = EncoderCommandLine::arguments(
+            *item, QStringLiteral("/x/ffmpeg"), QStringLiteral("/o.mp3"), true, older);
+        QVERIFY(args.join(' ').contains(QStringLiteral("-id3v2_version 3 -y /o.mp3")));
+        QVERIFY(args.join(' ').contains(QStringLiteral("-c:v mjpeg")));
+        QVERIFY(args.join(' ').contains(QStringLiteral("scale='min(500,iw)':'min(500,ih)'")));
+        // Not for AAC, and no size limit leaves the cover as it is.
+        item->setVOACodecName(QStringLiteral("aac"));
+        const QStringList aac = EncoderCommandLine::arguments(*item, QStringLiteral("/x/ffmpeg"),
+                                                              QStringLiteral("/o.m4a"), true,
+                                                              PlayerCompatibility{true, 0});
+        QVERIFY(!aac.contains(QStringLiteral("-id3v2_version")));
+        QVERIFY(aac.join(' ').contains(QStringLiteral("-c:v copy")));
     }
 
     void staleTemporariesGoFromTheKeptFoldersToo()
