@@ -114,6 +114,17 @@ QString PortableFileName::asciiOnly(const QString &name, bool hasExtension)
     return clean(ascii, hasExtension);
 }
 
+QString PortableFileName::cleanPath(const QString &relativePath, bool asciiOnly, LengthUnit unit)
+{
+    QStringList names = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const bool isFile = i == names.size() - 1;
+        names[i] = asciiOnly ? PortableFileName::asciiOnly(names.at(i), isFile)
+                             : clean(names.at(i), isFile, unit);
+    }
+    return names.join(QLatin1Char('/'));
+}
+
 bool PortableFileName::isPortable(const QString &name, bool hasExtension, LengthUnit unit)
 {
     return clean(name, hasExtension, unit) == name;

@@ -31,6 +31,11 @@ public:
     // resort for the file systems that take nothing else.
     static QString asciiOnly(const QString &name, bool hasExtension);
 
+    // Each name of `relativePath` (folders, then a file name with its extension) cleaned, or made
+    // ASCII only with `asciiOnly`.
+    static QString cleanPath(const QString &relativePath, bool asciiOnly,
+                             LengthUnit unit = LengthUnit::Utf8Bytes);
+
     // True when clean() leaves `name` as it is.
     static bool isPortable(const QString &name, bool hasExtension,
                            LengthUnit unit = LengthUnit::Utf8Bytes);

@@ -42,6 +42,9 @@ void AppDelegate::buildPreferencesWindow()
                 if (window)
                     window->listModel()->refreshAll();
             });
+        m_settingsPane->setExampleItem([window] {
+            return window && !window->items().isEmpty() ? window->items().first() : LSMediaPtr();
+        });
     }
     const QList<PrefsViewController *> panes{m_settingsPane.get(), m_trustedPane.get()};
     m_preferWndCtl = std::make_unique<PrefsWindowController>(

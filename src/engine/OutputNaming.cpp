@@ -3,8 +3,6 @@
 #include "Shared/FileSystemKind.h"
 #include "model/ConversionSettings.h"
 
-#include <QStringList>
-
 #include <cerrno>
 
 OutputNaming::OutputNaming(const QString &pattern, Level level, PortableFileName::LengthUnit unit)
@@ -44,14 +42,7 @@ QString OutputNaming::applyTo(const QString &relativePath) const
 {
     if (m_level == Level::AsWritten)
         return relativePath;
-    QStringList names = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const bool isFile = i == names.size() - 1;
-        names[i] = m_level == Level::AsciiOnly
-                       ? PortableFileName::asciiOnly(names.at(i), isFile)
-                       : PortableFileName::clean(names.at(i), isFile, m_unit);
-    }
-    return names.join(QLatin1Char('/'));
+    return PortableFileName::cleanPath(relativePath, m_level == Level::AsciiOnly, m_unit);
 }
 
 bool OutputNaming::isNameRefusal(int error)

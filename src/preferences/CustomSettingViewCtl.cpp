@@ -11,6 +11,7 @@
 #include "model/PreferenceDefaults.h"
 #include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
+#include "preferences/OutputNamingRows.h"
 #include "preferences/PrefsImages.h"
 #include "preferences/RateField.h"
 
@@ -172,6 +173,8 @@ void CustomSettingViewCtl::buildControls()
     folderLayout->addWidget(open);
     addRow(tr("Output Folder:"), folderRow, m_helpButtons.at(3));
     addRow(QString(), m_chkKeepFolders, nullptr);
+    m_namingRows = new OutputNamingRows(this);
+    row = m_namingRows->addTo(grid, row);
     addRow(QString(), m_chkSkipFinished, nullptr);
     addRow(QString(), m_chkSkipConverted, nullptr);
     addRow(QString(), m_chkOpenOutput, nullptr);
@@ -253,6 +256,7 @@ void CustomSettingViewCtl::awakeFromNib()
         m_lblPlaylistName->setText(settings.playlistName);
     if (!settings.audioOutputFolder.isEmpty())
         m_lblOutputPath->setText(settings.audioOutputFolder);
+    m_namingRows->load(settings);
     sameOriginDown(nullptr);
 }
 
@@ -277,6 +281,7 @@ bool CustomSettingViewCtl::commitEditing()
     if (!OnlineServices::forcedOffline())
         store.setValue(PrefKeys::AppOnlineServices, m_chkOnlineServices->isChecked());
     store.setValue(PrefKeys::AppSkipConverted, m_chkSkipConverted->isChecked());
+    m_namingRows->save(store);
     const int count = int(LenientNumber::toInteger(QStringView(m_pBtnMaxNum->currentText())));
     store.setValue(PrefKeys::AppMaxConvertNum, count);
     if (!m_lblPlaylistName->text().isEmpty())
@@ -293,6 +298,11 @@ QVariantList CustomSettingViewCtl::conversionSettings() const
 {
     const ConversionSettings settings = ConversionSettings::current();
     return {settings.formatName, settings.sameQuality, settings.sampleRate, settings.bitRate};
+}
+
+void CustomSettingViewCtl::setExampleItem(std::function<LSMediaPtr()> item)
+{
+    m_namingRows->setExampleItem(std::move(item));
 }
 
 void CustomSettingViewCtl::setWaitingItems(WaitingItems items, std::function<void()> changed)

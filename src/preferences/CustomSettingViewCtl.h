@@ -17,6 +17,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class OutputNamingRows;
 class RateField;
 
 // The conversion settings pane: output format for new files, music library sync, same quality
@@ -53,6 +54,8 @@ public:
     // once the pane changed them; the main window supplies both. Without them nothing is asked.
     using WaitingItems = std::function<QList<LSMediaPtr>()>;
     void setWaitingItems(WaitingItems items, std::function<void()> changed);
+    // The first row of the list, for the example of the file name pattern.
+    void setExampleItem(std::function<LSMediaPtr()> item);
     // The open "apply to waiting files" question; null when none is open.
     QMessageBox *applyQuestion() const { return m_applyQuestion; }
 
@@ -73,6 +76,7 @@ public:
     QCheckBox *chkOpenOutput() const { return m_chkOpenOutput; }
     QCheckBox *chkOnlineServices() const { return m_chkOnlineServices; }
     QCheckBox *chkSkipConverted() const { return m_chkSkipConverted; }
+    OutputNamingRows *namingRows() const { return m_namingRows; }
     QComboBox *pBtnMaxNum() const { return m_pBtnMaxNum; }
     QLineEdit *lblPlaylistName() const { return m_lblPlaylistName; }
     QLineEdit *lblOutputPath() const { return m_lblOutputPath; }
@@ -111,6 +115,7 @@ private:
     QCheckBox *m_chkOpenOutput = nullptr;
     QCheckBox *m_chkOnlineServices = nullptr;
     QCheckBox *m_chkSkipConverted = nullptr;
+    OutputNamingRows *m_namingRows = nullptr;
     QComboBox *m_pBtnMaxNum = nullptr;
     QLineEdit *m_lblPlaylistName = nullptr;
     QLineEdit *m_lblOutputPath = nullptr;

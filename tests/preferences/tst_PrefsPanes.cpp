@@ -11,6 +11,7 @@
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
 #include "preferences/CustomSettingViewCtl.h"
+#include "preferences/OutputNamingRows.h"
 #include "preferences/PrefsWindowController.h"
 #include "preferences/RateField.h"
 #include "preferences/TrustedPathsPane.h"
@@ -38,13 +39,24 @@ UserDefaults &store()
 }
 
 const QStringList kPaneKeys = {
-    QString(PrefKeys::PreferedFormatName), QString(PrefKeys::AppBSyncToiTunes),
-    QString(PrefKeys::BSameQuality),       QString(PrefKeys::DoubleSamepleRate),
-    QString(PrefKeys::DoubleBitRate),      QString(PrefKeys::AppMaxConvertNum),
-    QString(PrefKeys::PlaylistName),       QString(PrefKeys::AppAudioOutputFolder),
-    QString(PrefKeys::Bookmarks),          QString(PrefKeys::PrefsSelectedIdentifierView),
-    QString(PrefKeys::AppKeepCoverArt),    QString(PrefKeys::AppKeepFolderStructure),
-    QString(PrefKeys::AppOnlineServices),  QString(PrefKeys::AppOpenOutputFolder),
+    QString(PrefKeys::PreferedFormatName),
+    QString(PrefKeys::AppBSyncToiTunes),
+    QString(PrefKeys::BSameQuality),
+    QString(PrefKeys::DoubleSamepleRate),
+    QString(PrefKeys::DoubleBitRate),
+    QString(PrefKeys::AppMaxConvertNum),
+    QString(PrefKeys::PlaylistName),
+    QString(PrefKeys::AppAudioOutputFolder),
+    QString(PrefKeys::Bookmarks),
+    QString(PrefKeys::PrefsSelectedIdentifierView),
+    QString(PrefKeys::AppKeepCoverArt),
+    QString(PrefKeys::AppKeepFolderStructure),
+    QString(PrefKeys::AppOnlineServices),
+    QString(PrefKeys::AppOpenOutputFolder),
+    QString(PrefKeys::AppOutputNamePattern),
+    QString(PrefKeys::AppPortableNames),
+    QString(PrefKeys::AppId3v23),
+    QString(PrefKeys::AppCoverMaxSize),
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.
@@ -331,6 +343,63 @@ private slots:
         QTest::keyClick(pane.lblPlaylistName(), Qt::Key_Escape);
         QVERIFY(!controller.window()->isVisible());
         QCOMPARE(store().stringForKey(PrefKeys::PlaylistName), QStringLiteral("Escaped"));
+    }
+
+    // The naming and device rows: stored on commit, shown again, and the example follows the
+    // pattern, the device option and the list's first row.
+    void namingRowsAreStoredAndShowAnExample()
+    {
+        {
+            CustomSettingViewCtl pane;
+            OutputNamingRows *rows = pane.namingRows();
+            QVERIFY(rows->pattern().isEmpty());
+            QVERIFY(!rows->chkPortableNames()->isChecked());
+            QVERIFY(!rows->chkId3v23()->isChecked());
+            QCOMPARE(rows->cmbCoverSize()->currentData().toInt(), 0);
+            // Without a row, a made-up album track; with the input's name it is named as before.
+            QCOMPARE(rows->lblExample()->text(), QStringLiteral("Example: 03 Lilac Wine.mp3"));
+
+            rows->cmbPattern()->activated(1);
+            QCOMPARE(rows->pattern(), QStringLiteral("{albumartist}/{album}/{track} - {title}"));
+            QCOMPARE(rows->lblExample()->text(),
+                     QStringLiteral("Example: Nina Simone/Wild Is the Wind/03 - Lilac Wine.mp3"));
+
+            auto first = std::make_shared<LSMedia>();
+            first->setFilePath(QStringLiteral("/in/x.flac"));
+            first->setStrOutFileName(QStringLiteral("x"));
+            first->setStrOutFileExt(QStringLiteral("m4a"));
+            TrackTags tags;
+            tags.artist = QStringLiteral("AC/DC");
+            tags.album = QStringLiteral("Live: 1992?");
+            tags.title = QStringLiteral("Thunder");
+            first->setTags(tags);
+            pane.setExampleItem([first] { return first; });
+            QCOMPARE(rows->lblExample()->text(),
+                     QStringLiteral("Example: AC_DC/Live: 1992?/00 - Thunder.m4a"));
+            rows->chkPortableNames()->setChecked(true);
+            QCOMPARE(rows->lblExample()->text(),
+                     QStringLiteral("Example: AC_DC/Live_ 1992_/00 - Thunder.m4a"));
+
+            rows->cmbPattern()->setEditText(QStringLiteral(" {album}/{title} "));
+            rows->chkId3v23()->setChecked(true);
+            rows->cmbCoverSize()->setCurrentIndex(rows->cmbCoverSize()->findData(500));
+            QVERIFY(pane.commitEditing());
+        }
+        UserDefaults onDisk(store().filePath());
+        QCOMPARE(onDisk.stringForKey(PrefKeys::AppOutputNamePattern),
+                 QStringLiteral("{album}/{title}"));
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppPortableNames), true);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppId3v23), true);
+        QCOMPARE(onDisk.integerForKey(PrefKeys::AppCoverMaxSize), 500);
+
+        // Shown again; a size only wavelark-cli offers is kept.
+        store().setValue(PrefKeys::AppCoverMaxSize, 720);
+        CustomSettingViewCtl again;
+        QCOMPARE(again.namingRows()->pattern(), QStringLiteral("{album}/{title}"));
+        QVERIFY(again.namingRows()->chkPortableNames()->isChecked());
+        QCOMPARE(again.namingRows()->cmbCoverSize()->currentData().toInt(), 720);
+        QVERIFY(again.commitEditing());
+        QCOMPARE(store().integerForKey(PrefKeys::AppCoverMaxSize), 720);
     }
 
     void switchesOfOutputFolderAndPrivacyAreStored()

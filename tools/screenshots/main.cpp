@@ -15,11 +15,13 @@
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 #include "preferences/CustomSettingViewCtl.h"
+#include "preferences/OutputNamingRows.h"
 #include "preferences/PrefsWindowController.h"
 #include "preferences/TrustedPathsPane.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -175,9 +177,22 @@ bool nothingToPrepare(MainWndController &, const QString &)
     return true;
 }
 
+// One album track with its tags, listed first: the file name pattern's example names it.
+bool taggedTrack(MainWndController &window, const QString &media)
+{
+    const QString path = media + QStringLiteral("/07 salt_and_cedar.flac");
+    const TestAudio::Tags tags{{QStringLiteral("ARTIST"), QStringLiteral("Harbour Lights")},
+                               {QStringLiteral("ALBUM"), QStringLiteral("North Window: Live")},
+                               {QStringLiteral("TITLE"), QStringLiteral("Salt and Cedar")},
+                               {QStringLiteral("TRACKNUMBER"), QStringLiteral("7/11")},
+                               {QStringLiteral("DATE"), QStringLiteral("2024")}};
+    return TestAudio::makeFlac(path, 30.0, tags) && load(window, {path});
+}
+
 // The preferences window on its settings pane, with the help popover of `help` (-1: none)
-// painted where it opens; the grab replaces the main window's.
-void grabSettings(QPixmap &shot, int help)
+// painted where it opens; the grab replaces the main window's. `adjust` sets the pane up first.
+void grabSettings(QPixmap &shot, int help,
+                  const std::function<void(CustomSettingViewCtl &)> &adjust = {})
 {
     CustomSettingViewCtl settings;
     TrustedPathsPane trusted;
@@ -187,6 +202,8 @@ void grabSettings(QPixmap &shot, int help)
     settings.lblOutputPath()->setText(
         QStringLiteral("/home/ada/Music/com.morvane.wavelark/Audio Converted"));
     settings.lblOutputPath()->setCursorPosition(0);
+    if (adjust)
+        adjust(settings);
     QWidget *window = controller.window();
     window->move(0, 0);
     window->show();
@@ -220,6 +237,19 @@ const Scene kScenes[] = {
      [](MainWndController &, QPixmap &shot) { grabSettings(shot, -1); }},
     {"help-popover", "the help of the format row opened over the settings", nothingToPrepare,
      [](MainWndController &, QPixmap &shot) { grabSettings(shot, 0); }},
+    {"name-pattern", "the file name pattern with its example from the first row, for a USB stick",
+     taggedTrack,
+     [](MainWndController &window, QPixmap &shot) {
+         grabSettings(shot, -1, [&window](CustomSettingViewCtl &settings) {
+             settings.setExampleItem([&window] { return window.items().value(0); });
+             QComboBox *pattern = settings.namingRows()->cmbPattern();
+             pattern->setCurrentIndex(1);
+             pattern->setEditText(pattern->itemData(1).toString());
+             settings.namingRows()->chkPortableNames()->setChecked(true);
+             settings.namingRows()->chkId3v23()->setChecked(true);
+             settings.namingRows()->cmbCoverSize()->setCurrentIndex(2);
+         });
+     }},
 };
 
 bool shoot(const Scene &scene, const QString &folder)
