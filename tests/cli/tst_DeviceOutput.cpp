@@ -1,3 +1,4 @@
+#include "Shared/FileSystemKind.h"
 #include "Shared/PortableFileName.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
@@ -245,6 +246,8 @@ private slots:
         const QString why = mountExfat();
         if (!why.isEmpty())
             QSKIP(qPrintable(QStringLiteral("no exFAT here: ") + why));
+        // exfat-fuse shows only "fuseblk": the boot sector of the loop device tells.
+        QCOMPARE(FileSystemKind::of(m_mountPoint).kind(), FileSystemKind::Kind::Exfat);
         const QString output = m_mountPoint + QStringLiteral("/music");
         convertsEveryFile(m_asciiInputs + QStringList{m_unicodeInput}, m_mountPoint, output, {});
         QVERIFY(QFile::exists(output + QStringLiteral("/Who_ What_ _x_ _y__z__w.mp3")));
@@ -275,6 +278,7 @@ private slots:
         const QString why = mountFat();
         if (!why.isEmpty())
             QSKIP(qPrintable(QStringLiteral("no FAT here: ") + why));
+        QCOMPARE(FileSystemKind::of(m_mountPoint).kind(), FileSystemKind::Kind::Fat);
         const QString output = m_mountPoint + QStringLiteral("/music");
         convertsEveryFile(m_asciiInputs, m_mountPoint, output, {});
         QVERIFY(QFile::exists(output + QStringLiteral("/Who_ What_ _x_ _y__z__w.mp3")));
