@@ -1,5 +1,6 @@
 #include "crash/CrashReportObject.h"
 
+#include "Shared/BoundedFile.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "model/UserIdentity.h"
@@ -110,27 +111,18 @@ CrashReportObject CrashReportObject::initWithCoder(const QCborMap &map)
 
 std::optional<CrashReportObject> CrashReportObject::initWithContentsOfFile(const QString &path)
 {
-    // Non-blocking, so that a FIFO in its place cannot hold up the start; the checks then look at
-    // what was opened, not at the name again.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxRecordBytes) {
+    const BoundedFile::Result read = BoundedFile::read(path, kMaxRecordBytes);
+    if (read.status == BoundedFile::Status::NotRegular ||
+        read.status == BoundedFile::Status::TooLarge) {
         qCWarning(lcCrash).noquote()
             << QStringLiteral("crash record %1 is not a regular file of at most %2 bytes")
                    .arg(path)
                    .arg(kMaxRecordBytes);
-        ::close(fd);
         return std::nullopt;
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!read.isRead())
         return std::nullopt;
-    }
-    const QByteArray bytes = file.read(kMaxRecordBytes + 1);
+    const QByteArray &bytes = read.bytes;
     QCborStreamReader reader(bytes);
     const QCborValue root = QCborValue::fromCbor(reader);
     // Trailing bytes mean a damaged file as much as a parse error does.
