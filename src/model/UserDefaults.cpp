@@ -1,12 +1,15 @@
 #include "model/UserDefaults.h"
 
+#include "Shared/BoundedFile.h"
 #include "Shared/LenientNumber.h"
+#include "Shared/Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,9 +26,25 @@ namespace {
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
+// Whether the file at `path` may be handed to QSettings, which opens it by name and reads it
+// whole, at start and again at every sync: a FIFO there would hang both programs, a device or a
+// huge file would fill the memory. Logs why not.
+bool isReadableStore(const QString &path)
+{
+    const BoundedFile::Result found = BoundedFile::check(path, UserDefaults::kMaxFileBytes);
+    if (!found.isRefused())
+        return true;
+    qCWarning(lcModel).noquote()
+        << QStringLiteral("preferences file %1 not read (%2): starting with the defaults; changes "
+                          "last until the program ends and the file is left as it is")
+               .arg(path, found.reason);
+    return false;
+}
+
 // The file holds the permanent user id: only its owner may read it, whatever the umask. Made
 // empty and private before QSettings first writes it; QSettings keeps the mode when it replaces
-// the file, and sync() checks it again for a file that was made by something else.
+// the file, and sync() checks it again for a file that was made by something else. Null when
+// the file must not be read.
 std::unique_ptr<QSettings> openPrivately(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -33,6 +52,8 @@ std::unique_ptr<QSettings> openPrivately(const QString &path)
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0)
         ::close(fd);
+    if (!isReadableStore(path))
+        return nullptr;
     return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
@@ -50,6 +71,7 @@ void keepPrivate(const QString &path)
 
 UserDefaults::UserDefaults(const QString &iniFilePath)
     : m_settings(openPrivately(iniFilePath))
+    , m_filePath(iniFilePath)
 {
     // The process's store may first be asked for on a worker thread that ends long before the
     // store does; it belongs to the main thread like its listeners.
@@ -65,7 +87,7 @@ QVariant UserDefaults::objectForKey(const QString &key) const
     const auto overridden = m_volatile.constFind(key);
     if (overridden != m_volatile.cend())
         return overridden.value();
-    const QVariant stored = m_settings->value(key);
+    const QVariant stored = m_settings ? m_settings->value(key) : m_unsaved.value(key);
     if (stored.isValid())
         return stored;
     return m_registered.value(key);
@@ -134,14 +156,18 @@ QVariantList UserDefaults::arrayForKey(const QString &key) const
 bool UserDefaults::hasStoredValue(const QString &key) const
 {
     QMutexLocker locker(&m_lock);
-    return m_settings->contains(key);
+    return m_settings ? m_settings->contains(key) : m_unsaved.contains(key);
 }
 
 void UserDefaults::setValue(const QString &key, const QVariant &value)
 {
     {
         QMutexLocker locker(&m_lock);
-        if (value.isValid())
+        if (!m_settings && value.isValid())
+            m_unsaved.insert(key, value);
+        else if (!m_settings)
+            m_unsaved.remove(key);
+        else if (value.isValid())
             m_settings->setValue(key, value);
         else
             m_settings->remove(key);
@@ -153,7 +179,10 @@ void UserDefaults::removeObjectForKey(const QString &key)
 {
     {
         QMutexLocker locker(&m_lock);
-        m_settings->remove(key);
+        if (m_settings)
+            m_settings->remove(key);
+        else
+            m_unsaved.remove(key);
     }
     emit valueChanged(key);
 }
@@ -180,6 +209,13 @@ void UserDefaults::setVolatileValue(const QString &key, const QVariant &value)
 bool UserDefaults::synchronize()
 {
     QMutexLocker locker(&m_lock);
+    if (!m_settings)
+        return false;
+    // The file may have been replaced since the start; QSettings would read it again.
+    if (!isReadableStore(m_filePath)) {
+        keepInMemory();
+        return false;
+    }
     m_settings->sync();
     keepPrivate(m_settings->fileName());
     return m_settings->status() == QSettings::NoError;
@@ -187,6 +223,22 @@ bool UserDefaults::synchronize()
 
 QString UserDefaults::filePath() const
 {
+    return m_filePath;
+}
+
+bool UserDefaults::isKeptInMemory() const
+{
     QMutexLocker locker(&m_lock);
-    return m_settings->fileName();
+    return !m_settings;
+}
+
+void UserDefaults::keepInMemory()
+{
+    for (const QString &key : m_settings->allKeys())
+        m_unsaved.insert(key, m_settings->value(key));
+    // Deleting it, or its own delayed save, would write pending changes through the very name
+    // that must not be touched again: the one object is let go, without events.
+    QSettings *abandoned = m_settings.release();
+    if (abandoned->thread() == QThread::currentThread())
+        abandoned->moveToThread(nullptr);
 }

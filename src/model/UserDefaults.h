@@ -10,6 +10,9 @@
 // The per-user preferences store: values the program stored (an INI file under the user's
 // configuration folder), over a layer of registered defaults that lives in memory for the
 // process and is never written. A missing key reads as a null object, an empty text, false or 0.
+// A file that is not a regular file of at most kMaxFileBytes (a FIFO, a link to a device, a file
+// grown huge) is never read nor replaced: the store then starts from the defaults and keeps the
+// values set in memory until the process ends, with a warning that says why.
 // Thread: any; every call is serialised by the store's own lock. valueChanged() is emitted on the
 // thread that made the change, after the lock is released.
 class UserDefaults : public QObject
@@ -48,18 +51,29 @@ public:
     // (options given to one run of the command-line converter). An invalid QVariant drops one.
     void setVolatileValue(const QString &key, const QVariant &value);
 
-    // Writes pending changes to disk; false when the file could not be written.
+    // Writes pending changes to disk; false when the file could not be written or the store is
+    // kept in memory.
     bool synchronize();
 
     QString filePath() const;
+    // True when the file was refused and the values live in memory only.
+    bool isKeptInMemory() const;
+
+    // Far more than any preferences file holds; a larger one is not read.
+    static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
 
 signals:
     // `key` was set, removed or given a volatile value (the value may be the same as before).
     void valueChanged(const QString &key);
 
 private:
+    // Moves the stored values into memory and lets go of the file. Called with the lock held.
+    void keepInMemory();
+
     mutable QMutex m_lock;
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<QSettings> m_settings; // null when the file was refused
+    const QString m_filePath;
+    QVariantMap m_unsaved; // the stored values while there is no file
     QVariantMap m_registered;
     QVariantMap m_volatile;
 };

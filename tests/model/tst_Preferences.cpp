@@ -101,6 +101,45 @@ private slots:
 
     // The preferences hold the permanent user id: owner only, whatever the umask, also for a
     // file an older version left readable.
+    // A FIFO in place of the file would hang every start: the store begins with the defaults,
+    // keeps what is set in memory, and never touches the FIFO. A file turned into one while the
+    // program runs is left alone from the next save on, the values kept.
+    void storeThatIsNoFileStaysInMemory()
+    {
+        QTemporaryDir folder;
+        const QString fifo = folder.filePath(QStringLiteral("fifo.conf"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            qPrintable(QStringLiteral("preferences file %1 not read (not a regular file): "
+                                      "starting with the defaults; changes last until the "
+                                      "program ends and the file is left as it is")
+                           .arg(fifo)));
+        UserDefaults store(fifo);
+        QVERIFY(store.isKeptInMemory());
+        store.registerDefaults({{QStringLiteral("Width"), 3}});
+        QCOMPARE(store.integerForKey(QStringLiteral("Width")), 3);
+        store.setValue(QStringLiteral("Width"), 5);
+        QCOMPARE(store.integerForKey(QStringLiteral("Width")), 5);
+        QVERIFY(store.hasStoredValue(QStringLiteral("Width")));
+        QVERIFY(!store.synchronize());
+        store.removeObjectForKey(QStringLiteral("Width"));
+        QCOMPARE(store.integerForKey(QStringLiteral("Width")), 3);
+        QVERIFY(!QFileInfo(fifo).isFile());
+
+        const QString replaced = folder.filePath(QStringLiteral("replaced.conf"));
+        UserDefaults later(replaced);
+        later.setValue(QStringLiteral("Name"), QStringLiteral("kept"));
+        QVERIFY(later.synchronize());
+        QVERIFY(QFile::remove(replaced));
+        QVERIFY(::mkfifo(QFile::encodeName(replaced).constData(), 0600) == 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not read")));
+        QVERIFY(!later.synchronize());
+        QVERIFY(later.isKeptInMemory());
+        QCOMPARE(later.stringForKey(QStringLiteral("Name")), QStringLiteral("kept"));
+        QVERIFY(!QFileInfo(replaced).isFile());
+    }
+
     void storeFileIsPrivate()
     {
         QTemporaryDir dir;
