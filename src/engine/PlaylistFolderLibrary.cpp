@@ -1,5 +1,6 @@
 #include "engine/PlaylistFolderLibrary.h"
 
+#include "Shared/BoundedFile.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "model/MVMediaInfo.h"
@@ -315,13 +316,15 @@ QString PlaylistFolderLibrary::entryForFile(const QString &filePath) const
     return relative;
 }
 
-QStringList PlaylistFolderLibrary::playlistFileOrder() const
+QStringList PlaylistFolderLibrary::playlistFileOrder(QString *error) const
 {
     QStringList order;
-    QFile orderFile(orderFilePath());
-    if (orderFile.open(QIODevice::ReadOnly)) {
+    const BoundedFile::Result orderFile = BoundedFile::read(orderFilePath(), kMaxOrderBytes);
+    if (orderFile.isRefused())
+        setError(error, QStringLiteral("%1: %2").arg(orderFilePath(), orderFile.reason));
+    if (orderFile.isRead()) {
         const QJsonArray stored =
-            QJsonDocument::fromJson(orderFile.readAll()).object().value(kOrderKey).toArray();
+            QJsonDocument::fromJson(orderFile.bytes).object().value(kOrderKey).toArray();
         for (const QJsonValue &value : stored) {
             const QString fileName = value.toString();
             if (isPlaylistFileName(fileName) && !order.contains(fileName) &&
@@ -340,11 +343,11 @@ QStringList PlaylistFolderLibrary::playlistFileOrder() const
 
 QStringList PlaylistFolderLibrary::readEntries(const QString &m3uPath)
 {
-    QFile file(m3uPath);
-    if (!file.open(QIODevice::ReadOnly))
+    const BoundedFile::Result file = BoundedFile::read(m3uPath, kMaxPlaylistBytes);
+    if (!file.isRead())
         return {};
     QStringList entries;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = file.bytes.split('\n');
     for (QByteArray line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
@@ -393,6 +396,12 @@ MusicPlaylistPtr PlaylistFolderLibrary::insertPlaylist(int index, const QString 
         setError(error, lock.failure());
         return nullptr;
     }
+    QString orderError;
+    QStringList order = playlistFileOrder(&orderError);
+    if (!orderError.isEmpty()) {
+        setError(error, orderError);
+        return nullptr;
+    }
     // Another process may have created it a moment ago: keep its entries.
     const QString path = m_folder + QLatin1Char('/') + fileName;
     if (!QFileInfo::exists(path)) {
@@ -400,7 +409,6 @@ MusicPlaylistPtr PlaylistFolderLibrary::insertPlaylist(int index, const QString 
         if (!writeWhole(path, header, error))
             return nullptr;
     }
-    QStringList order = playlistFileOrder();
     order.removeAll(fileName);
     order.insert(qBound(0, index, int(order.size())), fileName);
     if (!writeOrder(order, error))
@@ -426,7 +434,12 @@ bool PlaylistFolderLibrary::renamePlaylist(const QString &oldFileName, const QSt
         setError(error, QStringLiteral("a playlist called \"%1\" exists already").arg(newName));
         return false;
     }
-    QStringList order = playlistFileOrder();
+    QString orderError;
+    QStringList order = playlistFileOrder(&orderError);
+    if (!orderError.isEmpty()) {
+        setError(error, orderError);
+        return false;
+    }
     if (!QFile::rename(m_folder + QLatin1Char('/') + oldFileName, newPath)) {
         setError(error, QStringLiteral("could not rename the playlist file %1").arg(oldFileName));
         return false;
@@ -498,6 +511,13 @@ bool PlaylistFolderLibrary::appendEntries(const QString &m3uPath, const QString 
                                           const QStringList &entries, const QStringList &infos,
                                           bool skipKnown, QString *error)
 {
+    // Appending opens the file by name and reads its last byte: a FIFO there would block the
+    // sync for ever, a device would take endless lines.
+    const BoundedFile::Result found = BoundedFile::check(m3uPath, kMaxPlaylistBytes);
+    if (found.isRefused()) {
+        setError(error, QStringLiteral("%1: %2").arg(m3uPath, found.reason));
+        return false;
+    }
     const FileStamp before = FileStamp::of(m3uPath);
     if (before.size <= 0) {
         // A new (or empty) file is written whole, header and all.

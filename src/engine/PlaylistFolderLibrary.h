@@ -49,9 +49,16 @@ public:
     static QString extinfLine(const QString &filePath);
 
     // Playlist file names in the order of the user playlists.
-    QStringList playlistFileOrder() const;
+    // The order file is read only when it is a regular file of at most kMaxOrderBytes; anything
+    // else there is left out of the order, and `error` (when given) says what it is.
+    QStringList playlistFileOrder(QString *error = nullptr) const;
     // The entries of an M3U file (comment and blank lines left out).
+    // Empty for a file that is not a regular file of at most kMaxPlaylistBytes.
     static QStringList readEntries(const QString &m3uPath);
+
+    static constexpr qint64 kMaxOrderBytes = 1024 * 1024;
+    // Some 600,000 entries; a larger playlist or library record is not one of ours.
+    static constexpr qint64 kMaxPlaylistBytes = 64 * 1024 * 1024;
 
     bool isRunning() const override;
     void activate() override;

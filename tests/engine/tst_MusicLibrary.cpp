@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestMusicLibrary : public QObject
 {
     Q_OBJECT
@@ -187,6 +189,44 @@ private slots:
     }
 
     // A Music folder on a full disk; needs a small tmpfs, so only where mounting is allowed.
+    // The order file, a playlist or the library record replaced with a FIFO nobody writes or a
+    // link to /dev/zero: the sync says what is there instead of waiting for ever or reading
+    // without end, and what it could not read stays as it is.
+    void libraryFilesThatAreNoFilesAreNamed_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("playlist");
+        QTest::newRow("order file as a FIFO") << ".wavelark-playlists.json" << true << "New List";
+        QTest::newRow("order file leading to /dev/zero")
+            << ".wavelark-playlists.json" << false << "New List";
+        QTest::newRow("library record as a FIFO") << ".wavelark-library.m3u8" << true << "";
+        QTest::newRow("library record leading to /dev/zero")
+            << ".wavelark-library.m3u8" << false << "";
+        QTest::newRow("playlist as a FIFO") << "Mix.m3u8" << true << "Mix";
+    }
+    void libraryFilesThatAreNoFilesAreNamed()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(bool, fifo);
+        QFETCH(QString, playlist);
+        QVERIFY(QDir().mkpath(music()));
+        // A library record already there, so that the playlist case reaches the playlist.
+        if (fileName == QLatin1String("Mix.m3u8"))
+            QCOMPARE(sync("", music() + "/first.mp3"), QString());
+        const QString path = music() + "/" + fileName;
+        if (fifo)
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        else
+            QVERIFY(QFile::link("/dev/zero", path));
+
+        const QString error = sync(playlist, music() + "/a.mp3");
+        QVERIFY2(error.contains(path) && error.contains("not a regular file"), qPrintable(error));
+        QFileInfo after(path);
+        QVERIFY(fifo ? !after.isFile() && after.exists() : after.isSymLink());
+        QVERIFY(playlistNames().size() <= 1);
+    }
+
     void fullMusicFolderIsNamed()
     {
         QTemporaryDir mountPoint;
