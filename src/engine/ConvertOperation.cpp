@@ -4,8 +4,8 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "engine/EncoderCommandLine.h"
+#include "engine/OutputReservation.h"
 #include "engine/ScriptBridgeHelper.h"
-#include "engine/TemporaryOutput.h"
 #include "engine/UpToDateCheck.h"
 #include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
@@ -151,14 +151,14 @@ void ConvertOperation::main()
         return;
     }
 
-    runEncoder(command.arguments);
+    runEncoder(command.arguments, command.reservation->descriptor());
     {
         QMutexLocker locker(&m_lock);
         media.setStrEncoderOutput(m_diagnostics.lines().join(QLatin1Char('\n')));
     }
 
     if (m_iExitCode != 0 || isCancelled()) {
-        QFile::remove(command.temporaryPath);
+        command.reservation->discard();
         if (isCancelled()) {
             setState(LSMedia::CvtStateCanceled);
             return;
@@ -170,19 +170,19 @@ void ConvertOperation::main()
         }
         if (reason.isEmpty())
             reason = tr("the encoder ended with status %1").arg(m_iExitCode.load());
-        // The encoder names the hidden file it wrote; the user knows the output by its name.
+        // The encoder names the file it wrote; the user knows the output by its name.
+        reason.replace(command.reservation->encoderTarget(), command.outputPath);
         reason.replace(command.temporaryPath, command.outputPath);
         endFailed(reason);
         return;
     }
 
     QString renameError;
-    const QString output =
-        replaceOutput
-            ? TemporaryOutput::replace(command.temporaryPath, command.outputPath, &renameError)
-            : EncoderCommandLine::commitOutput(command, media, &renameError);
+    const QString output = replaceOutput
+                               ? command.reservation->replace(command.outputPath, &renameError)
+                               : EncoderCommandLine::commitOutput(command, media, &renameError);
     if (output.isEmpty()) {
-        QFile::remove(command.temporaryPath);
+        command.reservation->discard();
         endFailed(renameError);
         return;
     }
@@ -196,7 +196,7 @@ void ConvertOperation::main()
         setState(LSMedia::CvtStateFinished);
 }
 
-void ConvertOperation::runEncoder(const QStringList &arguments)
+void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescriptor)
 {
     if (m_wraperTask) {
         m_wraperTask->stopProcess();
@@ -205,6 +205,7 @@ void ConvertOperation::runEncoder(const QStringList &arguments)
     m_iExitCode = 0;
 
     m_wraperTask = std::make_unique<TaskWrapper>(this, arguments);
+    m_wraperTask->setInheritedDescriptor(outputDescriptor);
     {
         QMutexLocker locker(&m_lock);
         m_runningTask = m_wraperTask.get();

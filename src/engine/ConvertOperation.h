@@ -79,7 +79,8 @@ public:
 
 private:
     void setState(qint32 state);
-    void runEncoder(const QStringList &arguments);
+    // Runs the encoder until it has exited; it inherits `outputDescriptor`, the file it writes.
+    void runEncoder(const QStringList &arguments, int outputDescriptor);
     void endFailed(const QString &reason);
     // Not converted: the output at `outputPath` is up to date.
     void endUpToDate(const QString &outputPath);

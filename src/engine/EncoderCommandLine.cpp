@@ -3,7 +3,9 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "engine/OutputLayout.h"
+#include "engine/OutputReservation.h"
 #include "engine/TemporaryOutput.h"
+#include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
 
 #include <QDir>
@@ -252,12 +254,25 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const ConversionSe
         command.naming.renames()
             ? command.outputFolder + QLatin1Char('/') + QFileInfo(command.outputPath).fileName()
             : command.outputPath;
-    command.temporaryPath = TemporaryOutput::reserve(besideFinal, &command.reserveError);
+    auto reservation = std::make_shared<OutputReservation>();
+    if (reservation->reserve(command.outputFolder, besideFinal, &command.reserveError)) {
+        command.temporaryPath = reservation->temporaryPath();
+        command.reservation = reservation;
+    }
     PlayerCompatibility compatibility;
     compatibility.id3v23 = settings.id3v23;
     compatibility.coverMaxSize = qMax(0, settings.coverMaxSize);
     command.arguments =
         arguments(item, encoder, command.temporaryPath, settings.keepCover, compatibility);
+    if (command.reservation) {
+        // The encoder writes into the file opened here, never to a name someone could replace;
+        // without the extension it needs the container named.
+        command.arguments.removeLast();
+        const QString muxer = MVMediaInfo::muxerForFileName(command.outputPath);
+        if (!muxer.isEmpty())
+            command.arguments << QStringLiteral("-f") << muxer;
+        command.arguments << command.reservation->encoderTarget();
+    }
     qCInfo(lcEngine).noquote() << QStringLiteral("tOutFile:%1").arg(command.outputPath);
     qCInfo(lcEngine).noquote() << QStringLiteral("args:%1").arg(listText(command.arguments));
     return command;
@@ -270,8 +285,11 @@ QString EncoderCommandLine::commitOutput(const EncoderCommand &command, const LS
     QString path = command.outputPath;
     for (;;) {
         int code = 0;
-        const QString output = TemporaryOutput::commit(command.temporaryPath, path,
-                                                       item.strOutFileExt(), error, &code);
+        const QString output =
+            command.reservation
+                ? command.reservation->commit(path, item.strOutFileExt(), error, &code)
+                : TemporaryOutput::commit(command.temporaryPath, path, item.strOutFileExt(), error,
+                                          &code);
         OutputNaming stricter;
         if (!output.isEmpty() || !OutputNaming::isNameRefusal(code) || !naming.stricter(&stricter))
             return output;

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class OutputReservation;
+
 // What a conversion hands to the process runner: where the output goes and the encoder's whole
 // argument list (element 0 is the encoder program). The encoder writes into the temporary; a
 // finished output then takes the numbered free form of `outputPath` (TemporaryOutput::commit).
@@ -15,6 +19,9 @@ struct EncoderCommand
     QString outputPath;    // planned, not yet numbered
     QString temporaryPath; // reserved; empty when it could not be created
     QString reserveError;  // why the temporary could not be created
+    // The open temporary; the encoder writes through its descriptor, which the runner must let
+    // the child inherit (TaskWrapper::setInheritedDescriptor). Null when it could not be created.
+    std::shared_ptr<OutputReservation> reservation;
     QStringList arguments;
     // What planned `outputPath`, for naming it again more strictly when the file system refuses it.
     QString outputFolder;

@@ -6,6 +6,7 @@
 
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -50,9 +51,13 @@ void TaskWrapper::startProcess()
     // to the thread that starts the child, which waits for its exit status anyway; a parent that
     // died before the call is caught by comparing the parent's id.
     const pid_t parent = ::getpid();
-    m_task->setChildProcessModifier([parent] {
+    const int inherited = m_inheritedDescriptor;
+    m_task->setChildProcessModifier([parent, inherited] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
+            ::_exit(kFailedToStartStatus);
+        // Kept close-on-exec in this process, so that no other child inherits it.
+        if (inherited >= 0 && ::fcntl(inherited, F_SETFD, 0) != 0)
             ::_exit(kFailedToStartStatus);
     });
 

@@ -53,6 +53,11 @@ public:
     TaskWrapper(const TaskWrapper &) = delete;
     TaskWrapper &operator=(const TaskWrapper &) = delete;
 
+    // Lets the child inherit the open descriptor `descriptor` under the same number (the output
+    // file it writes through /proc/self/fd); other children never see it. Call before
+    // startProcess().
+    void setInheritedDescriptor(int descriptor) { m_inheritedDescriptor = descriptor; }
+
     void startProcess();
     // Stops listening to the output, asks a running child to terminate (SIGTERM), then tells the
     // owner processFinished. A child still running after kKillGraceMs is killed (SIGKILL). The
@@ -79,4 +84,5 @@ private:
     bool m_listening = false;
     bool m_exitDelivered = false;
     bool m_killScheduled = false;
+    int m_inheritedDescriptor = -1;
 };

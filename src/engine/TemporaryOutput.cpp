@@ -66,16 +66,8 @@ int renameWithoutReplacing(const QByteArray &from, const QByteArray &to)
 QString TemporaryOutput::reserve(const QString &finalPath, QString *error)
 {
     const QString folder = QFileInfo(finalPath).path();
-    const QString extension = PathText::pathExtension(finalPath);
-    // Any file system takes the temporary's name, whatever the final one holds.
-    QString stem = PortableFileName::asciiOnly(
-        PathText::deletingPathExtension(PathText::lastComponent(finalPath)), false);
-    stem.truncate(kMaxStemLength);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const QString name = kPrefix + QStringLiteral("%1-%2-%3.%4")
-                                           .arg(qint64(::getpid()))
-                                           .arg(g_sequence.fetch_add(1))
-                                           .arg(stem, extension);
+        const QString name = nextName(finalPath);
         const QString candidate = folder + QLatin1Char('/') + name;
         const QByteArray native = QFile::encodeName(candidate);
         const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -92,6 +84,19 @@ QString TemporaryOutput::reserve(const QString &finalPath, QString *error)
     if (error)
         *error = QStringLiteral("%1: no free temporary name").arg(folder);
     return QString();
+}
+
+QString TemporaryOutput::nextName(const QString &finalPath)
+{
+    const QString extension = PathText::pathExtension(finalPath);
+    // Any file system takes the temporary's name, whatever the final one holds.
+    QString stem = PortableFileName::asciiOnly(
+        PathText::deletingPathExtension(PathText::lastComponent(finalPath)), false);
+    stem.truncate(kMaxStemLength);
+    return kPrefix + QStringLiteral("%1-%2-%3.%4")
+                         .arg(qint64(::getpid()))
+                         .arg(g_sequence.fetch_add(1))
+                         .arg(stem, extension);
 }
 
 QString TemporaryOutput::commit(const QString &temporary, const QString &finalPath,

@@ -39,6 +39,9 @@ public:
     // of other running processes stay. Answers how many were removed.
     static int removeStale(const QString &folder);
 
+    // A temporary's name for `finalPath` that this process has not handed out before.
+    static QString nextName(const QString &finalPath);
+
     static bool isTemporaryName(const QString &fileName);
     // The process id a temporary's name carries; 0 when `fileName` is not a temporary's.
     static qint64 ownerOf(const QString &fileName);

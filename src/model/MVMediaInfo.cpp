@@ -307,3 +307,10 @@ MediaTags MVMediaInfo::readTags(const QString &path)
                                                 : longestStreamDuration(input.context);
     return tags;
 }
+
+QString MVMediaInfo::muxerForFileName(const QString &fileName)
+{
+    const QByteArray name = QFile::encodeName(fileName);
+    const AVOutputFormat *format = av_guess_format(nullptr, name.constData(), nullptr);
+    return format && format->name ? QString::fromLatin1(format->name) : QString();
+}

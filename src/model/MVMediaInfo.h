@@ -33,4 +33,9 @@ public:
     // The tags and duration of the regular file at `path`: file-level tags first, then those of
     // the first audio stream (where Ogg keeps its comments). Empty for a file that cannot be read.
     static MediaTags readTags(const QString &path);
+
+    // The encoder's name for the container it picks from the extension of `fileName` ("mp3",
+    // "ipod" for .m4a); empty when it knows none. Needed where the encoder writes to a name
+    // without the extension (an inherited descriptor).
+    static QString muxerForFileName(const QString &fileName);
 };

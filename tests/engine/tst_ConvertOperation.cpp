@@ -1,3 +1,4 @@
+#include "OtherUser.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "engine/ConvertOperation.h"
@@ -13,6 +14,7 @@
 #include <QMutex>
 #include <QSemaphore>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -482,6 +484,94 @@ private slots:
         QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
         QVERIFY(!QFileInfo::exists(operation->temporaryPath()));
         QVERIFY(operation->outputPath().isEmpty());
+    }
+
+    // A folder others can write into (a group's music share without the sticky bit): another
+    // user swaps the temporary for a link to a file of ours before the encoder writes. The
+    // encoder writes through the file Wavelark opened, so the linked file stays as it was and
+    // the link never gets the output's name.
+    void swappedTemporaryNeverLeadsOutOfTheOutputFolder_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("mp3") << "mp3";
+        QTest::newRow("m4a") << "m4a";
+    }
+    void swappedTemporaryNeverLeadsOutOfTheOutputFolder()
+    {
+        QFETCH(QString, extension);
+        OtherUser other(QStringLiteral("wltest-share"));
+        if (!other.isMade())
+            QSKIP(qPrintable(other.skipReason()));
+        QTemporaryDir share;
+        QVERIFY(QFile::setPermissions(share.path(), QFileDevice::Permissions(0x7777)));
+        const QString precious =
+            m_sources.path() + QStringLiteral("/precious %1.txt").arg(extension);
+        {
+            QFile file(precious);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("keep me\n");
+        }
+        // The stand-in encoder lets the other user swap every temporary, then runs the real one.
+        const QString standIn = m_sources.path() + QStringLiteral("/swapping-ffmpeg");
+        {
+            QFile script(standIn);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(QStringLiteral("#!/bin/sh\nrunuser -u %1 -- /bin/sh -c 'cd \"$0\" && "
+                                        "for f in .wavelark-part-*; do rm -f \"$f\" && "
+                                        "ln -s \"$1\" \"$f\"; done' '%2' '%3'\nexec '%4' \"$@\"\n")
+                             .arg(other.name(), share.path(), precious,
+                                  QStandardPaths::findExecutable(QStringLiteral("ffmpeg")))
+                             .toUtf8());
+        }
+        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::ExeOwner));
+        defaults().setValue(PrefKeys::AppAudioOutputFolder, share.path());
+        LSMediaPtr item = audioItem(m_flac, extension);
+        auto operation = std::make_shared<ConvertOperation>(item);
+        operation->setEncoderPathOverride(standIn);
+        runAll({operation}, 1);
+        defaults().setValue(PrefKeys::AppAudioOutputFolder, m_outputFolder);
+
+        QFile file(precious);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me\n"));
+        // The output's name never goes to the link; the file written is gone with its name.
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateCanceled));
+        QVERIFY2(item->failureReason().contains(QStringLiteral("replaced")),
+                 qPrintable(item->failureReason()));
+        const QFileInfoList left =
+            QDir(share.path()).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo &entry : left)
+            QVERIFY2(entry.fileName().startsWith(QStringLiteral(".wavelark-part-")),
+                     qPrintable(entry.fileName()));
+    }
+
+    // The same share, the temporary only renamed away by the other user: the output Wavelark
+    // wrote still gets its name, complete.
+    void outputMovedAwayStillGetsItsName()
+    {
+        QTemporaryDir share;
+        QVERIFY(QFile::setPermissions(share.path(), QFileDevice::Permissions(0x7777)));
+        const QString standIn = m_sources.path() + QStringLiteral("/moving-ffmpeg");
+        {
+            QFile script(standIn);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(
+                QStringLiteral("#!/bin/sh\n'%1' \"$@\" || exit $?\ncd '%2' && "
+                               "for f in .wavelark-part-*; do mv \"$f\" moved; done\n")
+                    .arg(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")), share.path())
+                    .toUtf8());
+        }
+        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::ExeOwner));
+        defaults().setValue(PrefKeys::AppAudioOutputFolder, share.path());
+        LSMediaPtr item = audioItem(m_flac, QStringLiteral("m4a"));
+        auto operation = std::make_shared<ConvertOperation>(item);
+        operation->setEncoderPathOverride(standIn);
+        runAll({operation}, 1);
+        defaults().setValue(PrefKeys::AppAudioOutputFolder, m_outputFolder);
+
+        QCOMPARE(item->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+        QCOMPARE(operation->outputPath(), share.path() + QStringLiteral("/tagged song.m4a"));
+        QVERIFY(qAbs(TestAudio::probeDuration(operation->outputPath()) - kSeconds) < 0.2);
     }
 
     void sameNamedInputsNeverShareAnOutput()

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 #include "engine/EncoderCommandLine.h"
 #include "engine/OutputLayout.h"
+#include "engine/OutputReservation.h"
 #include "model/PrefKeys.h"
 #include "model/TrackTags.h"
 #include "model/UserDefaults.h"
@@ -255,8 +256,12 @@ private slots:
                                                            QStringLiteral("/app/bin/wavelark"));
         QCOMPARE(command.outputPath, audio.path() + QStringLiteral("/a.mp3"));
         QCOMPARE(command.arguments.first(), QStringLiteral("/app/bin/ffmpeg"));
-        // The encoder writes into a hidden temporary; the final name stays free until the end.
-        QCOMPARE(command.arguments.last(), command.temporaryPath);
+        // The encoder writes into a hidden temporary, through the descriptor Wavelark opened (so
+        // it names the container); the final name stays free until the end.
+        QVERIFY(command.reservation);
+        QCOMPARE(command.arguments.last(), command.reservation->encoderTarget());
+        QCOMPARE(command.arguments.mid(command.arguments.size() - 3, 2),
+                 QStringList({QStringLiteral("-f"), QStringLiteral("mp3")}));
         QVERIFY(QFileInfo(command.temporaryPath).fileName().startsWith(QLatin1Char('.')));
         QVERIFY(command.temporaryPath.endsWith(QStringLiteral(".mp3")));
         QVERIFY(QFileInfo::exists(command.temporaryPath));

@@ -3,6 +3,7 @@
 
 #include "TestEnvironment.h"
 #include "engine/EncoderDiagnostics.h"
+#include "engine/OutputReservation.h"
 #include "engine/TemporaryOutput.h"
 
 #include <QDir>
@@ -120,6 +121,86 @@ private slots:
         QCOMPARE(written.size(), kThreads * kEach);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(),
                  kThreads * kEach);
+    }
+
+    // What the encoder writes through the descriptor is what gets the final name, numbered
+    // beside an existing output; replacing takes the name of an out-of-date one.
+    void reservationWritesThroughItsDescriptor()
+    {
+        QTemporaryDir folder;
+        const QString final = folder.filePath(QStringLiteral("song.mp3"));
+        write(final, "older");
+        OutputReservation reservation;
+        QString error;
+        QVERIFY2(reservation.reserve(folder.path(), final, &error), qPrintable(error));
+        QVERIFY(
+            TemporaryOutput::isTemporaryName(QFileInfo(reservation.temporaryPath()).fileName()));
+        QCOMPARE(reservation.encoderTarget(),
+                 QStringLiteral("/proc/self/fd/%1").arg(reservation.descriptor()));
+        write(reservation.encoderTarget(), "new");
+        const QString committed = reservation.commit(final, QStringLiteral("mp3"), &error);
+        QCOMPARE(committed, folder.filePath(QStringLiteral("song(1).mp3")));
+        QCOMPARE(contents(committed), QByteArray("new"));
+        QCOMPARE(contents(final), QByteArray("older"));
+        QVERIFY(!QFileInfo::exists(reservation.temporaryPath()));
+
+        OutputReservation again;
+        QVERIFY(again.reserve(folder.path(), final, &error));
+        write(again.encoderTarget(), "newest");
+        QCOMPARE(again.replace(final, &error), final);
+        QCOMPARE(contents(final), QByteArray("newest"));
+        QVERIFY(!QFileInfo::exists(again.temporaryPath()));
+    }
+
+    // Someone who can write into the folder swaps the temporary for a link to another file:
+    // neither that file nor the link gets anything.
+    void swappedTemporaryIsNeitherFollowedNorNamed()
+    {
+        QTemporaryDir folder;
+        QTemporaryDir elsewhere;
+        const QString precious = elsewhere.filePath(QStringLiteral("precious.txt"));
+        write(precious, "keep");
+        const QString final = folder.filePath(QStringLiteral("song.mp3"));
+        for (bool replacing : {false, true}) {
+            OutputReservation reservation;
+            QString error;
+            QVERIFY(reservation.reserve(folder.path(), final, &error));
+            QVERIFY(QFile::remove(reservation.temporaryPath()));
+            QVERIFY(QFile::link(precious, reservation.temporaryPath()));
+            write(reservation.encoderTarget(), "output");
+            const QString named = replacing
+                                      ? reservation.replace(final, &error)
+                                      : reservation.commit(final, QStringLiteral("mp3"), &error);
+            QVERIFY(named.isEmpty());
+            QVERIFY2(error.contains(QStringLiteral("replaced")), qPrintable(error));
+            QCOMPARE(contents(precious), QByteArray("keep"));
+            QVERIFY(!QFileInfo::exists(final));
+            reservation.discard();
+            // The link is someone else's: left where it is.
+            QVERIFY(QFileInfo(reservation.temporaryPath()).isSymLink());
+            QFile::remove(reservation.temporaryPath());
+        }
+    }
+
+    // A folder below the output folder (kept folder structure) replaced with a link leading out
+    // of it: nothing is created there.
+    void folderLinkLeadingOutIsRefused()
+    {
+        QTemporaryDir output;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), output.filePath(QStringLiteral("Album"))));
+        QVERIFY(QDir().mkpath(output.filePath(QStringLiteral("Real/Disc 1"))));
+        OutputReservation reservation;
+        QString error;
+        QVERIFY(!reservation.reserve(output.path(), output.filePath(QStringLiteral("Album/a.mp3")),
+                                     &error));
+        QVERIFY2(error.contains(QStringLiteral("leads outside the output folder")),
+                 qPrintable(error));
+        QCOMPARE(QDir(elsewhere.path())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(reservation.reserve(output.path(),
+                                    output.filePath(QStringLiteral("Real/Disc 1/a.mp3")), &error));
     }
 
     void staleTemporariesGoAndLiveOnesStay()
