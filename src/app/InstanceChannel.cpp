@@ -6,13 +6,19 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cerrno>
+
+#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,17 +53,46 @@ InstanceChannel::InstanceChannel(QObject *parent)
 
 InstanceChannel::~InstanceChannel() = default;
 
+QString InstanceChannel::privateFolder(const QString &path, bool create)
+{
+    if (path.isEmpty())
+        return {};
+    const QByteArray native = QFile::encodeName(path);
+    if (create && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // lstat: a link there could lead anywhere, whoever owns the link.
+    struct stat info = {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 07777) != 0700) {
+        qCWarning(lcApp).noquote()
+            << QStringLiteral("%1 is not a folder of this user with mode 0700").arg(path);
+        return {};
+    }
+    return path;
+}
+
 QString InstanceChannel::defaultSocketPath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString folder = privateFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), false);
+    if (folder.isEmpty()) {
+        const struct passwd *user = ::getpwuid(::getuid());
+        const QString name = user ? QFile::decodeName(user->pw_name) : QString::number(::getuid());
+        folder = privateFolder(QDir::tempPath() + QStringLiteral("/runtime-") + name, true);
+    }
     if (folder.isEmpty())
-        folder = QDir::tempPath();
+        return {};
     return folder + QLatin1Char('/') + QLatin1String(AppInfo::kBundleIdentifier) +
            QStringLiteral(".socket");
 }
 
 bool InstanceChannel::handOverToRunningInstance(const QStringList &paths, const QString &socketPath)
 {
+    if (socketPath.isEmpty()) {
+        // A socket anyone can create first would hand the paths to a stranger.
+        qCWarning(lcApp) << "no private runtime folder: this window runs on its own and later "
+                            "starts open windows of their own";
+        return false;
+    }
     if (sendTo(socketPath, absolutePaths(paths)))
         return true;
     listenOn(socketPath);

@@ -22,11 +22,19 @@ public:
     explicit InstanceChannel(QObject *parent = nullptr);
     ~InstanceChannel() override;
 
-    // The socket of the session: $XDG_RUNTIME_DIR/com.morvane.wavelark.socket.
+    // The socket of the session: com.morvane.wavelark.socket in $XDG_RUNTIME_DIR, else in
+    // "runtime-<user>" of the temporary folder (made when missing); only in a folder that is this
+    // user's own with mode 0700, never a link, since anyone who can create the socket first
+    // receives the paths of later starts. Empty when there is no such folder.
     static QString defaultSocketPath();
+    // `path` when it is a folder (not a link) of this user with mode 0700, made so first when
+    // `create` and it is missing; else empty, with a warning.
+    static QString privateFolder(const QString &path, bool create);
 
     // Hands `paths` to a running instance and answers true when one took them; otherwise
-    // starts listening (this process becomes the running instance) and answers false.
+    // starts listening (this process becomes the running instance) and answers false. With an
+    // empty `socketPath` (no private folder) it neither sends nor listens: this window runs on its
+    // own.
     bool handOverToRunningInstance(const QStringList &paths,
                                    const QString &socketPath = defaultSocketPath());
 

@@ -1,3 +1,4 @@
+#include "OtherUser.h"
 #include "TestEnvironment.h"
 #include "app/InstanceChannel.h"
 
@@ -6,11 +7,16 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -90,6 +96,66 @@ class TestInstanceChannel : public QObject
     Q_OBJECT
 
 private slots:
+    // Without a runtime folder (XDG_RUNTIME_DIR unset) and with "runtime-<user>" of the temporary
+    // folder made first by another local user, the socket never goes to a name someone else can
+    // take: there is none, and the start runs on its own. A folder of ours with a wider mode is
+    // refused too; a missing one is made with mode 0700 and used.
+    void socketOnlyInAFolderOfThisUserAlone()
+    {
+        OtherUser other(QStringLiteral("wltest-runtime"));
+        if (!other.isMade())
+            QSKIP(qPrintable(other.skipReason()));
+        QTemporaryDir shared;
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray tmpBefore = qgetenv("TMPDIR");
+        auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", runtimeBefore);
+            if (tmpBefore.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", tmpBefore);
+        });
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        const QString ours = shared.path() + QStringLiteral("/runtime-") +
+                             QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+
+        QCOMPARE(other.runShell(QStringLiteral("mkdir -m 0700 \"$0\""), {ours}), 0);
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(ours + " is not a folder of this user with mode 0700"));
+        QCOMPARE(InstanceChannel::defaultSocketPath(), QString());
+        InstanceChannel alone;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no private runtime folder"));
+        QVERIFY(!alone.handOverToRunningInstance({QStringLiteral("/x.flac")}, QString()));
+        QVERIFY(!alone.isListening());
+        QCOMPARE(QDir(shared.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({QFileInfo(ours).fileName()}));
+
+        QVERIFY(QDir(ours).removeRecursively());
+        const QString made = InstanceChannel::defaultSocketPath();
+        QCOMPARE(made, ours + QStringLiteral("/com.morvane.wavelark.socket"));
+        struct stat info = {};
+        QVERIFY(::lstat(QFile::encodeName(ours).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 07777), 0700);
+        QCOMPARE(info.st_uid, ::getuid());
+        InstanceChannel first;
+        QVERIFY(!first.handOverToRunningInstance({}, made));
+        QVERIFY(first.isListening());
+
+        QVERIFY(::chmod(QFile::encodeName(ours).constData(), 0755) == 0);
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(ours + " is not a folder of this user with mode 0700"));
+        QCOMPARE(InstanceChannel::defaultSocketPath(), QString());
+        // A runtime folder others may enter is not taken either.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(ours));
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(ours + " is not a folder of this user with mode 0700"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(ours + " is not a folder of this user with mode 0700"));
+        QCOMPARE(InstanceChannel::defaultSocketPath(), QString());
+    }
+
     void aLaterStartHandsItsPathsToTheFirst()
     {
         const QString socket = TestEnvironment::home() + "/first.socket";
