@@ -4,6 +4,7 @@
 #include "Shared/Workspace.h"
 #include "net/gui/AppGotoCell.h"
 #include "net/gui/AppRecommendModel.h"
+#include "net/http/LocalAddress.h"
 #include "net/http/ServiceHosts.h"
 #include "net/http/WebDataResponse.h"
 #include "net/http/WebError.h"
@@ -238,6 +239,11 @@ void AppRecommandWndCtl::loadThumbnail(int row, const QString &imageUrl)
     if (!url.isValid() || url.host().isEmpty() ||
         !hasScheme(url, {QLatin1String("http"), QLatin1String("https")})) {
         qCWarning(lcNet) << "not fetching thumbnail" << imageUrl;
+        return;
+    }
+    // A public list must not point into the user's own machine or network.
+    if (!LocalAddress::allows(QUrl(ServiceHosts::productListUrl()), url)) {
+        qCWarning(lcNet) << "not fetching the thumbnail at a local address" << imageUrl;
         return;
     }
     WebRequestPtr request = WebRequest::requestWithURL(imageUrl, this);

@@ -1,6 +1,7 @@
 #include "net/http/WebRequestLoader.h"
 
 #include "Shared/Logging.h"
+#include "net/http/LocalAddress.h"
 #include "net/http/WebError.h"
 #include "net/http/WebRequestQueue.h"
 
@@ -83,6 +84,8 @@ void WebRequestLoader::load()
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(m_queue->timeoutMs());
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     if (!m_queue->userAgent().isEmpty())
         request.setHeader(QNetworkRequest::UserAgentHeader, m_queue->userAgent());
 
@@ -112,6 +115,7 @@ void WebRequestLoader::load()
         m_reply = network.get(request);
     else
         m_reply = network.sendCustomRequest(request, verb, body);
+    LocalAddress::guardRedirects(m_reply);
     connectReply();
     qCDebug(lcNet) << "fetching" << m_urlPath;
     emit m_queue->fetchStarted(url);

@@ -1,6 +1,7 @@
 #include "net/store/StoreLookup.h"
 
 #include "Shared/Logging.h"
+#include "net/http/LocalAddress.h"
 #include "net/http/ServiceHosts.h"
 
 #include <QElapsedTimer>
@@ -62,6 +63,8 @@ StoreFetchResult StoreLookup::fetch(const QUrl &url, CachePolicy policy, int tim
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     if (policy == CachePolicy::ReturnCacheDataElseLoad) {
         auto *cache = new QNetworkDiskCache(&manager);
         cache->setCacheDirectory(lookupCacheFolder());
@@ -76,6 +79,7 @@ StoreFetchResult StoreLookup::fetch(const QUrl &url, CachePolicy policy, int tim
 
     QEventLoop loop;
     QNetworkReply *reply = manager.get(request);
+    LocalAddress::guardRedirects(reply);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The body is taken in as it arrives, so that an answer over the cap is dropped before it
     // fills the memory, whether or not it declared its length.

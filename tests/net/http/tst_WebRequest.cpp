@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
+#include "net/http/LocalAddress.h"
 #include "net/http/WebCache.h"
 #include "net/http/WebDataResponse.h"
 #include "net/http/WebError.h"
@@ -8,6 +9,8 @@
 #include "net/http/WebRequestQueue.h"
 
 #include <QDir>
+#include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -75,6 +78,71 @@ private slots:
         m_server.releaseHeld();
         QTRY_COMPARE_WITH_TIMEOUT(queue().loadingCount(), 0, kWait);
         QCOMPARE(queue().waitingCount(), 0);
+    }
+
+    void localAddressesAreKnown_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("local");
+        QTest::newRow("loopback") << "http://127.0.0.1:8080/x" << true;
+        QTest::newRow("loopback elsewhere in 127/8") << "http://127.1.2.3/" << true;
+        QTest::newRow("localhost") << "http://LocalHost/" << true;
+        QTest::newRow("below localhost") << "http://admin.localhost/" << true;
+        QTest::newRow("10/8") << "http://10.0.0.1/" << true;
+        QTest::newRow("172.16/12") << "http://172.31.255.1/" << true;
+        QTest::newRow("192.168/16") << "http://192.168.1.1/" << true;
+        QTest::newRow("link-local") << "http://169.254.169.254/latest/" << true;
+        QTest::newRow("carrier-grade NAT") << "http://100.64.0.1/" << true;
+        QTest::newRow("unspecified") << "http://0.0.0.0/" << true;
+        QTest::newRow("IPv6 loopback") << "http://[::1]/" << true;
+        QTest::newRow("IPv6 unique local") << "http://[fd00::1]/" << true;
+        QTest::newRow("IPv6 link-local") << "http://[fe80::1]/" << true;
+        QTest::newRow("IPv4 in IPv6") << "http://[::ffff:127.0.0.1]/" << true;
+        QTest::newRow("public address") << "http://203.0.113.7/" << false;
+        QTest::newRow("172.32 is public") << "http://172.32.0.1/" << false;
+        QTest::newRow("public name") << "https://www.morvane.com/x.png" << false;
+    }
+    void localAddressesAreKnown()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, local);
+        QCOMPARE(LocalAddress::isLocal(QUrl(url)), local);
+        QVERIFY(LocalAddress::allows(QUrl("http://127.0.0.1:8080/"), QUrl(url)));
+        QCOMPARE(LocalAddress::allows(QUrl("https://www.morvane.com/"), QUrl(url)), !local);
+    }
+
+    // A public server (reached here through a proxy that stands in for the internet) redirects
+    // to a service on this machine: the step is not taken and the request fails; a server that
+    // is itself local may redirect locally.
+    void redirectsFromAPublicServerStayOutOfThisMachine()
+    {
+        const QString publicList = QStringLiteral("http://203.0.113.7/list");
+        const QString secret = m_server.url(QStringLiteral("/secret"));
+        m_server.route(publicList, TinyHttpServer::Reply{302, "", {{"Location", secret.toUtf8()}}});
+        m_server.route(QStringLiteral("/secret"), "private");
+        m_server.route(QStringLiteral("/moved"),
+                       TinyHttpServer::Reply{302, "", {{"Location", secret.toUtf8()}}});
+        m_server.clearRequests();
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy,
+                                                         QStringLiteral("127.0.0.1"),
+                                                         quint16(QUrl(m_server.baseUrl()).port())));
+        auto noProxy = qScopeGuard(
+            [] { QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy)); });
+
+        RecordingDelegate refused;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not following the redirect"));
+        sendRequest(publicList, &refused);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.events.size(), 2, kWait);
+        QCOMPARE(refused.events.last(), QStringLiteral("fail"));
+        QCOMPARE(m_server.requestTargets(), QStringList({publicList}));
+        noProxy.dismiss();
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+
+        RecordingDelegate followed;
+        sendRequest(m_server.url(QStringLiteral("/moved")), &followed);
+        QTRY_COMPARE_WITH_TIMEOUT(followed.events.size(), 2, kWait);
+        QCOMPARE(followed.events.last(), QStringLiteral("finish"));
+        QCOMPARE(followed.body, QByteArray("private"));
     }
 
     void cacheKeyIsTheMd5OfTheAddress()
