@@ -17,18 +17,6 @@ qsizetype trimmedEnd(QStringView text, qsizetype begin, qsizetype end)
     return end;
 }
 
-// True when the text is a complete quoted value: it opens with a quote and its last quote is not
-// escaped by an odd run of backslashes.
-bool closesItsQuote(QStringView value)
-{
-    if (value.size() < 2 || !value.endsWith(QLatin1Char('"')))
-        return false;
-    qsizetype backslashes = 0;
-    for (qsizetype i = value.size() - 2; i >= 1 && value.at(i) == QLatin1Char('\\'); --i)
-        ++backslashes;
-    return backslashes % 2 == 0;
-}
-
 int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -39,6 +27,32 @@ int hexDigit(QChar c)
     if (u >= u'A' && u <= u'F')
         return u - u'A' + 10;
     return -1;
+}
+
+bool endsScalar(QChar c)
+{
+    return c == QLatin1Char(',') || c == QLatin1Char('}') || c == QLatin1Char(']') ||
+           isSpaceOrLineEnd(c);
+}
+
+// The text between the quote at `start` and the next quote no backslash escapes, decoded.
+std::optional<QString> quotedValue(QStringView text, qsizetype start)
+{
+    qsizetype end = start + 1;
+    while (end < text.size() && text.at(end) != QLatin1Char('"'))
+        end += text.at(end) == QLatin1Char('\\') ? 2 : 1;
+    if (end >= text.size())
+        return std::nullopt;
+    return JsonValueExtractor::unescape(text.mid(start + 1, end - start - 1).toString());
+}
+
+// An object or array value, as this reader has always given it: its text up to the next comma.
+std::optional<QString> containerStart(QStringView text, qsizetype start)
+{
+    const qsizetype commaAt = text.indexOf(QLatin1Char(','), start);
+    if (commaAt < 0)
+        return std::nullopt;
+    return text.mid(start, trimmedEnd(text, start, commaAt) - start).toString();
 }
 
 } // namespace
@@ -54,33 +68,23 @@ std::optional<QString> JsonValueExtractor::valueForKey(const QString &key, const
     const qsizetype colonAt = json.indexOf(QLatin1Char(':'), keyAt + quotedKey.size());
     if (colonAt < 0)
         return std::nullopt;
-    qsizetype start = colonAt + 1;
-    qsizetype commaAt = json.indexOf(QLatin1Char(','), start);
-    if (commaAt < 0)
-        return std::nullopt;
-
     const QStringView text(json);
-    while (start < commaAt && isSpaceOrLineEnd(text.at(start)))
+    qsizetype start = colonAt + 1;
+    while (start < text.size() && isSpaceOrLineEnd(text.at(start)))
         ++start;
-    // A quoted text may hold commas of its own: take in the next piece until the quote closes.
-    // Each comma is looked at once, and only the white space and backslashes just before it, so
-    // the walk stays linear however many commas follow an open quote.
-    if (start < commaAt && text.at(start) == QLatin1Char('"')) {
-        while (!closesItsQuote(text.mid(start, trimmedEnd(text, start, commaAt) - start))) {
-            const qsizetype nextComma = json.indexOf(QLatin1Char(','), commaAt + 1);
-            if (nextComma < 0)
-                break;
-            commaAt = nextComma;
-        }
-    }
-    QString value = text.mid(start, trimmedEnd(text, start, commaAt) - start).toString();
-
-    // Remove the enclosing quotes only, so that an escaped quote at either end survives.
-    if (value.startsWith(QLatin1Char('"')))
-        value.remove(0, 1);
-    if (value.endsWith(QLatin1Char('"')) && closesItsQuote(QString(QLatin1Char('"') + value)))
-        value.chop(1);
-    return unescape(value);
+    if (start >= text.size())
+        return std::nullopt;
+    const QChar first = text.at(start);
+    if (first == QLatin1Char('"'))
+        return quotedValue(text, start);
+    if (first == QLatin1Char('{') || first == QLatin1Char('['))
+        return containerStart(text, start);
+    // A number or a literal ends where the object or array around it goes on or closes, so the
+    // last key of an object has a value too.
+    qsizetype end = start;
+    while (end < text.size() && !endsScalar(text.at(end)))
+        ++end;
+    return text.mid(start, end - start).toString();
 }
 
 bool JsonValueExtractor::isWellFormed(const QString &json)

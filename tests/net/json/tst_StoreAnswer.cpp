@@ -77,8 +77,13 @@ private slots:
         QTest::newRow("key only as part of another")
             << json("{'bundleIdentifier':'x', 'y':1}") << "bundleId" << false << "";
         QTest::newRow("no colon") << json("{'version'") << "version" << false << "";
-        QTest::newRow("no comma after the value")
-            << json("{'version':'2.0'}") << "version" << false << "";
+        QTest::newRow("last key's text")
+            << json("{'x':1, 'version':'2.0'}") << "version" << true << "2.0";
+        QTest::newRow("last key's number")
+            << json("{'resultCount':1,'results':[{'x':'a','trackId':4711}]}") << "trackId" << true
+            << "4711";
+        QTest::newRow("last key's literal")
+            << json("{'x':1, 'free':true }") << "free" << true << "true";
         QTest::newRow("empty input") << ""
                                      << "version" << false << "";
     }
