@@ -15,6 +15,17 @@
 
 namespace {
 
+// Bytes that are not UTF-8 reach the text as U+FFFD, which would compare as a letter after every
+// digit: such a version, or one with control characters, names no release.
+bool isReadableVersion(const QString &version)
+{
+    for (const QChar c : version) {
+        if (c == QChar::ReplacementCharacter || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
 UserDefaults &defaults()
 {
     return UserDefaults::standard();
@@ -42,6 +53,23 @@ UpdateCheck::VersionsDict readVersionsPlist(const QByteArray &bytes)
         }
     }
     return versions;
+}
+
+// Notes beyond kMaxNotesCharacters end at the last line (or word) that fits, followed by an
+// ellipsis line; no store release notes are that long.
+QString boundedNotes(QString notes)
+{
+    if (notes.size() <= UpdateCheck::kMaxNotesCharacters)
+        return notes;
+    const QStringView kept = QStringView(notes).left(UpdateCheck::kMaxNotesCharacters);
+    qsizetype cut = kept.lastIndexOf(QLatin1Char('\n'));
+    if (cut < UpdateCheck::kMaxNotesCharacters / 2)
+        cut = kept.lastIndexOf(QLatin1Char(' '));
+    if (cut < UpdateCheck::kMaxNotesCharacters / 2)
+        cut = kept.size();
+    notes.truncate(cut);
+    notes += QStringLiteral("\n\u2026");
+    return notes;
 }
 
 } // namespace
@@ -235,15 +263,20 @@ std::optional<StoreError> UpdateCheck::readStoreAnswer(const QString &json,
                           snapshot.appStoreID);
         return bundleMismatchError(*bundleID);
     }
-    const QString notes =
-        JsonValueExtractor::valueForKey(QStringLiteral("releaseNotes"), json).value_or(QString());
+    // Cut here, on the lookup's thread: the sheet lays out what it shows on the main thread.
+    const QString notes = boundedNotes(
+        JsonValueExtractor::valueForKey(QStringLiteral("releaseNotes"), json).value_or(QString()));
     const std::optional<QString> version =
         JsonValueExtractor::valueForKey(QStringLiteral("version"), json);
-    if (version)
+    const bool usable = version && isReadableVersion(*version);
+    if (version && !usable)
+        logVerbose(snapshot.verboseLogging,
+                   QStringLiteral("UpdateCheck ignored a version that is not valid UTF-8 text"));
+    if (usable)
         versions = VersionsDict{{*version, notes}};
     if (snapshot.appStoreID == 0)
         learnStoreID(json, snapshot);
-    logVersionFound(snapshot, version.value_or(QString()));
+    logVersionFound(snapshot, usable ? *version : QString());
     return std::nullopt;
 }
 

@@ -66,6 +66,10 @@ class UpdateCheck : public StorePrompt
 public:
     using VersionsDict = QVariantMap; // version text -> notes (a text or a list of texts)
 
+    // The store's release notes are cut to this many characters (at a line end, else a word's),
+    // so that a huge answer never stalls the window that lays them out.
+    static constexpr qsizetype kMaxNotesCharacters = 8000;
+
     explicit UpdateCheck(QObject *parent = nullptr);
     ~UpdateCheck() override;
 

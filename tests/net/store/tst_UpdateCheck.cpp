@@ -196,6 +196,44 @@ private slots:
         QVERIFY(m_presenter.sheets.isEmpty());
     }
 
+    // 140 KB of notes (lines, then one endless line) reach the sheet cut to a size a window lays
+    // out at once, ending at a whole line.
+    void hugeNotesAreCut()
+    {
+        QString notes;
+        for (int i = 0; notes.size() < 70000; ++i)
+            notes += QStringLiteral("Line %1 of the notes.\\n").arg(i);
+        notes += QString(70000, QLatin1Char('x'));
+        m_server.setFallback(storeReply(
+            lookupAnswer(kBundleId, QStringLiteral("2.0"), QLatin1Char('"') + notes + '"')));
+        RecordingUpdateDelegate delegate;
+        auto check = makeCheck(QStringLiteral("1.9"), &delegate);
+        startAndWait(*check, delegate);
+        QCOMPARE(m_presenter.sheets.size(), 1);
+        const QString shown = m_presenter.sheets.first().notes;
+        QVERIFY(shown.size() <= UpdateCheck::kMaxNotesCharacters + 2);
+        QVERIFY(shown.size() > UpdateCheck::kMaxNotesCharacters / 2);
+        QVERIFY(shown.startsWith(QStringLiteral("Line 0 of the notes.\nLine 1 of")));
+        QVERIFY2(shown.endsWith(QStringLiteral(" of the notes.\n\u2026")),
+                 qPrintable(shown.right(40)));
+        m_presenter.answer(SheetOtherReturn);
+    }
+
+    // Bytes that are not UTF-8 in the version would decode to U+FFFD, which sorts after every
+    // digit: such a version names no release and raises no sheet.
+    void versionThatIsNotUtf8ShowsNothing()
+    {
+        QByteArray answer = lookupAnswer(kBundleId, QStringLiteral("1.9@"));
+        answer.replace("1.9@", "1.9\xff\xfe");
+        m_server.setFallback(storeReply(answer));
+        RecordingUpdateDelegate delegate;
+        auto check = makeCheck(QStringLiteral("1.9"), &delegate);
+        startAndWait(*check, delegate);
+        QVERIFY(delegate.detected.isEmpty());
+        QVERIFY(m_presenter.sheets.isEmpty());
+        QVERIFY(!check->isRemoteSheetVisible());
+    }
+
     void ignoreSilencesThatVersionUntilANewerOne()
     {
         m_server.setFallback(
