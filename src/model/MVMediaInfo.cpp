@@ -85,27 +85,29 @@ void resetProbeFields(MVMediaInfoItem *item)
     item->setTags(TrackTags());
 }
 
-bool isFrontCover(const AVStream *stream)
+const char *pictureType(const AVStream *stream)
 {
     const AVDictionaryEntry *comment = av_dict_get(stream->metadata, "comment", nullptr, 0);
-    return comment && qstrcmp(comment->value, "Cover (front)") == 0;
+    return comment ? comment->value : nullptr;
 }
 
-// The picture a player shows for the file: the front cover, else the first attached picture.
+// The picture a player shows for the file: the front cover, else the first picture that carries
+// no type at all. A back cover, a leaflet page or a picture of the artist is never the cover.
 const AVStream *coverStream(const AVFormatContext *context)
 {
-    const AVStream *first = nullptr;
+    const AVStream *untyped = nullptr;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const AVStream *stream = context->streams[i];
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
             !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) || stream->attached_pic.size <= 0)
             continue;
-        if (isFrontCover(stream))
+        const char *type = pictureType(stream);
+        if (type && qstrcmp(type, "Cover (front)") == 0)
             return stream;
-        if (!first)
-            first = stream;
+        if (!type && !untyped)
+            untyped = stream;
     }
-    return first;
+    return untyped;
 }
 
 // The demuxer for a supported extension; null for any other.

@@ -134,10 +134,12 @@ bool makePicture(const QString &path, const QSize &size)
                 QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), path}) == 0;
 }
 
-bool addFlacCover(const QString &flac, const QString &picture)
+bool addFlacCover(const QString &flac, const QString &picture, int pictureType)
 {
+    // TYPE|MIME|DESCRIPTION|SIZE|FILE; the empty fields are taken from the picture.
+    const QString specification = QStringLiteral("%1||||%2").arg(pictureType).arg(picture);
     return run(QStringLiteral("metaflac"),
-               {QStringLiteral("--import-picture-from=") + picture, flac}) == 0;
+               {QStringLiteral("--import-picture-from=") + specification, flac}) == 0;
 }
 
 bool addOggCover(const QString &ogg, const QString &picture, const QString &mimeType,

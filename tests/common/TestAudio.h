@@ -18,9 +18,10 @@ bool makeShapedFlac(const QString &path, double seconds, int sampleRate, int cha
 
 // A one-colour picture of `size`; the format follows the extension of `path` (png, jpg, gif).
 bool makePicture(const QString &path, const QSize &size);
-// Embeds `picture` as the front cover: a PICTURE block of a FLAC file (metaflac), or a
-// METADATA_BLOCK_PICTURE comment of an Ogg Vorbis file (vorbiscomment).
-bool addFlacCover(const QString &flac, const QString &picture);
+// Embeds `picture` as the front cover: a PICTURE block of a FLAC file (metaflac; another picture
+// type when given: 4 is the back cover), or a METADATA_BLOCK_PICTURE comment of an Ogg Vorbis
+// file (vorbiscomment).
+bool addFlacCover(const QString &flac, const QString &picture, int pictureType = 3);
 bool addOggCover(const QString &ogg, const QString &picture, const QString &mimeType,
                  const QSize &size);
 // Puts an Ogg Skeleton stream before the streams of `ogg` (oggz-chop).

@@ -171,6 +171,27 @@ private slots:
         QVERIFY(!MVMediaInfo::dumpMediaInfo(&item)); // no error slot
     }
 
+    // Only a front cover is the output's cover: a back cover alone gives none, and beside a
+    // front cover it is passed over whatever its order.
+    void onlyTheFrontCoverIsTheCover()
+    {
+        QVERIFY(TestAudio::makeFlac(path("back only.flac"), 1.0));
+        QVERIFY(TestAudio::addFlacCover(path("back only.flac"), path("cover.png"), 4));
+        MVMediaInfoItem backOnly;
+        backOnly.setFilePath(path("back only.flac"));
+        QVERIFY(MVMediaInfo::dumpMediaInfo(&backOnly));
+        QCOMPARE(backOnly.coverStreamIndex(), -1);
+
+        QVERIFY(TestAudio::makeFlac(path("back and front.flac"), 1.0));
+        QVERIFY(TestAudio::addFlacCover(path("back and front.flac"), path("cover.png"), 4));
+        QVERIFY(TestAudio::addFlacCover(path("back and front.flac"), path("cover.png"), 3));
+        MVMediaInfoItem both;
+        both.setFilePath(path("back and front.flac"));
+        QVERIFY(MVMediaInfo::dumpMediaInfo(&both));
+        // Stream 0 is the audio, 1 the back cover, 2 the front cover.
+        QCOMPARE(both.coverStreamIndex(), 2);
+    }
+
     void aNameLikeAProtocolIsAPlainFile()
     {
         const QString before = QDir::currentPath();
