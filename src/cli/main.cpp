@@ -77,7 +77,15 @@ int main(int argc, char *argv[])
 
     const QString outputFolder = settings.audioOutputFolder;
     // A folder named with -o is made; the stored one may be on a disk that is not connected.
-    if (!options.outputFolder && !QFileInfo(outputFolder).isDir()) {
+    const QFileInfo outputInfo(outputFolder);
+    if (!options.outputFolder && outputInfo.exists() && !outputInfo.isDir()) {
+        std::fprintf(stderr,
+                     "wavelark-cli: the output folder %s is %s, not a folder; choose another "
+                     "with -o or in the preferences\n",
+                     qPrintable(outputFolder), outputInfo.isFile() ? "a file" : "a special file");
+        return kExitBadUsage;
+    }
+    if (!options.outputFolder && !outputInfo.isDir()) {
         std::fprintf(stderr,
                      "wavelark-cli: the output folder %s is missing; connect its disk, or choose "
                      "another with -o or in the preferences\n",

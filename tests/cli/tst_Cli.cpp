@@ -267,6 +267,92 @@ private slots:
         QCOMPARE(filesIn(out), QStringList({"a.mp3", "b.mp3"}));
     }
 
+    // The playlist order file replaced with a FIFO nobody writes: the run ends, and says what
+    // is in the way, instead of waiting at the playlist step for ever.
+    void playlistOrderFifoEndsTheRunWithItsReason()
+    {
+        QVERIFY(QDir().mkpath(music()));
+        const QString order = music() + "/.wavelark-playlists.json";
+        QFile::remove(order);
+        QVERIFY(::mkfifo(QFile::encodeName(order).constData(), 0600) == 0);
+        const QString out = path("out-order-fifo");
+        const Result result = run({"--playlist", "Fresh List", "-o", out, path("in/a.flac")});
+        QFile::remove(order);
+
+        QCOMPARE(result.exitCode, 1);
+        const QStringList reasons = linesStartingWith(result.out, "    not added to the playlist: ")
+                                        .filter(order + ": not a regular file");
+        QVERIFY2(reasons.size() == 1, qPrintable(result.out));
+        QCOMPARE(filesIn(out), QStringList({"a.mp3"}));
+    }
+
+    // The preferences file replaced with a FIFO: the run starts with the defaults, says why, and
+    // leaves the FIFO as it is; so does a file far too large to be preferences.
+    void unreadablePreferencesStartWithTheDefaults_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("100 MB value") << false;
+    }
+    void unreadablePreferencesStartWithTheDefaults()
+    {
+        QFETCH(bool, fifo);
+        const QString conf = TestEnvironment::configHome() + "/morvane/wavelark.conf";
+        const QString saved = conf + ".saved";
+        QFile::remove(saved);
+        QVERIFY(!QFileInfo::exists(conf) || QFile::rename(conf, saved));
+        auto restore = qScopeGuard([&] {
+            QFile::remove(conf);
+            if (QFileInfo::exists(saved))
+                QFile::rename(saved, conf);
+        });
+        if (fifo) {
+            QVERIFY(::mkfifo(QFile::encodeName(conf).constData(), 0600) == 0);
+        } else {
+            QFile big(conf);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            big.write("[General]\nAppAudioOutputFolderKey=");
+            // The rest of the value as a hole: what matters is the size, not the bytes.
+            QVERIFY(big.resize(100 * 1024 * 1024));
+        }
+        const qint64 sizeBefore = QFileInfo(conf).size();
+        const QString out = path(fifo ? "out-conf-fifo" : "out-conf-big");
+        const Result result = run({"--no-sync", "-o", out, path("in/a.flac")});
+
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.err.contains("preferences file " + conf + " not read"),
+                 qPrintable(result.err.left(2000)));
+        QVERIFY(result.err.size() < 10000);
+        QCOMPARE(filesIn(out), QStringList({"a.mp3"}));
+        QFileInfo after(conf);
+        QVERIFY(fifo ? after.exists() && !after.isFile() : after.isFile());
+        QCOMPARE(after.size(), sizeBefore);
+    }
+
+    // The stored output folder is a file: said so, not taken for a disk that is not connected.
+    void outputFolderThatIsAFileIsNamed()
+    {
+        const QString file = path("not a folder");
+        {
+            QFile plain(file);
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+        }
+        const QString conf = TestEnvironment::configHome() + "/morvane/wavelark.conf";
+        {
+            QSettings stored(conf, QSettings::IniFormat);
+            stored.setValue("AppAudioOutputFolderKey", file);
+        }
+        const Result result = run({"--no-sync", path("in/a.flac")});
+        {
+            QSettings stored(conf, QSettings::IniFormat);
+            stored.remove("AppAudioOutputFolderKey");
+        }
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains("output folder " + file + " is a file, not a folder"),
+                 qPrintable(result.err));
+        QVERIFY(!result.err.contains("connect its disk"));
+    }
+
     // The engine's diagnostics only on request; and whatever is asked, nothing goes out to the
     // maker's server or the store (a local server stands in for both, answering every path).
     void diagnosticsOnRequestAndNothingSent()
