@@ -2,7 +2,8 @@
 # Builds the Debian package of the build folder with CPack into a temporary folder and checks
 # it: the programs in the private folder with links in /usr/bin, no ffmpeg in /usr/bin, the
 # desktop files, manual pages and copyright, root ownership, and the computed dependencies.
-# With lintian present, the package must have no lintian error either.
+# With lintian present, the package must have no lintian error either, and its programs the
+# hardening of dpkg-buildflags.
 # Exits 77 (skipped) where dpkg-deb is missing.
 set -euo pipefail
 build=$1
@@ -70,7 +71,11 @@ for needed in ffmpeg libc6 libqt6core6 libqt6widgets6 libavformat59 libplist3; d
 done
 
 if command -v lintian > /dev/null; then
-    lintian --fail-on error --no-tag-display-limit "$deb" > "$work/lintian.log" 2>&1 ||
+    lintian --fail-on error --display-info --no-tag-display-limit "$deb" > "$work/lintian.log" 2>&1 ||
         { cat "$work/lintian.log"; problem "lintian reports errors"; }
+    # Built with Debian's hardening flags (dpkg-buildflags): fortified functions, bind-now.
+    if grep -E 'hardening-no-(fortify-functions|bindnow|relro|pie)' "$work/lintian.log"; then
+        problem "the programs lack hardening flags"
+    fi
 fi
 exit $fail
