@@ -121,7 +121,7 @@ private slots:
         const QString ours = shared.path() + QStringLiteral("/runtime-") +
                              QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
 
-        QCOMPARE(other.runShell(QStringLiteral("mkdir -m 0700 \"$0\""), {ours}), 0);
+        QCOMPARE(other.runShell(QStringLiteral("mkdir -m 0700 \"$1\""), {ours}), 0);
         QTest::ignoreMessage(QtWarningMsg,
                              qPrintable(ours + " is not a folder of this user with mode 0700"));
         QCOMPARE(InstanceChannel::defaultSocketPath(), QString());

@@ -19,7 +19,8 @@ public:
     QString name() const { return m_name; }
     int uid() const { return m_uid; }
     int gid() const { return m_gid; }
-    // Runs `script` with /bin/sh as this user; its exit status (-1 when it could not start).
+    // Runs `script` with /bin/sh as this user, `arguments` as $1, $2...; its exit status (-1 when
+    // it could not start).
     int runShell(const QString &script, const QStringList &arguments = {}) const;
 
 private:
