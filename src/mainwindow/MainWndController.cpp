@@ -1,18 +1,17 @@
 #include "mainwindow/MainWndController.h"
 
 #include "AppInfo.h"
-#include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
-#include "Shared/PathText.h"
 #include "Shared/Workspace.h"
-#include "engine/OperationQueue.h"
 #include "engine/QueueWidthPreference.h"
-#include "mainwindow/ListConversionRun.h"
+#include "mainwindow/EncoderOutputWindow.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/MediaLoader.h"
 #include "mainwindow/MediaOpenDialog.h"
+#include "mainwindow/MissingOutputFolder.h"
 #include "mainwindow/ProblemBar.h"
 #include "mainwindow/ProgressItemDelegate.h"
+#include "mainwindow/RunController.h"
 #include "mainwindow/SegmentedControl.h"
 #include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
@@ -25,31 +24,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <sys/stat.h>
-
-namespace {
-
-enum Segment { SegmentImport = 0, SegmentDelete = 1, SegmentClear = 2, SegmentReveal = 3 };
-
-} // namespace
 
 MainWndController::MainWndController(QWidget *parent)
     : QMainWindow(parent)
@@ -61,40 +50,18 @@ MainWndController::MainWndController(QWidget *parent)
     m_tableView->setReloadDelegate(this);
     m_tableView->setDropDelegate(this);
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { m_formatAction->setEnabled(!waitingAmong(selectedItems()).isEmpty()); });
+            &MainWndController::refreshButtonState);
     m_tableView->reloadData();
 
     UserDefaults &prefs = UserDefaults::standard();
     PreferenceDefaults::registerDefaults(prefs);
-    m_run = new ListConversionRun(QueueWidthPreference::width(prefs), this);
+    m_run = new RunController(QueueWidthPreference::width(prefs), this);
     QueueWidthPreference::follow(m_run->queue(), prefs);
-    connect(m_run, &ListConversionRun::ticked, this, &MainWndController::updateRunProgress);
-    connect(m_run, &ListConversionRun::ticked, this, &MainWndController::reloadList);
-    connect(m_run, &ListConversionRun::runEnded, this, &MainWndController::endOfRun);
-
-    m_loader = new MediaLoader(this);
-    connect(m_loader, &MediaLoader::itemsLoaded, this, &MainWndController::insertLoadedItems);
-    connect(m_loader, &MediaLoader::inputsRefused, this,
-            [this](const QList<InputRefusal> &refused) {
-                for (const InputRefusal &refusal : refused)
-                    qCInfo(lcMainWindow).noquote()
-                        << QStringLiteral("skipped %1: %2").arg(refusal.path, refusal.reason);
-                QList<ProblemBar::Problem> problems;
-                for (const InputRefusal &refusal : refused)
-                    problems.append({refusal.path, refusal.reason});
-                m_problemBar->addProblems(problems);
-                emit inputsRefused(refused);
-            });
-    connect(m_loader, &MediaLoader::batchFinished, this, [this](int batch) {
-        m_model->closeInsertionPoint(batch);
-        reloadList();
-        if (m_loader->pendingBatches() == 0)
-            emit loadingFinished();
-    });
+    connectRun();
+    connectLoader();
 
     m_quit = [] { QCoreApplication::quit(); };
     setIsConverting(false);
-    m_btnStart->setToolTip(tr("Click to start!"));
     reloadList();
 }
 
@@ -155,97 +122,21 @@ void MainWndController::buildWindow()
     m_tableView->setShowGrid(false);
     m_tableView->setAlternatingRowColors(true);
     m_tableView->setWordWrap(false);
-    m_tableView->verticalHeader()->hide();
-    m_tableView->verticalHeader()->setDefaultSectionSize(22);
-    QHeaderView *header = m_tableView->horizontalHeader();
-    header->setSectionResizeMode(MediaListModel::TitleColumn, QHeaderView::Stretch);
-    header->resizeSection(MediaListModel::DurationColumn, 90);
-    header->resizeSection(MediaListModel::FormatColumn, 70);
-    // Clicking a header sorts the rows themselves; a run converts them in the order shown.
-    header->setSortIndicator(-1, Qt::AscendingOrder);
-    m_tableView->setSortingEnabled(true);
-    header->resizeSection(MediaListModel::ProgressColumn, 140);
+    MediaListModel::arrangeColumns(m_tableView);
     column->addWidget(m_tableView, 1);
 
-    // The bar along the window's lower edge.
-    auto *bar = new QWidget(central);
-    bar->setFixedHeight(kBottomBarHeight);
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(8, 0, 8, 0);
-    row->setSpacing(8);
-
-    QStyle *look = style();
-    m_segmentCtl = new SegmentedControl(bar);
-    m_segmentCtl->addSegment(tr("Import"), tr("Add files or folders"),
-                             look->standardIcon(QStyle::SP_DialogOpenButton));
-    m_segmentCtl->addSegment(tr("Delete"), tr("Remove the selected files from the list"),
-                             look->standardIcon(QStyle::SP_TrashIcon));
-    m_segmentCtl->addSegment(tr("Clear"), tr("Remove every file from the list"),
-                             look->standardIcon(QStyle::SP_DialogResetButton));
-    m_segmentCtl->addSegment(tr("Reveal"), tr("Show the selected file in its folder"),
-                             look->standardIcon(QStyle::SP_DirOpenIcon));
-    connect(m_segmentCtl, &SegmentedControl::segmentClicked, this,
-            &MainWndController::bottomSegmentDown);
-    row->addWidget(m_segmentCtl);
-
-    m_lblStatus = new QLabel(bar);
-    m_lblStatus->setAlignment(Qt::AlignCenter);
-    row->addWidget(m_lblStatus, 1);
-    m_overallBar = new QProgressBar(bar);
-    m_overallBar->setRange(0, 1000);
-    m_overallBar->setTextVisible(false);
-    m_overallBar->setFixedWidth(120);
-    m_overallBar->hide();
-    row->addWidget(m_overallBar);
-
-    m_btnStop = new QPushButton(tr("Stop"), bar);
-    m_btnStop->setToolTip(tr("Stop converting (Esc)"));
-    m_btnStop->setEnabled(false);
-    connect(m_btnStop, &QPushButton::clicked, this, &MainWndController::stopConvertDown);
-    row->addWidget(m_btnStop);
-
-    m_btnStart = new QPushButton(tr("Start"), bar);
-    m_btnStart->setDefault(true);
-    connect(m_btnStart, &QPushButton::clicked, this, &MainWndController::startConvertDown);
-    row->addWidget(m_btnStart);
-    column->addWidget(bar);
+    m_bar = new BottomBar(central);
+    m_bar->stopButton()->setToolTip(tr("Stop converting (Esc)"));
+    connect(m_bar, &BottomBar::segmentClicked, this, &MainWndController::bottomSegmentDown);
+    connect(m_bar, &BottomBar::startClicked, this, &MainWndController::startConvertDown);
+    connect(m_bar, &BottomBar::stopClicked, this, &MainWndController::stopConvertDown);
+    column->addWidget(m_bar);
     setCentralWidget(central);
     resize(720, 480);
 
-    m_importAction = new QAction(tr("Import..."), this);
-    m_importAction->setShortcut(QKeySequence::Open);
-    connect(m_importAction, &QAction::triggered, this, &MainWndController::importDown);
-    m_startAction = new QAction(tr("Start Converting"), this);
-    m_startAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    connect(m_startAction, &QAction::triggered, this, &MainWndController::startConvertDown);
-    m_deleteAction = new QAction(tr("Delete"), this);
-    connect(m_deleteAction, &QAction::triggered, this, &MainWndController::deleteDown);
-    m_clearAction = new QAction(tr("Clear"), this);
-    connect(m_clearAction, &QAction::triggered, this, &MainWndController::clearDown);
-    m_revealAction = new QAction(tr("Reveal in Folder"), this);
-    connect(m_revealAction, &QAction::triggered, this, &MainWndController::revealFinderDown);
-    m_stopAction = new QAction(tr("Stop Converting"), this);
-    m_stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
-    m_stopAction->setEnabled(false);
-    connect(m_stopAction, &QAction::triggered, this, &MainWndController::stopConvertDown);
-    addActions({m_importAction, m_startAction, m_deleteAction, m_clearAction, m_revealAction,
-                m_stopAction});
-
-    m_showOutputAction = new QAction(tr("Show Encoder Output"), this);
-    connect(m_showOutputAction, &QAction::triggered, this,
-            [this] { showEncoderOutput(m_tableView->currentIndex().row()); });
-    m_tableView->addAction(m_showOutputAction);
-    m_formatAction = new QAction(tr("Set Output Format"), this);
-    auto *formats = new QMenu(this);
-    for (const OutputFormat &format : OutputFormat::all()) {
-        QAction *choice = formats->addAction(format.paneLabel());
-        const QString title = format.catalogueTitle();
-        connect(choice, &QAction::triggered, this,
-                [this, title] { setOutputFormatOfSelection(title); });
-    }
-    m_formatAction->setMenu(formats);
-    m_tableView->addAction(m_formatAction);
-    m_tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_actions = new MainWindowActions(this, m_bar);
+    connectActions();
+    buildRowCommands();
 
     m_aboutMenu = new QAction(this);
     m_hideMenu = new QAction(this);
@@ -253,6 +144,65 @@ void MainWndController::buildWindow()
     m_helpMenu = new QAction(this);
     connect(m_hideMenu, &QAction::triggered, this, &QWidget::showMinimized);
     connect(m_quitMenu, &QAction::triggered, this, &MainWndController::quitDown);
+}
+
+void MainWndController::connectActions()
+{
+    connect(importAction(), &QAction::triggered, this, &MainWndController::importDown);
+    connect(startAction(), &QAction::triggered, this, &MainWndController::startConvertDown);
+    connect(deleteAction(), &QAction::triggered, this, &MainWndController::deleteDown);
+    connect(clearAction(), &QAction::triggered, this, &MainWndController::clearDown);
+    connect(revealAction(), &QAction::triggered, this, &MainWndController::revealFinderDown);
+    connect(stopAction(), &QAction::triggered, this, &MainWndController::stopConvertDown);
+}
+
+void MainWndController::buildRowCommands()
+{
+    connect(showOutputAction(), &QAction::triggered, this,
+            [this] { showEncoderOutput(m_tableView->currentIndex().row()); });
+    m_tableView->addAction(showOutputAction());
+    auto *formats = new QMenu(this);
+    for (const OutputFormat &format : OutputFormat::all()) {
+        QAction *choice = formats->addAction(format.paneLabel());
+        const QString title = format.catalogueTitle();
+        connect(choice, &QAction::triggered, this,
+                [this, title] { setOutputFormatOfSelection(title); });
+    }
+    formatAction()->setMenu(formats);
+    m_tableView->addAction(formatAction());
+    m_tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainWndController::connectLoader()
+{
+    m_loader = new MediaLoader(this);
+    connect(m_loader, &MediaLoader::itemsLoaded, this, &MainWndController::insertLoadedItems);
+    connect(m_loader, &MediaLoader::inputsRefused, this,
+            [this](const QList<InputRefusal> &refused) {
+                QList<ProblemBar::Problem> problems;
+                for (const InputRefusal &refusal : refused) {
+                    qCInfo(lcMainWindow).noquote()
+                        << QStringLiteral("skipped %1: %2").arg(refusal.path, refusal.reason);
+                    problems.append({refusal.path, refusal.reason});
+                }
+                m_problemBar->addProblems(problems);
+                emit inputsRefused(refused);
+            });
+    connect(m_loader, &MediaLoader::batchFinished, this, [this](int batch) {
+        m_model->closeInsertionPoint(batch);
+        reloadList();
+        if (m_loader->pendingBatches() == 0)
+            emit loadingFinished();
+    });
+}
+
+void MainWndController::connectRun()
+{
+    connect(m_run, &RunController::ticked, this, &MainWndController::reloadList);
+    connect(m_run, &RunController::runStatusChanged, this, &MainWndController::showRunStatus);
+    connect(m_run, &RunController::progressChanged, this, &MainWndController::showRunProgress);
+    connect(m_run, &RunController::runEnded, this, &MainWndController::endOfRun);
+    connect(m_run, &RunController::quitRequested, this, [this] { m_quit(); });
 }
 
 void MainWndController::refreshByTargetType()
@@ -274,30 +224,17 @@ void MainWndController::reloadList()
 void MainWndController::refreshButtonState()
 {
     const qsizetype count = m_model->items().size();
-    if (!isConverting()) {
-        const bool any = count > 0;
-        m_btnStart->setEnabled(any);
-        m_segmentCtl->setSegmentEnabled(SegmentDelete, any);
-        m_segmentCtl->setSegmentEnabled(SegmentClear, any);
-        m_segmentCtl->setSegmentEnabled(SegmentReveal, any);
-    }
-    m_lblStatus->setText(m_runStatus.isEmpty()
-                             ? MediaListModel::statusText(count, m_model->totalDuration())
-                             : m_runStatus);
-    const int row = m_tableView->currentIndex().row();
-    const LSMediaPtr current = m_model->itemAt(row);
-    m_showOutputAction->setEnabled(current && !current->strEncoderOutput().isEmpty());
-    m_formatAction->setEnabled(!waitingAmong(selectedItems()).isEmpty());
-    refreshActionStates();
-}
-
-void MainWndController::refreshActionStates()
-{
-    m_importAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Import));
-    m_startAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Start));
-    m_deleteAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Delete));
-    m_clearAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Clear));
-    m_revealAction->setEnabled(validateUserInterfaceItem(UserInterfaceAction::Reveal));
+    m_bar->setStatus(m_runStatus.isEmpty()
+                         ? MediaListModel::statusText(count, m_model->totalDuration())
+                         : m_runStatus);
+    const LSMediaPtr current = m_model->itemAt(m_tableView->currentIndex().row());
+    MainWindowActions::State state;
+    state.rows = count;
+    state.converting = isConverting();
+    state.stopping = m_run && m_run->isStopping();
+    state.currentHasOutput = current && !current->strEncoderOutput().isEmpty();
+    state.selectionHasWaiting = !waitingAmong(selectedItems()).isEmpty();
+    m_actions->update(state);
 }
 
 bool MainWndController::validateUserInterfaceItem(UserInterfaceAction action) const
@@ -346,8 +283,7 @@ void MainWndController::insertLoadedItems(int batch, const QList<LSMediaPtr> &it
             problems.append({media->filePath(), problem});
     }
     m_problemBar->addProblems(problems);
-    if (!isConverting())
-        m_runStatus.clear();
+    forgetRunSummary();
     reloadList();
 }
 
@@ -368,30 +304,15 @@ void MainWndController::importPaths(const QStringList &paths)
 
 void MainWndController::deleteDown()
 {
-    const QModelIndexList selected = m_tableView->selectionModel()->selectedRows();
-    if (selected.isEmpty())
+    const QList<int> rows = m_tableView->selectedRowNumbers();
+    if (rows.isEmpty())
         return;
-    QList<int> rows;
-    QList<LSMediaPtr> removed;
-    int first = INT_MAX;
-    for (const QModelIndex &index : selected) {
-        rows << index.row();
-        if (const LSMediaPtr media = m_model->itemAt(index.row()))
-            removed << media;
-        first = qMin(first, index.row());
-    }
+    const QList<LSMediaPtr> removed = selectedItems();
     m_model->removeItemsAtRows(rows);
     removeItems(removed);
-    if (!isConverting())
-        m_runStatus.clear();
-    if (m_model->rowCount() > 0) {
-        const int row = qMax(first - 1, 0);
-        m_tableView->selectionModel()->select(m_model->index(row, 0),
-                                              QItemSelectionModel::ClearAndSelect |
-                                                  QItemSelectionModel::Rows);
-        m_tableView->selectionModel()->setCurrentIndex(m_model->index(row, 0),
-                                                       QItemSelectionModel::NoUpdate);
-    }
+    forgetRunSummary();
+    if (m_model->rowCount() > 0)
+        m_tableView->selectOnly(qMax(*std::min_element(rows.begin(), rows.end()) - 1, 0));
     reloadList();
 }
 
@@ -400,8 +321,7 @@ void MainWndController::clearDown()
     const QList<LSMediaPtr> removed = m_model->items();
     m_model->removeAllItems();
     removeItems(removed);
-    if (!isConverting())
-        m_runStatus.clear();
+    forgetRunSummary();
     reloadList();
 }
 
@@ -409,10 +329,13 @@ void MainWndController::clearDown()
 // output folder or the playlist.
 void MainWndController::removeItems(const QList<LSMediaPtr> &items)
 {
-    if (isConverting() && !items.isEmpty()) {
-        m_run->cancelItems(items);
-        m_progress.forget(items);
-    }
+    m_run->cancelItems(items);
+}
+
+void MainWndController::forgetRunSummary()
+{
+    if (!isConverting())
+        m_runStatus.clear();
 }
 
 QList<LSMediaPtr> MainWndController::waitingItems() const
@@ -422,8 +345,8 @@ QList<LSMediaPtr> MainWndController::waitingItems() const
 
 QList<LSMediaPtr> MainWndController::waitingAmong(const QList<LSMediaPtr> &items) const
 {
-    const QSet<const LSMedia *> held =
-        isConverting() ? m_run->heldItems() : QSet<const LSMedia *>();
+    // The list reloads once before the run exists, while the window is built.
+    const QSet<const LSMedia *> held = m_run ? m_run->heldItems() : QSet<const LSMedia *>();
     QList<LSMediaPtr> waiting;
     for (const LSMediaPtr &media : items) {
         if (media->eumCvtState() == LSMedia::CvtStatePending && !held.contains(media.get()))
@@ -435,10 +358,8 @@ QList<LSMediaPtr> MainWndController::waitingAmong(const QList<LSMediaPtr> &items
 QList<LSMediaPtr> MainWndController::selectedItems() const
 {
     QList<LSMediaPtr> selected;
-    if (!m_tableView->selectionModel())
-        return selected;
-    for (const QModelIndex &index : m_tableView->selectionModel()->selectedRows()) {
-        if (const LSMediaPtr media = m_model->itemAt(index.row()))
+    for (const int row : m_tableView->selectedRowNumbers()) {
+        if (const LSMediaPtr media = m_model->itemAt(row))
             selected.append(media);
     }
     return selected;
@@ -465,15 +386,7 @@ QList<LSMediaPtr> MainWndController::itemsToConvert() const
 
 void MainWndController::revealFinderDown()
 {
-    QItemSelectionModel *selection = m_tableView->selectionModel();
-    const QModelIndexList selected = selection->selectedRows();
-    if (selected.isEmpty())
-        return;
-    // The row selected last: the current one when it is selected.
-    int row = selected.last().row();
-    if (selection->isRowSelected(selection->currentIndex().row(), QModelIndex()))
-        row = selection->currentIndex().row();
-    if (const LSMediaPtr media = m_model->itemAt(row))
+    if (const LSMediaPtr media = m_model->itemAt(m_tableView->rowToActOn()))
         Workspace::shared().selectFile(media->filePath());
 }
 
@@ -484,22 +397,8 @@ void MainWndController::startConvertDown()
         return;
     if (!outputFolderReady())
         return;
-    m_stopRequested = false;
-    const QList<LSMediaPtr> items = itemsToConvert();
-    m_progress.start(items);
-    m_runClock.start();
-    m_overallBar->setValue(0);
-    m_overallBar->show();
-    m_run->start(items);
-    m_btnStart->setToolTip(tr("Converting..."));
-    m_btnStart->setEnabled(false);
-    m_btnStop->setEnabled(true);
-    m_stopAction->setEnabled(true);
-    updateRunProgress();
-    m_segmentCtl->setSegmentEnabled(SegmentDelete, false);
-    m_segmentCtl->setSegmentEnabled(SegmentClear, false);
-    m_segmentCtl->setSegmentEnabled(SegmentReveal, false);
-    refreshActionStates();
+    m_run->start(itemsToConvert());
+    refreshButtonState();
 }
 
 bool MainWndController::outputFolderReady()
@@ -507,45 +406,12 @@ bool MainWndController::outputFolderReady()
     const QString folder = UserDefaults::standard().stringForKey(PrefKeys::AppAudioOutputFolder);
     if (QFileInfo(folder).isDir())
         return true;
-    askAboutMissingFolder(folder);
-    return false;
-}
-
-void MainWndController::askAboutMissingFolder(const QString &folder)
-{
-    // A stored folder on a disk that is not plugged in stays stored; the user decides.
-    qCInfo(lcMainWindow) << "output folder missing:" << folder;
-    auto *box = new QMessageBox(QMessageBox::Warning, tr("Output Folder Missing"),
-                                tr("The output folder \"%1\" does not exist.").arg(folder),
-                                QMessageBox::NoButton, this);
-    box->setObjectName(QStringLiteral("missingOutputFolder"));
-    box->setInformativeText(
-        tr("It may be on a disk that is not connected. Create it, or choose another one."));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    QPushButton *create = box->addButton(tr("Create Folder"), QMessageBox::AcceptRole);
-    QPushButton *choose = box->addButton(tr("Choose Another..."), QMessageBox::ActionRole);
-    box->addButton(QMessageBox::Cancel);
-    box->setDefaultButton(create);
-    connect(box, &QMessageBox::finished, this, [this, box, create, choose, folder] {
-        if (box->clickedButton() == create) {
-            if (QDir().mkpath(folder))
-                startConvertDown();
-            else
-                qCWarning(lcMainWindow) << "cannot create the output folder" << folder;
-        } else if (box->clickedButton() == choose) {
-            QPointer<MainWndController> self(this);
-            m_chooseFolder(this, false, [self](const QList<QUrl> &folders) {
-                if (!self || folders.isEmpty())
-                    return;
-                UserDefaults &store = UserDefaults::standard();
-                store.setValue(PrefKeys::AppAudioOutputFolder, folders.first().toLocalFile());
-                store.synchronize();
-                self->startConvertDown();
-            });
-        }
+    QPointer<MainWndController> self(this);
+    MissingOutputFolder::ask(this, folder, m_chooseFolder, [self] {
+        if (self)
+            self->startConvertDown();
     });
-    box->open();
+    return false;
 }
 
 void MainWndController::stopConvertDown()
@@ -553,9 +419,6 @@ void MainWndController::stopConvertDown()
     if (!isConverting())
         return;
     qCInfo(lcMainWindow).noquote() << QStringLiteral("stop converting");
-    m_stopRequested = true;
-    m_btnStop->setEnabled(false);
-    m_stopAction->setEnabled(false);
     m_run->stop();
     reloadList();
 }
@@ -571,7 +434,7 @@ void MainWndController::quitDown()
 
 void MainWndController::closeEvent(QCloseEvent *event)
 {
-    if (!isConverting() || m_quitAfterRun) {
+    if (!isConverting() || m_run->quitsAfterRun()) {
         QMainWindow::closeEvent(event);
         return;
     }
@@ -581,7 +444,7 @@ void MainWndController::closeEvent(QCloseEvent *event)
 
 void MainWndController::askToStopAndQuit()
 {
-    if (m_quitQuestion || m_quitAfterRun)
+    if (m_quitQuestion || m_run->quitsAfterRun())
         return;
     m_quitQuestion =
         new QMessageBox(QMessageBox::Question, tr("Stop converting and quit?"),
@@ -596,100 +459,65 @@ void MainWndController::askToStopAndQuit()
     connect(m_quitQuestion, &QMessageBox::finished, this, [this, quit] {
         const bool confirmed = m_quitQuestion->clickedButton() == quit;
         m_quitQuestion = nullptr;
-        if (!confirmed)
-            return;
-        if (!isConverting()) {
-            m_quit();
-            return;
+        if (confirmed) {
+            m_run->stopThenQuit();
+            reloadList();
         }
-        // Quit once the encoders have really stopped: none may be left writing.
-        m_quitAfterRun = true;
-        stopConvertDown();
     });
     m_quitQuestion->open();
 }
 
-void MainWndController::updateRunProgress()
+void MainWndController::showRunStatus(const QString &text)
 {
-    if (!isConverting())
-        return;
-    const RunProgress::Snapshot snapshot = m_progress.sample(m_runClock.elapsed() / 1000.0);
-    QString text = RunProgress::filesText(snapshot);
-    const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
-    if (m_run->isStopping())
-        text += tr(" \u2014 stopping...");
-    else if (!left.isEmpty())
-        text += QStringLiteral(" \u2014 ") + left;
     m_runStatus = text;
-    m_overallBar->setValue(int(snapshot.fraction * 1000.0));
-    const int percent = int(snapshot.fraction * 100.0);
-    setWindowTitle(tr("%1% \u2014 %2").arg(percent).arg(QLatin1String(AppInfo::kProductName)));
-    emit runProgressChanged(snapshot.fraction, true);
+}
+
+void MainWndController::showRunProgress(double fraction, bool visible)
+{
+    m_bar->showRunProgress(fraction, visible);
+    if (visible) {
+        const int percent = int(fraction * 100.0);
+        setWindowTitle(tr("%1% \u2014 %2").arg(percent).arg(QLatin1String(AppInfo::kProductName)));
+    }
+    emit runProgressChanged(fraction, visible);
 }
 
 QPlainTextEdit *MainWndController::showEncoderOutput(int row)
 {
     const LSMediaPtr media = m_model->itemAt(row);
-    if (!media)
-        return nullptr;
-    auto *view = new QPlainTextEdit(this);
-    view->setWindowFlag(Qt::Window);
-    view->setAttribute(Qt::WA_DeleteOnClose);
-    view->setReadOnly(true);
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    view->setWindowTitle(
-        tr("Encoder output \u2014 %1").arg(PathText::lastComponent(media->filePath())));
-    const QString output = media->strEncoderOutput();
-    view->setPlainText(output.isEmpty() ? tr("The encoder has not written anything.") : output);
-    view->resize(640, 360);
-    view->show();
-    return view;
+    return media ? EncoderOutputWindow::show(this, *media) : nullptr;
 }
 
-void MainWndController::endOfRun()
+void MainWndController::endOfRun(const RunProgress::Summary &, bool stoppedByUser)
 {
-    m_btnStop->setEnabled(false);
-    m_stopAction->setEnabled(false);
-    m_overallBar->hide();
-    m_runStatus = RunProgress::summaryText(m_progress.finish(m_runClock.elapsed() / 1000.0));
     refreshByTargetType();
-    emit runProgressChanged(1.0, false);
-    if (m_quitAfterRun) {
-        m_quitAfterRun = false;
+    if (m_run->quitsAfterRun()) {
         reloadList();
         emit runFinished();
-        m_quit();
         return;
     }
-    m_btnStart->setToolTip(tr("Click to start!"));
-    m_btnStart->setEnabled(true);
-    m_segmentCtl->setSegmentEnabled(SegmentDelete, true);
-    m_segmentCtl->setSegmentEnabled(SegmentClear, true);
-    m_segmentCtl->setSegmentEnabled(SegmentReveal, true);
     // A run the user stopped does not open the output folder, nor one whose user said not to.
     // The folder the run wrote into, as the run read it when it started.
     const ConversionSettings &settings = m_run->settings();
-    if (!m_stopRequested && settings.openOutputFolder)
+    if (!stoppedByUser && settings.openOutputFolder)
         Workspace::shared().openUrl(QUrl::fromLocalFile(settings.audioOutputFolder));
-    m_stopRequested = false;
     reloadList();
     emit runFinished();
 }
 
 void MainWndController::bottomSegmentDown()
 {
-    switch (m_segmentCtl->selectedSegment()) {
-    case SegmentImport:
+    switch (segmentCtl()->selectedSegment()) {
+    case BottomBar::SegmentImport:
         importDown();
         break;
-    case SegmentDelete:
+    case BottomBar::SegmentDelete:
         deleteDown();
         break;
-    case SegmentClear:
+    case BottomBar::SegmentClear:
         clearDown();
         break;
-    case SegmentReveal:
+    case BottomBar::SegmentReveal:
         revealFinderDown();
         break;
     default:
@@ -710,22 +538,10 @@ void MainWndController::tableViewReloaded(MyTableView *)
     refreshButtonState();
 }
 
-QStringList MainWndController::droppedPaths(const QMimeData *data)
-{
-    QStringList paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
 Qt::DropAction MainWndController::validateDrop(MyTableView *tableView, const QMimeData *data,
                                                MyTableViewDropPosition position)
 {
-    const bool acceptable = !position.onRow && !droppedPaths(data).isEmpty();
+    const bool acceptable = !position.onRow && !MyTableView::localFilePaths(data).isEmpty();
     tableView->refreshState(acceptable);
     return acceptable ? Qt::CopyAction : Qt::IgnoreAction;
 }
@@ -736,7 +552,7 @@ bool MainWndController::acceptDrop(MyTableView *tableView, const QMimeData *data
     tableView->refreshState(false);
     if (position.onRow)
         return false;
-    const QStringList paths = droppedPaths(data);
+    const QStringList paths = MyTableView::localFilePaths(data);
     if (paths.isEmpty())
         return false;
     qCInfo(lcMainWindow).noquote()

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "Shared/InputCollector.h"
+#include "mainwindow/BottomBar.h"
+#include "mainwindow/MainWindowActions.h"
 #include "mainwindow/MyTableView.h"
 #include "mainwindow/RunProgress.h"
 #include "model/LSMedia.h"
 #include "preferences/FolderPanel.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 
 #include <functional>
 
-class ListConversionRun;
 class MediaListModel;
 class MediaLoader;
 class OperationQueue;
@@ -23,13 +23,14 @@ class ProblemBar;
 class QProgressBar;
 class QPlainTextEdit;
 class QPushButton;
+class RunController;
 class SegmentedControl;
 
-// The main window: the list of files to convert, the buttons under it (import, delete, clear,
-// reveal; start) and the status line. It takes dropped and imported files and folders, has them
-// probed off the GUI thread (MediaLoader), shows them (MediaListModel), and converts the whole
-// list on its operation queue when start is pressed (ListConversionRun), redrawing the rows every
-// 0.5 seconds until the queue has drained; then the audio output folder is opened.
+// The main window: the list of files to convert (MediaListModel in MyTableView) and the bar
+// under it (BottomBar). It takes dropped and imported files and folders and has them probed off
+// the GUI thread (MediaLoader); Start hands the list to the run (RunController), which converts
+// it on its operation queue and reports every 0.5 seconds until the queue has drained; then the
+// audio output folder is opened. What is enabled is decided in one place (MainWindowActions).
 //
 // The queue's width follows the "AppMaxConvertNumKey" preference (QueueWidthPreference).
 // Thread: main thread.
@@ -41,7 +42,7 @@ class MainWndController : public QMainWindow,
 
 public:
     // The bottom bar's height, in points.
-    static constexpr int kBottomBarHeight = 41;
+    static constexpr int kBottomBarHeight = BottomBar::kHeight;
 
     // What a menu entry or button does, for validateUserInterfaceItem().
     enum class UserInterfaceAction { Import, Delete, Clear, Reveal, Start, Other };
@@ -71,25 +72,27 @@ public:
 
     // Widgets and parts, for the menus of the application and for tests.
     MyTableView *tableView() const { return m_tableView; }
-    SegmentedControl *segmentCtl() const { return m_segmentCtl; }
-    QPushButton *btnStart() const { return m_btnStart; }
-    QPushButton *btnStop() const { return m_btnStop; }
-    QLabel *lblStatus() const { return m_lblStatus; }
-    QProgressBar *overallBar() const { return m_overallBar; }
+    BottomBar *bottomBar() const { return m_bar; }
+    SegmentedControl *segmentCtl() const { return m_bar->segments(); }
+    QPushButton *btnStart() const { return m_bar->startButton(); }
+    QPushButton *btnStop() const { return m_bar->stopButton(); }
+    QLabel *lblStatus() const { return m_bar->status(); }
+    QProgressBar *overallBar() const { return m_bar->overallBar(); }
+    RunController *run() const { return m_run; }
     ProblemBar *problemBar() const { return m_problemBar; }
     MediaListModel *listModel() const { return m_model; }
     const QList<LSMediaPtr> &items() const;
     // Menu entries, enabled by validateUserInterfaceItem() whenever the list or the run changes,
     // so their shortcuts follow too.
-    QAction *importAction() const { return m_importAction; }
-    QAction *startAction() const { return m_startAction; }
-    QAction *deleteAction() const { return m_deleteAction; }
-    QAction *clearAction() const { return m_clearAction; }
-    QAction *revealAction() const { return m_revealAction; }
+    QAction *importAction() const { return m_actions->importAction(); }
+    QAction *startAction() const { return m_actions->startAction(); }
+    QAction *deleteAction() const { return m_actions->deleteAction(); }
+    QAction *clearAction() const { return m_actions->clearAction(); }
+    QAction *revealAction() const { return m_actions->revealAction(); }
     // Stops the run (Escape); enabled while a run goes on.
-    QAction *stopAction() const { return m_stopAction; }
+    QAction *stopAction() const { return m_actions->stopAction(); }
     // Row command: shows the encoder's last lines for the current row.
-    QAction *showOutputAction() const { return m_showOutputAction; }
+    QAction *showOutputAction() const { return m_actions->showOutputAction(); }
     // Application menu entries retitled at start; the application shell places them.
     QAction *aboutMenu() const { return m_aboutMenu; }
     QAction *hideMenu() const { return m_hideMenu; }
@@ -104,7 +107,7 @@ public:
     // Gives the selected waiting rows the output format titled `title` (a catalogue title).
     void setOutputFormatOfSelection(const QString &title);
     // Row command: a menu of the output formats for the selected waiting rows.
-    QAction *formatAction() const { return m_formatAction; }
+    QAction *formatAction() const { return m_actions->formatAction(); }
 
     // The folder dialog used when the output folder is missing and the user chooses another;
     // tests pick a folder without a dialog.
@@ -153,53 +156,41 @@ protected:
 
 private:
     void buildWindow();
+    void buildRowCommands();
+    void connectActions();
+    void connectLoader();
+    void connectRun();
     void refreshByTargetType();
     void refreshButtonState();
-    void refreshActionStates();
     void reloadList();
     void insertLoadedItems(int batch, const QList<LSMediaPtr> &items);
-    void endOfRun();
+    void showRunStatus(const QString &text);
+    void showRunProgress(double fraction, bool visible);
+    void endOfRun(const RunProgress::Summary &summary, bool stoppedByUser);
     // False, with the question shown, while the output folder does not exist: create it, choose
     // another (stored in the preferences) or cancel; the first two start the run.
     bool outputFolderReady();
-    void askAboutMissingFolder(const QString &folder);
     void askToStopAndQuit();
-    void updateRunProgress();
     void removeItems(const QList<LSMediaPtr> &items);
+    // Forgets the last run's summary once the list changes, unless a run goes on.
+    void forgetRunSummary();
     QList<LSMediaPtr> waitingAmong(const QList<LSMediaPtr> &items) const;
     QList<LSMediaPtr> selectedItems() const;
     // The rows a start converts: all of them, or, with "Skip finished files when starting again",
     // those not finished.
     QList<LSMediaPtr> itemsToConvert() const;
-    static QStringList droppedPaths(const QMimeData *data);
 
     MyTableView *m_tableView = nullptr;
-    SegmentedControl *m_segmentCtl = nullptr;
-    QPushButton *m_btnStart = nullptr;
-    QPushButton *m_btnStop = nullptr;
-    QAction *m_stopAction = nullptr;
+    BottomBar *m_bar = nullptr;
+    MainWindowActions *m_actions = nullptr;
     QMessageBox *m_quitQuestion = nullptr;
     std::function<void()> m_quit;
-    bool m_quitAfterRun = false;
-    bool m_stopRequested = false;
-    QAction *m_showOutputAction = nullptr;
-    QAction *m_formatAction = nullptr;
-    QProgressBar *m_overallBar = nullptr;
     ProblemBar *m_problemBar = nullptr;
-    RunProgress m_progress;
-    QElapsedTimer m_runClock;
-    QString m_runStatus; // the run's line in the status bar; the summary after it, until the list
-                         // changes
-    QLabel *m_lblStatus = nullptr;
+    QString m_runStatus; // the run's line; the summary after it, until the list changes
     MediaListModel *m_model = nullptr;
     MediaLoader *m_loader = nullptr;
-    ListConversionRun *m_run = nullptr;
+    RunController *m_run = nullptr;
     FolderPanel::Chooser m_chooseFolder = FolderPanel::chooseFolders;
-    QAction *m_importAction = nullptr;
-    QAction *m_startAction = nullptr;
-    QAction *m_deleteAction = nullptr;
-    QAction *m_clearAction = nullptr;
-    QAction *m_revealAction = nullptr;
     QAction *m_aboutMenu = nullptr;
     QAction *m_hideMenu = nullptr;
     QAction *m_quitMenu = nullptr;

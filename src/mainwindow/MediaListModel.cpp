@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QStyle>
+#include <QTableView>
 
 #include <algorithm>
 #include <cmath>
@@ -362,4 +364,18 @@ QString MediaListModel::statusText(qsizetype count, double totalSeconds)
     text.replace(QLatin1String("%1"), QString::number(quint64(count)));
     text.replace(QLatin1String("%2"), GlobalFun::getTimeStringBySecond(totalSeconds));
     return text;
+}
+
+void MediaListModel::arrangeColumns(QTableView *view)
+{
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(22);
+    QHeaderView *header = view->horizontalHeader();
+    header->setSectionResizeMode(TitleColumn, QHeaderView::Stretch);
+    header->resizeSection(DurationColumn, 90);
+    header->resizeSection(FormatColumn, 70);
+    header->resizeSection(ProgressColumn, 140);
+    // Clicking a header sorts the rows themselves; a run converts them in the order shown.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    view->setSortingEnabled(true);
 }

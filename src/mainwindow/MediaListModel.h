@@ -10,6 +10,8 @@
 // (a conversion keeps its item alive after the row is gone). Every text is computed from the
 // items when it is asked for, so a repaint shows their current state and progress.
 // Thread: main thread (the items' state and progress are written by conversions elsewhere).
+class QTableView;
+
 class MediaListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -76,6 +78,8 @@ public:
     static QString progressText(qint32 state, float progress);
     // The status line: empty for no items, else "StatusBarInfo" filled with the count and the
     // total duration.
+    // Gives `view` the list's column widths, stretching the title, and lets its headers sort.
+    static void arrangeColumns(QTableView *view);
     static QString statusText(qsizetype count, double totalSeconds);
 
 private:

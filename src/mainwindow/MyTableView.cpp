@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QUrl>
 
 namespace {
 
@@ -79,6 +80,45 @@ MyTableViewDropPosition MyTableView::dropPositionAt(const QPoint &viewportPos) c
     if (rect.bottom() - viewportPos.y() < margin)
         return {index.row() + 1, false};
     return {index.row(), true};
+}
+
+QStringList MyTableView::localFilePaths(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+QList<int> MyTableView::selectedRowNumbers() const
+{
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex &index : selectionModel()->selectedRows())
+        rows << index.row();
+    return rows;
+}
+
+int MyTableView::rowToActOn() const
+{
+    const QList<int> rows = selectedRowNumbers();
+    if (rows.isEmpty())
+        return -1;
+    const int current = selectionModel()->currentIndex().row();
+    return selectionModel()->isRowSelected(current, QModelIndex()) ? current : rows.last();
+}
+
+void MyTableView::selectOnly(int row)
+{
+    const QModelIndex index = model()->index(row, 0);
+    selectionModel()->select(index,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
 }
 
 quint16 MyTableView::keyCodeOf(const QKeyEvent *event)

@@ -72,6 +72,16 @@ public:
 
     // The key code logged for a key press: the X keysym when the platform gives one.
     static quint16 keyCodeOf(const QKeyEvent *event);
+    // The local files a drag carries, in its order.
+    static QStringList localFilePaths(const QMimeData *data);
+
+    // The selected rows, in the order they were selected.
+    QList<int> selectedRowNumbers() const;
+    // The row to act on for a single-row command: the current row when it is selected, else the
+    // row selected last; -1 without a selection.
+    int rowToActOn() const;
+    // Selects `row` alone and makes it current without extending the selection.
+    void selectOnly(int row);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -1,0 +1,55 @@
+#include "mainwindow/MainWindowActions.h"
+
+#include "mainwindow/BottomBar.h"
+#include "mainwindow/SegmentedControl.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QWidget>
+
+MainWindowActions::MainWindowActions(QWidget *window, BottomBar *bar)
+    : QObject(window)
+    , m_bar(bar)
+{
+    m_import = new QAction(tr("Import..."), window);
+    m_import->setShortcut(QKeySequence::Open);
+    m_start = new QAction(tr("Start Converting"), window);
+    m_start->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_delete = new QAction(tr("Delete"), window);
+    m_clear = new QAction(tr("Clear"), window);
+    m_reveal = new QAction(tr("Reveal in Folder"), window);
+    m_stop = new QAction(tr("Stop Converting"), window);
+    m_stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    window->addActions({m_import, m_start, m_delete, m_clear, m_reveal, m_stop});
+
+    m_showOutput = new QAction(tr("Show Encoder Output"), window);
+    m_format = new QAction(tr("Set Output Format"), window);
+    update(State());
+}
+
+void MainWindowActions::update(const State &state)
+{
+    const bool any = state.rows > 0;
+    const bool idleWithRows = any && !state.converting;
+    const bool canStop = state.converting && !state.stopping;
+
+    m_import->setEnabled(true);
+    m_start->setEnabled(idleWithRows);
+    m_delete->setEnabled(idleWithRows);
+    m_clear->setEnabled(idleWithRows);
+    m_reveal->setEnabled(idleWithRows);
+    m_stop->setEnabled(canStop);
+    m_showOutput->setEnabled(state.currentHasOutput);
+    m_format->setEnabled(state.selectionHasWaiting);
+
+    // The bar's buttons keep the list still during a run.
+    SegmentedControl *segments = m_bar->segments();
+    segments->setSegmentEnabled(BottomBar::SegmentImport, true);
+    segments->setSegmentEnabled(BottomBar::SegmentDelete, idleWithRows);
+    segments->setSegmentEnabled(BottomBar::SegmentClear, idleWithRows);
+    segments->setSegmentEnabled(BottomBar::SegmentReveal, idleWithRows);
+    m_bar->startButton()->setEnabled(idleWithRows);
+    m_bar->startButton()->setToolTip(state.converting ? tr("Converting...")
+                                                      : tr("Click to start!"));
+    m_bar->stopButton()->setEnabled(canStop);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+
+class BottomBar;
+class QAction;
+class QWidget;
+
+// The main window's commands (menu entries, their shortcuts, the row commands) and the one place
+// where what the user can do is enabled or disabled, the bottom bar's buttons included. The
+// window connects the actions and calls update() whenever the list, the selection or the run
+// changes.
+//
+// Thread: main thread.
+class MainWindowActions : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the enabled states follow.
+    struct State
+    {
+        qsizetype rows = 0;
+        bool converting = false;
+        bool stopping = false;
+        bool currentHasOutput = false;    // the current row has encoder output to show
+        bool selectionHasWaiting = false; // a selected row's settings may still change
+    };
+
+    // The actions belong to `window`, which gets the shortcuts; `bar` gets its enabled states.
+    MainWindowActions(QWidget *window, BottomBar *bar);
+
+    void update(const State &state);
+
+    // Menu entries: start, delete, clear and reveal need rows and no run; import is always
+    // possible; stop (Escape) only while a run goes on and is not already stopping.
+    QAction *importAction() const { return m_import; }
+    QAction *startAction() const { return m_start; }
+    QAction *deleteAction() const { return m_delete; }
+    QAction *clearAction() const { return m_clear; }
+    QAction *revealAction() const { return m_reveal; }
+    QAction *stopAction() const { return m_stop; }
+    // Row commands.
+    QAction *showOutputAction() const { return m_showOutput; }
+    QAction *formatAction() const { return m_format; }
+
+private:
+    BottomBar *m_bar = nullptr;
+    QAction *m_import = nullptr;
+    QAction *m_start = nullptr;
+    QAction *m_delete = nullptr;
+    QAction *m_clear = nullptr;
+    QAction *m_reveal = nullptr;
+    QAction *m_stop = nullptr;
+    QAction *m_showOutput = nullptr;
+    QAction *m_format = nullptr;
+};

@@ -1,0 +1,118 @@
+#include "mainwindow/RunController.h"
+
+#include "mainwindow/ListConversionRun.h"
+
+RunController::RunController(int width, QObject *parent)
+    : QObject(parent)
+    , m_run(new ListConversionRun(width, this))
+{
+    connect(m_run, &ListConversionRun::ticked, this, &RunController::sampleProgress);
+    connect(m_run, &ListConversionRun::ticked, this, &RunController::ticked);
+    connect(m_run, &ListConversionRun::runEnded, this, &RunController::finishRun);
+}
+
+RunController::~RunController()
+{
+    delete m_run;
+    m_run = nullptr;
+}
+
+OperationQueue *RunController::queue() const
+{
+    return m_run ? m_run->queue() : nullptr;
+}
+
+bool RunController::isConverting() const
+{
+    return m_run && m_run->isConverting();
+}
+
+void RunController::setIsConverting(bool converting)
+{
+    if (m_run)
+        m_run->setIsConverting(converting);
+}
+
+bool RunController::isStopping() const
+{
+    return m_run && m_run->isStopping();
+}
+
+const ConversionSettings &RunController::settings() const
+{
+    return m_run->settings();
+}
+
+void RunController::start(const QList<LSMediaPtr> &items)
+{
+    // A second start while converting would run the same items twice at once.
+    if (isConverting())
+        return;
+    m_stopRequested = false;
+    m_progress.start(items);
+    m_clock.start();
+    m_run->start(items);
+    sampleProgress();
+}
+
+void RunController::stop()
+{
+    if (!isConverting())
+        return;
+    m_stopRequested = true;
+    m_run->stop();
+    sampleProgress();
+}
+
+void RunController::stopThenQuit()
+{
+    if (!isConverting()) {
+        emit quitRequested();
+        return;
+    }
+    // Quit once the encoders have really stopped: none may be left writing.
+    m_quitAfterRun = true;
+    stop();
+}
+
+void RunController::cancelItems(const QList<LSMediaPtr> &items)
+{
+    if (!isConverting() || items.isEmpty())
+        return;
+    m_run->cancelItems(items);
+    m_progress.forget(items);
+}
+
+QSet<const LSMedia *> RunController::heldItems() const
+{
+    return isConverting() ? m_run->heldItems() : QSet<const LSMedia *>();
+}
+
+void RunController::sampleProgress()
+{
+    if (!isConverting())
+        return;
+    const RunProgress::Snapshot snapshot = m_progress.sample(m_clock.elapsed() / 1000.0);
+    QString text = RunProgress::filesText(snapshot);
+    const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
+    if (m_run->isStopping())
+        text += tr(" \u2014 stopping...");
+    else if (!left.isEmpty())
+        text += QStringLiteral(" \u2014 ") + left;
+    emit runStatusChanged(text);
+    emit progressChanged(snapshot.fraction, true);
+}
+
+void RunController::finishRun()
+{
+    const RunProgress::Summary summary = m_progress.finish(m_clock.elapsed() / 1000.0);
+    const bool stoppedByUser = m_stopRequested;
+    m_stopRequested = false;
+    emit runStatusChanged(RunProgress::summaryText(summary));
+    emit progressChanged(1.0, false);
+    emit runEnded(summary, stoppedByUser);
+    if (m_quitAfterRun) {
+        m_quitAfterRun = false;
+        emit quitRequested();
+    }
+}

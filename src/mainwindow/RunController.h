@@ -1,0 +1,73 @@
+#pragma once
+
+#include "mainwindow/RunProgress.h"
+#include "model/LSMedia.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class ListConversionRun;
+struct ConversionSettings;
+class OperationQueue;
+
+// A conversion run of the window's list, without the window: the run itself
+// (ListConversionRun), its progress and clock, and what the user asked of it (stop, stop and
+// then quit). It reports the run's line, the overall share done and the summary at its end; the
+// window only shows them.
+//
+// Thread: main thread.
+class RunController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The queue runs at most `width` conversions at once.
+    explicit RunController(int width, QObject *parent = nullptr);
+    // Running encoders stop before the controller goes.
+    ~RunController() override;
+
+    OperationQueue *queue() const;
+    bool isConverting() const;
+    void setIsConverting(bool converting);
+    bool isStopping() const;
+    // The user asked to quit once the encoders have stopped.
+    bool quitsAfterRun() const { return m_quitAfterRun; }
+
+    // Converts `items` in order with the settings the preferences hold now; a second start
+    // during a run does nothing.
+    void start(const QList<LSMediaPtr> &items);
+    // The settings of the run in progress, or of the last one.
+    const ConversionSettings &settings() const;
+    // Stops at once: running encoders are stopped, waiting rows go back to pending.
+    void stop();
+    // Stops, then asks to quit (quitRequested) once no encoder is left writing.
+    void stopThenQuit();
+    // Rows leaving the list take their conversions with them.
+    void cancelItems(const QList<LSMediaPtr> &items);
+    // The rows whose conversions are queued or running.
+    QSet<const LSMedia *> heldItems() const;
+
+signals:
+    // Every tick of the run: the rows should be redrawn.
+    void ticked();
+    // The run's line ("2 of 5 files — 3:05 left"), then the summary of the run that ended.
+    void runStatusChanged(const QString &text);
+    // The run's share done (0..1) every tick, and not visible once it has ended.
+    void progressChanged(double fraction, bool visible);
+    // The run has ended; `stoppedByUser` when the user stopped it.
+    void runEnded(const RunProgress::Summary &summary, bool stoppedByUser);
+    // The run the user stopped in order to quit has ended.
+    void quitRequested();
+
+private:
+    void sampleProgress();
+    void finishRun();
+
+    ListConversionRun *m_run = nullptr;
+    RunProgress m_progress;
+    QElapsedTimer m_clock;
+    bool m_stopRequested = false;
+    bool m_quitAfterRun = false;
+};
