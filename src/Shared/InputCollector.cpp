@@ -1,6 +1,7 @@
 #include "Shared/InputCollector.h"
 
 #include "Shared/GlobalFun.h"
+#include "Shared/Logging.h"
 #include "Shared/PathText.h"
 
 #include <QCoreApplication>
@@ -61,9 +62,11 @@ public:
         const QByteArray native = QFile::encodeName(path);
         struct stat status;
         if (::stat(native.constData(), &status) != 0) {
+            const int error = errno;
+            qCInfo(lcShared).noquote() << QStringLiteral("lstat error: ") + systemError(error);
             // A name that came through a lossy decoding cannot be found again by its text.
             const bool lossy = path.contains(QChar::ReplacementCharacter);
-            refuse(path, lossy ? tr("the name is not valid UTF-8") : systemError(errno));
+            refuse(path, lossy ? tr("the name is not valid UTF-8") : systemError(error));
             return;
         }
         const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());

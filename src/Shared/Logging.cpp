@@ -10,20 +10,37 @@ Q_LOGGING_CATEGORY(lcPrefs, "wavelark.preferences", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcApp, "wavelark.app", QtInfoMsg)
 
 namespace Logging {
+namespace {
 
-bool debugRequested()
+bool switchedOn(const char *variable)
 {
-    const QByteArray value = qgetenv(kDebugVariable);
+    const QByteArray value = qgetenv(variable);
     return !value.isEmpty() && value != "0";
 }
 
-void configure(bool verbose)
+QString rule(const char *level, bool on)
 {
-    const bool on = verbose || debugRequested();
-    QLoggingCategory::setFilterRules(on ? QStringLiteral("wavelark.*.debug=true\n"
-                                                         "wavelark.*.info=true")
-                                        : QStringLiteral("wavelark.*.debug=false\n"
-                                                         "wavelark.*.info=false"));
+    return QStringLiteral("wavelark.*.") + QLatin1String(level) +
+           (on ? QStringLiteral("=true") : QStringLiteral("=false"));
+}
+
+} // namespace
+
+bool debugRequested()
+{
+    return switchedOn(kDebugVariable);
+}
+
+bool quietRequested()
+{
+    return switchedOn(kQuietVariable);
+}
+
+void configure(LogLines byDefault, bool verbose)
+{
+    const bool debug = verbose || debugRequested();
+    const bool info = debug || (byDefault == LogLines::Written && !quietRequested());
+    QLoggingCategory::setFilterRules(rule("debug", debug) + QLatin1Char('\n') + rule("info", info));
 }
 
 } // namespace Logging

@@ -12,11 +12,15 @@ Q_DECLARE_LOGGING_CATEGORY(lcMainWindow)
 Q_DECLARE_LOGGING_CATEGORY(lcPrefs)
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
-// The programs' start: debug and info messages of the wavelark.* categories stay quiet unless
-// `verbose` or WAVELARK_DEBUG=1 asks for them; warnings always show. QT_LOGGING_RULES still
-// wins over both. Thread: main thread, before other threads start.
+// The programs' start. The window writes its log lines (the wavelark.* info messages) unless
+// WAVELARK_QUIET=1 silences them; wavelark-cli stays quiet unless `verbose` asks for them.
+// Debug messages need WAVELARK_DEBUG=1 (or `verbose`); warnings always show. QT_LOGGING_RULES
+// still wins over all of these. Thread: main thread, before other threads start.
 namespace Logging {
 inline constexpr const char *kDebugVariable = "WAVELARK_DEBUG";
+inline constexpr const char *kQuietVariable = "WAVELARK_QUIET";
+enum class LogLines { Written, Quiet };
 bool debugRequested();
-void configure(bool verbose);
+bool quietRequested();
+void configure(LogLines byDefault, bool verbose);
 } // namespace Logging

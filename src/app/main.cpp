@@ -48,7 +48,7 @@ QStringList pathArguments(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Logging::configure(false);
+    Logging::configure(Logging::LogLines::Written, false);
     describeApplication();
     const QStringList paths = pathArguments(QApplication::arguments());
 

@@ -49,13 +49,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     // The engine's tracing (every chunk of encoder output) is for --verbose only.
-    Logging::configure(false);
+    Logging::configure(Logging::LogLines::Quiet, false);
     qSetMessagePattern(QStringLiteral("wavelark-cli: %{message}"));
     qInstallMessageHandler(messageHandler);
 
     const CliOptions options = CliOptions::parse(app.arguments().mid(1));
     if (options.verbose)
-        Logging::configure(true);
+        Logging::configure(Logging::LogLines::Quiet, true);
     switch (options.action) {
     case CliOptions::Action::ShowHelp:
         std::fputs(qPrintable(CliOptions::usageText()), stdout);

@@ -1,4 +1,5 @@
 #include "Shared/InputCollector.h"
+#include "Shared/Logging.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -159,6 +160,34 @@ private slots:
     {
         std::atomic<bool> stop{true};
         QVERIFY(InputCollector::collect({path("music")}, &stop).files.isEmpty());
+    }
+
+    // A named path whose status cannot be read leaves its "lstat error" line with the system's
+    // reason. The window writes such log lines by default and WAVELARK_QUIET=1 silences them;
+    // the command-line converter writes them only when asked to be verbose.
+    void logLinesAreWrittenByDefaultAndSilencedOnRequest()
+    {
+        qunsetenv("WAVELARK_DEBUG");
+        qunsetenv("WAVELARK_QUIET");
+        Logging::configure(Logging::LogLines::Written, false);
+        QTest::ignoreMessage(QtInfoMsg, "lstat error: No such file or directory");
+        InputCollector::collect({path("gone.flac")});
+        QVERIFY(lcMainWindow().isInfoEnabled());
+        QVERIFY(lcEngine().isInfoEnabled());
+        QVERIFY(!lcEngine().isDebugEnabled());
+
+        qputenv("WAVELARK_QUIET", "1");
+        Logging::configure(Logging::LogLines::Written, false);
+        QVERIFY(!lcShared().isInfoEnabled());
+        QVERIFY(!lcMainWindow().isInfoEnabled());
+        QVERIFY(lcMainWindow().isWarningEnabled());
+        qunsetenv("WAVELARK_QUIET");
+
+        Logging::configure(Logging::LogLines::Quiet, false);
+        QVERIFY(!lcEngine().isInfoEnabled());
+        Logging::configure(Logging::LogLines::Quiet, true);
+        QVERIFY(lcEngine().isInfoEnabled());
+        QVERIFY(lcEngine().isDebugEnabled());
     }
 };
 
