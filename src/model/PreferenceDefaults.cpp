@@ -5,10 +5,19 @@
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace PreferenceDefaults {
 namespace {
+
+bool somethingAt(const QString &path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
 
 QString folderBelowHome(const QString &pattern)
 {
@@ -59,15 +68,23 @@ QVariantMap registeredDefaults()
     };
 }
 
+bool keepsStoredOutputFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    if (somethingAt(folder))
+        return true;
+    // Deleted from a disk that is there: forgotten, the default applies again. A folder whose
+    // parent is missing too is on a disk or share that is not connected: it stays, and a run
+    // asks about it instead of quietly writing elsewhere.
+    return !somethingAt(QFileInfo(folder).absolutePath());
+}
+
 void registerDefaults(UserDefaults &store)
 {
-    if (store.hasStoredValue(PrefKeys::AppAudioOutputFolder)) {
-        const QString storedAudioFolder = store.stringForKey(PrefKeys::AppAudioOutputFolder);
-        // A folder that is missing now (an unplugged disk) stays: the run says so instead of
-        // quietly writing elsewhere.
-        if (storedAudioFolder.isEmpty())
-            store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
-    }
+    if (store.hasStoredValue(PrefKeys::AppAudioOutputFolder) &&
+        !keepsStoredOutputFolder(store.stringForKey(PrefKeys::AppAudioOutputFolder)))
+        store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
 
     GlobalFun::MakeSureFolderExsist(defaultVideoOutputFolder());
     GlobalFun::MakeSureFolderExsist(defaultAudioOutputFolder());

@@ -20,5 +20,8 @@ QVariantMap registeredDefaults();
 // Forgets a stored audio output folder that no longer exists, creates the default folders and
 // registers the defaults in `store`. Nothing is written to the store's file.
 void registerDefaults(UserDefaults &store);
+// Whether a stored output folder stays stored at start: it is there (a folder, or a file that a
+// run will report), or its parent is missing too (a disk or share that is not connected).
+bool keepsStoredOutputFolder(const QString &folder);
 
 } // namespace PreferenceDefaults

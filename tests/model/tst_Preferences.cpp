@@ -162,24 +162,32 @@ private slots:
         QCOMPARE(store.integerForKey(PrefKeys::AppMaxConvertNum), 5);
     }
 
-    // A folder on a disk that is not plugged in must not be forgotten by the next start.
-    void registrationKeepsAMissingAudioFolder()
+    // A folder deleted from a disk that is there is forgotten at the next start, and the default
+    // applies again; one whose parent is missing too (a disk or share not connected) stays, and
+    // a run asks about it. The video folder is never touched.
+    void registrationForgetsOnlyAFolderDeletedFromAPresentDisk()
     {
         QTemporaryDir dir;
         UserDefaults store(dir.path() + "/store.conf");
-        store.setValue(PrefKeys::AppAudioOutputFolder, dir.path() + "/gone-audio");
+        const QString unplugged = dir.path() + "/unplugged-disk/Music";
+        store.setValue(PrefKeys::AppAudioOutputFolder, unplugged);
         store.setValue(PrefKeys::AppVideoOutputFolder, dir.path() + "/gone-video");
         PreferenceDefaults::registerDefaults(store);
         QVERIFY(store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
-        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), dir.path() + "/gone-audio");
+        QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder), unplugged);
         QCOMPARE(store.stringForKey(PrefKeys::AppVideoOutputFolder), dir.path() + "/gone-video");
-        QVERIFY(!QFileInfo::exists(dir.path() + "/gone-audio"));
+        QVERIFY(!QFileInfo::exists(unplugged));
 
-        store.setValue(PrefKeys::AppAudioOutputFolder, QString());
+        store.setValue(PrefKeys::AppAudioOutputFolder, dir.path() + "/deleted");
         PreferenceDefaults::registerDefaults(store);
         QVERIFY(!store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
         QCOMPARE(store.stringForKey(PrefKeys::AppAudioOutputFolder),
                  PreferenceDefaults::defaultAudioOutputFolder());
+        QCOMPARE(store.stringForKey(PrefKeys::AppVideoOutputFolder), dir.path() + "/gone-video");
+
+        store.setValue(PrefKeys::AppAudioOutputFolder, QString());
+        PreferenceDefaults::registerDefaults(store);
+        QVERIFY(!store.hasStoredValue(PrefKeys::AppAudioOutputFolder));
 
         store.setValue(PrefKeys::AppAudioOutputFolder, dir.path());
         PreferenceDefaults::registerDefaults(store);
