@@ -24,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -193,8 +194,10 @@ void CustomSettingViewCtl::buildControls()
             [this] { sameOriginDown(m_chkSameQuality); });
     connect(m_pBtnFmts, &QComboBox::currentIndexChanged, this, [this] { followFormat(); });
     for (RateField *field : {m_sampleRate, m_bitRate}) {
-        connect(field, &RateField::corrected, this,
-                [this](const QString &note) { m_lblRateNote->setText(note); });
+        connect(field, &RateField::corrected, this, [this, field](const QString &note) {
+            m_rateNotes.insert(field, note);
+            showRateNotes();
+        });
     }
     void (CustomSettingViewCtl::*helps[])(QObject *) = {
         &CustomSettingViewCtl::help1, &CustomSettingViewCtl::help2, &CustomSettingViewCtl::help3,
@@ -234,7 +237,8 @@ void CustomSettingViewCtl::awakeFromNib()
     m_chkSameQuality->setChecked(settings.sameQuality);
     m_sampleRate->setText(rateText(settings.sampleRate));
     m_bitRate->setText(rateText(settings.bitRate));
-    followFormat();
+    // A stored rate outside the format's range stays as it is until it is used or committed.
+    followFormat(RateField::Correction::Later);
     m_chkOpenOutput->setChecked(settings.openOutputFolder);
     m_chkOnlineServices->setChecked(OnlineServices::allowed());
     if (OnlineServices::forcedOffline()) {
@@ -325,7 +329,7 @@ void CustomSettingViewCtl::askAboutWaitingItems()
     }
     if (differing.isEmpty())
         return;
-    QWidget *parent = window()->isVisible() ? window() : QApplication::activeWindow();
+    QWidget *parent = questionOwner();
     m_applyQuestion = new QMessageBox(
         QMessageBox::Question, tr("Apply the new settings?"),
         differing.size() == 1
@@ -336,8 +340,9 @@ void CustomSettingViewCtl::askAboutWaitingItems()
     m_applyQuestion->setInformativeText(
         tr("They were added with the settings of that time. Keep leaves them as they are."));
     QPushButton *apply = m_applyQuestion->addButton(tr("Apply"), QMessageBox::AcceptRole);
-    m_applyQuestion->addButton(tr("Keep"), QMessageBox::RejectRole);
-    m_applyQuestion->setDefaultButton(apply);
+    // Rows keep the settings they were added with unless the user clicks Apply.
+    m_applyQuestion->setDefaultButton(
+        m_applyQuestion->addButton(tr("Keep"), QMessageBox::RejectRole));
     m_applyQuestion->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     m_applyQuestion->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_applyQuestion, &QMessageBox::finished, this, [this, apply, differing, settings] {
@@ -355,6 +360,22 @@ void CustomSettingViewCtl::askAboutWaitingItems()
             m_waitingItemsChanged();
     });
     m_applyQuestion->open();
+    if (parent) {
+        m_applyQuestion->adjustSize();
+        m_applyQuestion->move(parent->frameGeometry().center() - m_applyQuestion->rect().center());
+    }
+}
+
+// The preferences window when it stays open; once it closes, the main window.
+QWidget *CustomSettingViewCtl::questionOwner() const
+{
+    if (window()->isVisible())
+        return window();
+    for (QWidget *candidate : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow *>(candidate) && candidate->isVisible())
+            return candidate;
+    }
+    return QApplication::activeWindow();
 }
 
 void CustomSettingViewCtl::setFolderChooser(FolderPanel::Chooser chooser)
@@ -372,13 +393,24 @@ QComboBox *CustomSettingViewCtl::cmbBitRate() const
     return m_bitRate->comboBox();
 }
 
-void CustomSettingViewCtl::followFormat()
+void CustomSettingViewCtl::showRateNotes()
+{
+    QStringList notes;
+    for (RateField *field : {m_sampleRate, m_bitRate}) {
+        const QString note = m_rateNotes.value(field);
+        if (!note.isEmpty())
+            notes << note;
+    }
+    m_lblRateNote->setText(notes.join(QLatin1Char(' ')));
+}
+
+void CustomSettingViewCtl::followFormat(RateField::Correction correction)
 {
     const QList<OutputFormat> &formats = OutputFormat::all();
     const OutputFormat &format =
         formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
-    m_sampleRate->setRange(format.minSampleRate(), format.maxSampleRate());
-    m_bitRate->setRange(format.minBitRate(), format.maxBitRate());
+    m_sampleRate->setRange(format.minSampleRate(), format.maxSampleRate(), correction);
+    m_bitRate->setRange(format.minBitRate(), format.maxBitRate(), correction);
 }
 
 void CustomSettingViewCtl::sameOriginDown(QObject *)

@@ -2,9 +2,11 @@
 
 #include "preferences/FolderPanel.h"
 #include "preferences/PrefsViewController.h"
+#include "preferences/RateField.h"
 
 #include "model/LSMedia.h"
 
+#include <QHash>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -18,7 +20,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class OutputNamingRows;
-class RateField;
 
 // The conversion settings pane: output format for new files, music library sync, same quality
 // with the sample and bit rates used when it is off (within the chosen format's range), how many
@@ -101,7 +102,9 @@ private:
     // The stored format, rates and same-quality choice, to see whether a commit changed them.
     QVariantList conversionSettings() const;
     void askAboutWaitingItems();
-    void followFormat();
+    void followFormat(RateField::Correction correction = RateField::Correction::Now);
+    void showRateNotes();
+    QWidget *questionOwner() const;
 
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
@@ -112,6 +115,7 @@ private:
     RateField *m_sampleRate = nullptr;
     RateField *m_bitRate = nullptr;
     QLabel *m_lblRateNote = nullptr;
+    QHash<RateField *, QString> m_rateNotes; // the latest note of each rate box
     QCheckBox *m_chkOpenOutput = nullptr;
     QCheckBox *m_chkOnlineServices = nullptr;
     QCheckBox *m_chkSkipConverted = nullptr;

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -187,6 +188,8 @@ bool PrefsWindowController::isWindowLoaded() const
 void PrefsWindowController::showWindow()
 {
     QWidget *shown = window();
+    if (!m_placed)
+        centreOnActiveWindow(shown);
     shown->show();
     shown->raise();
     shown->activateWindow();
@@ -207,8 +210,22 @@ void PrefsWindowController::windowDidLoad()
     // A corner left on a screen that is gone would put the window out of reach.
     const std::optional<QPoint> topLeft =
         FrameText::toPoint(store.stringForKey(PrefKeys::PrefsFrameTopLeft));
-    if (topLeft && onSomeScreen(*topLeft))
+    if (topLeft && onSomeScreen(*topLeft)) {
         m_window->move(*topLeft);
+        m_placed = true;
+    }
+}
+
+// A first opening without a stored place comes up over the window it was opened from, not in the
+// screen's corner where a plain window manager would put it.
+void PrefsWindowController::centreOnActiveWindow(QWidget *shown)
+{
+    QWidget *owner = QApplication::activeWindow();
+    if (!owner || owner == shown)
+        return;
+    shown->adjustSize();
+    shown->move(owner->frameGeometry().center() - shown->rect().center());
+    m_placed = true;
 }
 
 QList<PrefsViewController *> PrefsWindowController::viewControllers() const

@@ -102,6 +102,7 @@ private:
     void resizeWindowForPane(PrefsViewController *controller);
     void focusInitialKeyView(PrefsViewController *controller);
     void stepSelection(int direction);
+    void centreOnActiveWindow(QWidget *shown);
     PrefsViewController *paneForResponder(QObject *responder) const;
 
     QList<PrefsViewController *> m_viewControllers;
@@ -119,4 +120,5 @@ private:
     QPointer<QObject> m_windowNextResponder;
     bool m_animatesResize = true;
     QPointer<QPropertyAnimation> m_resizeAnimation;
+    bool m_placed = false; // the window has a place: stored, or centred when first shown
 };

@@ -41,7 +41,7 @@ QString RateField::text() const
     return m_box->currentText();
 }
 
-void RateField::setRange(int minimum, int maximum)
+void RateField::setRange(int minimum, int maximum, Correction correction)
 {
     m_minimum = minimum;
     m_maximum = maximum;
@@ -53,7 +53,8 @@ void RateField::setRange(int minimum, int maximum)
             m_box->addItem(preset);
     }
     m_box->setEditText(text);
-    correct();
+    if (correction == Correction::Now)
+        correct();
 }
 
 std::optional<int> RateField::value()
@@ -73,8 +74,10 @@ std::optional<int> RateField::rate(const QString &text)
 void RateField::correct()
 {
     const QString text = m_box->currentText().trimmed();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        emit corrected(QString());
         return;
+    }
     const std::optional<int> entered = rate(text);
     if (!entered) {
         emit corrected(tr("\"%1\" is not a rate; the previous one stays.").arg(text));
@@ -82,8 +85,10 @@ void RateField::correct()
     }
     const int bounded = qBound(m_minimum, *entered, m_maximum);
     m_box->setEditText(QString::number(bounded));
-    if (bounded == *entered)
+    if (bounded == *entered) {
+        emit corrected(QString());
         return;
+    }
     emit corrected(tr("%1 %2 is outside %3 to %4 %2; using %5 %2.")
                        .arg(text, m_unit->text(), QString::number(m_minimum),
                             QString::number(m_maximum), QString::number(bounded)));

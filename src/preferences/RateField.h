@@ -27,13 +27,16 @@ public:
 
     void setText(const QString &text);
     QString text() const;
-    // Presets outside the range are hidden from the list; the text is brought into it.
-    void setRange(int minimum, int maximum);
+    // Whether setRange() brings the text into the new range at once or leaves a stored value as
+    // it is until it is used or committed.
+    enum class Correction { Now, Later };
+    // Presets outside the range are hidden from the list.
+    void setRange(int minimum, int maximum, Correction correction = Correction::Now);
     // The rate, brought into the range first; nothing when the box holds no rate.
     std::optional<int> value();
 
 signals:
-    // `note` tells the user which entry became which value.
+    // `note` tells the user which entry became which value; empty once the entry is fine.
     void corrected(const QString &note);
 
 private:

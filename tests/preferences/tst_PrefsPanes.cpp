@@ -295,6 +295,26 @@ private slots:
         QCOMPARE(!pane.lblRateNote()->text().isEmpty(), noted);
     }
 
+    // A stored rate outside the format's range is left as it is when the pane loads; it is
+    // brought into the range, with a note, only when the user commits. The note goes once the
+    // entry is fine again.
+    void aStoredRateOutOfRangeWaitsForTheCommit()
+    {
+        store().setValue(PrefKeys::DoubleBitRate, 9999.0);
+        CustomSettingViewCtl pane;
+        QCOMPARE(pane.cmbBitRate()->currentText(), QStringLiteral("9999"));
+        QVERIFY(pane.lblRateNote()->text().isEmpty());
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), 9999.0);
+
+        QVERIFY(pane.commitEditing());
+        QCOMPARE(store().doubleForKey(PrefKeys::DoubleBitRate), 320.0);
+        QVERIFY(pane.lblRateNote()->text().contains(QStringLiteral("9999")));
+
+        pane.cmbBitRate()->setEditText(QStringLiteral("192"));
+        QVERIFY(pane.commitEditing());
+        QVERIFY2(pane.lblRateNote()->text().isEmpty(), qPrintable(pane.lblRateNote()->text()));
+    }
+
     void rateBoxesTakeDigitsAndFollowTheFormat()
     {
         CustomSettingViewCtl pane;

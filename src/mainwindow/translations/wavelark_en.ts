@@ -32,10 +32,6 @@
         <translation>Choose the format of the converted files: MP3, or AAC in an M4A file. With &quot;Add to Playlist&quot; checked, each converted file is also added to the playlist named below, in your Music folder; uncheck it to convert only.</translation>
     </message>
     <message>
-        <source>How many files you want to converter at the same time? The bigger of the number the more faster to finish the task, however, it impacts the computer&apos;s speed when you set the number too big. </source>
-        <translation>How many files are converted at the same time. A bigger number finishes a long list sooner, but while it runs the computer may feel slower.</translation>
-    </message>
-    <message>
         <source>The Playlist Name in iTunes after converting songs and transfer them to iTunes.</source>
         <translation>The name of the playlist in your Music folder (a .m3u8 file) that converted files are added to.</translation>
     </message>
