@@ -19,8 +19,9 @@ MainWindowActions::MainWindowActions(QWidget *window, BottomBar *bar)
     m_clear = new QAction(tr("Clear"), window);
     m_reveal = new QAction(tr("Reveal in Folder"), window);
     m_stop = new QAction(tr("Stop Converting"), window);
-    m_stop->setShortcut(QKeySequence(Qt::Key_Escape));
-    window->addActions({m_import, m_start, m_delete, m_clear, m_reveal, m_stop});
+    m_escape = new QAction(tr("Stop Converting..."), window);
+    m_escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    window->addActions({m_import, m_start, m_delete, m_clear, m_reveal, m_stop, m_escape});
 
     m_showOutput = new QAction(tr("Show Encoder Output"), window);
     m_format = new QAction(tr("Set Output Format"), window);
@@ -35,10 +36,13 @@ void MainWindowActions::update(const State &state)
 
     m_import->setEnabled(true);
     m_start->setEnabled(idleWithRows);
-    m_delete->setEnabled(idleWithRows);
-    m_clear->setEnabled(idleWithRows);
-    m_reveal->setEnabled(idleWithRows);
+    // The menu's list commands follow the rows alone: a row removed during a run takes its
+    // conversion with it.
+    m_delete->setEnabled(any);
+    m_clear->setEnabled(any);
+    m_reveal->setEnabled(any);
     m_stop->setEnabled(canStop);
+    m_escape->setEnabled(canStop);
     m_showOutput->setEnabled(state.currentHasOutput);
     m_format->setEnabled(state.selectionHasWaiting);
 

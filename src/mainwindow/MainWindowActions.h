@@ -32,14 +32,16 @@ public:
 
     void update(const State &state);
 
-    // Menu entries: start, delete, clear and reveal need rows and no run; import is always
-    // possible; stop (Escape) only while a run goes on and is not already stopping.
+    // Menu entries: delete, clear and reveal need rows; start needs rows and no run; import is
+    // always possible; stop only while a run goes on and is not already stopping.
     QAction *importAction() const { return m_import; }
     QAction *startAction() const { return m_start; }
     QAction *deleteAction() const { return m_delete; }
     QAction *clearAction() const { return m_clear; }
     QAction *revealAction() const { return m_reveal; }
     QAction *stopAction() const { return m_stop; }
+    // Escape during a run: asks before it stops.
+    QAction *escapeAction() const { return m_escape; }
     // Row commands.
     QAction *showOutputAction() const { return m_showOutput; }
     QAction *formatAction() const { return m_format; }
@@ -52,6 +54,7 @@ private:
     QAction *m_clear = nullptr;
     QAction *m_reveal = nullptr;
     QAction *m_stop = nullptr;
+    QAction *m_escape = nullptr;
     QAction *m_showOutput = nullptr;
     QAction *m_format = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "mainwindow/ProblemBar.h"
 #include "mainwindow/ProgressItemDelegate.h"
 #include "mainwindow/RunController.h"
+#include "mainwindow/RunQuestions.h"
 #include "mainwindow/SegmentedControl.h"
 #include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
@@ -97,6 +98,11 @@ const QList<LSMediaPtr> &MainWndController::items() const
     return m_model->items();
 }
 
+QMessageBox *MainWndController::quitQuestion() const
+{
+    return m_quitQuestion.data();
+}
+
 int MainWndController::pendingLoads() const
 {
     return m_loader ? m_loader->pendingBatches() : 0;
@@ -110,6 +116,8 @@ void MainWndController::buildWindow()
     column->setSpacing(0);
 
     m_problemBar = new ProblemBar(central);
+    connect(m_problemBar, &ProblemBar::removeListedRequested, this,
+            &MainWndController::removeItemsWithProblems);
     column->addWidget(m_problemBar);
 
     m_tableView = new MyTableView(central);
@@ -154,6 +162,7 @@ void MainWndController::connectActions()
     connect(clearAction(), &QAction::triggered, this, &MainWndController::clearDown);
     connect(revealAction(), &QAction::triggered, this, &MainWndController::revealFinderDown);
     connect(stopAction(), &QAction::triggered, this, &MainWndController::stopConvertDown);
+    connect(m_actions->escapeAction(), &QAction::triggered, this, &MainWndController::askToStop);
 }
 
 void MainWndController::buildRowCommands()
@@ -224,9 +233,8 @@ void MainWndController::reloadList()
 void MainWndController::refreshButtonState()
 {
     const qsizetype count = m_model->items().size();
-    m_bar->setStatus(m_runStatus.isEmpty()
-                         ? MediaListModel::statusText(count, m_model->totalDuration())
-                         : m_runStatus);
+    m_bar->setStatus(MediaListModel::statusText(count, m_model->totalDuration()));
+    m_bar->setRunStatus(m_runStatus);
     const LSMediaPtr current = m_model->itemAt(m_tableView->currentIndex().row());
     MainWindowActions::State state;
     state.rows = count;
@@ -241,11 +249,12 @@ bool MainWndController::validateUserInterfaceItem(UserInterfaceAction action) co
 {
     switch (action) {
     case UserInterfaceAction::Start:
+        return !m_model->items().isEmpty() && !isConverting();
     case UserInterfaceAction::Delete:
     case UserInterfaceAction::Clear:
     case UserInterfaceAction::Reveal:
-        // As the buttons: nothing to act on, or a run that holds the list.
-        return !m_model->items().isEmpty() && !isConverting();
+        // A row removed during a run takes its conversion with it.
+        return !m_model->items().isEmpty();
     default:
         return true;
     }
@@ -280,7 +289,7 @@ void MainWndController::insertLoadedItems(int batch, const QList<LSMediaPtr> &it
     for (const LSMediaPtr &media : items) {
         const QString problem = media->strInputProblem();
         if (!problem.isEmpty())
-            problems.append({media->filePath(), problem});
+            problems.append({media->filePath(), problem, true});
     }
     m_problemBar->addProblems(problems);
     forgetRunSummary();
@@ -321,6 +330,7 @@ void MainWndController::clearDown()
     const QList<LSMediaPtr> removed = m_model->items();
     m_model->removeAllItems();
     removeItems(removed);
+    m_problemBar->dismiss();
     forgetRunSummary();
     reloadList();
 }
@@ -330,6 +340,27 @@ void MainWndController::clearDown()
 void MainWndController::removeItems(const QList<LSMediaPtr> &items)
 {
     m_run->cancelItems(items);
+    for (const LSMediaPtr &media : items)
+        m_formatSetByHand.remove(media.get());
+}
+
+void MainWndController::removeItemsWithProblems(const QStringList &paths)
+{
+    const QSet<QString> named(paths.cbegin(), paths.cend());
+    QList<int> rows;
+    QList<LSMediaPtr> removed;
+    const QList<LSMediaPtr> &items = m_model->items();
+    for (int row = 0; row < items.size(); ++row) {
+        const LSMediaPtr &media = items.at(row);
+        if (!media->strInputProblem().isEmpty() && named.contains(media->filePath())) {
+            rows << row;
+            removed << media;
+        }
+    }
+    m_model->removeItemsAtRows(rows);
+    removeItems(removed);
+    forgetRunSummary();
+    reloadList();
 }
 
 void MainWndController::forgetRunSummary()
@@ -340,7 +371,12 @@ void MainWndController::forgetRunSummary()
 
 QList<LSMediaPtr> MainWndController::waitingItems() const
 {
-    return waitingAmong(m_model->items());
+    QList<LSMediaPtr> waiting = waitingAmong(m_model->items());
+    if (!m_formatSetByHand.isEmpty()) {
+        waiting.removeIf(
+            [this](const LSMediaPtr &media) { return m_formatSetByHand.contains(media.get()); });
+    }
+    return waiting;
 }
 
 QList<LSMediaPtr> MainWndController::waitingAmong(const QList<LSMediaPtr> &items) const
@@ -367,8 +403,10 @@ QList<LSMediaPtr> MainWndController::selectedItems() const
 
 void MainWndController::setOutputFormatOfSelection(const QString &title)
 {
-    for (const LSMediaPtr &media : waitingAmong(selectedItems()))
+    for (const LSMediaPtr &media : waitingAmong(selectedItems())) {
         MediaItemBuilder::setOutputFormat(*media, title);
+        m_formatSetByHand.insert(media.get());
+    }
     reloadList();
 }
 
@@ -446,25 +484,19 @@ void MainWndController::askToStopAndQuit()
 {
     if (m_quitQuestion || m_run->quitsAfterRun())
         return;
-    m_quitQuestion =
-        new QMessageBox(QMessageBox::Question, tr("Stop converting and quit?"),
-                        tr("Files are still being converted."), QMessageBox::NoButton, this);
-    m_quitQuestion->setInformativeText(
-        tr("Unfinished files are not kept. Stop the conversions and quit?"));
-    QPushButton *quit = m_quitQuestion->addButton(tr("Stop and Quit"), QMessageBox::AcceptRole);
-    m_quitQuestion->addButton(QMessageBox::Cancel);
-    m_quitQuestion->setDefaultButton(quit);
-    m_quitQuestion->setWindowModality(Qt::WindowModal);
-    m_quitQuestion->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_quitQuestion, &QMessageBox::finished, this, [this, quit] {
-        const bool confirmed = m_quitQuestion->clickedButton() == quit;
-        m_quitQuestion = nullptr;
-        if (confirmed) {
-            m_run->stopThenQuit();
-            reloadList();
-        }
+    m_quitQuestion = RunQuestions::askToStopAndQuit(this, [this] {
+        m_run->stopThenQuit();
+        reloadList();
     });
-    m_quitQuestion->open();
+    // Answered is gone, though the box itself is deleted later.
+    connect(m_quitQuestion, &QMessageBox::finished, this, [this] { m_quitQuestion = nullptr; });
+}
+
+void MainWndController::askToStop()
+{
+    if (!isConverting() || findChild<QMessageBox *>(QStringLiteral("stopQuestion")))
+        return;
+    RunQuestions::askToStop(this, [this] { stopConvertDown(); });
 }
 
 void MainWndController::showRunStatus(const QString &text)
@@ -475,10 +507,6 @@ void MainWndController::showRunStatus(const QString &text)
 void MainWndController::showRunProgress(double fraction, bool visible)
 {
     m_bar->showRunProgress(fraction, visible);
-    if (visible) {
-        const int percent = int(fraction * 100.0);
-        setWindowTitle(tr("%1% \u2014 %2").arg(percent).arg(QLatin1String(AppInfo::kProductName)));
-    }
     emit runProgressChanged(fraction, visible);
 }
 
@@ -488,18 +516,17 @@ QPlainTextEdit *MainWndController::showEncoderOutput(int row)
     return media ? EncoderOutputWindow::show(this, *media) : nullptr;
 }
 
-void MainWndController::endOfRun(const RunProgress::Summary &, bool stoppedByUser)
+void MainWndController::endOfRun(const RunProgress::Summary &summary, bool stoppedByUser)
 {
-    refreshByTargetType();
     if (m_run->quitsAfterRun()) {
         reloadList();
         emit runFinished();
         return;
     }
-    // A run the user stopped does not open the output folder, nor one whose user said not to.
-    // The folder the run wrote into, as the run read it when it started.
+    // A run the user stopped does not open the output folder, nor one that wrote nothing there,
+    // nor one whose user said not to. The folder is the one the run wrote into.
     const ConversionSettings &settings = m_run->settings();
-    if (!stoppedByUser && settings.openOutputFolder)
+    if (!stoppedByUser && summary.converted > 0 && settings.openOutputFolder)
         Workspace::shared().openUrl(QUrl::fromLocalFile(settings.audioOutputFolder));
     reloadList();
     emit runFinished();

@@ -9,6 +9,8 @@
 #include "preferences/FolderPanel.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -89,7 +91,7 @@ public:
     QAction *deleteAction() const { return m_actions->deleteAction(); }
     QAction *clearAction() const { return m_actions->clearAction(); }
     QAction *revealAction() const { return m_actions->revealAction(); }
-    // Stops the run (Escape); enabled while a run goes on.
+    // Stops the run at once (Escape asks first); enabled while a run goes on.
     QAction *stopAction() const { return m_actions->stopAction(); }
     // Row command: shows the encoder's last lines for the current row.
     QAction *showOutputAction() const { return m_actions->showOutputAction(); }
@@ -102,7 +104,8 @@ public:
     // Batches still being loaded.
     int pendingLoads() const;
 
-    // Rows whose output settings may still change: pending and not held by a run.
+    // Rows whose output settings the preferences may still change: pending, not held by a run,
+    // and not given a format by hand ("Set Output Format").
     QList<LSMediaPtr> waitingItems() const;
     // Gives the selected waiting rows the output format titled `title` (a catalogue title).
     void setOutputFormatOfSelection(const QString &title);
@@ -115,7 +118,7 @@ public:
     // What quitting the application means; tests replace it so that it does not end their loop.
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
     // The question asked when the user quits during a run; null when none is open.
-    QMessageBox *quitQuestion() const { return m_quitQuestion; }
+    QMessageBox *quitQuestion() const;
 
 public slots:
     void importDown();
@@ -171,7 +174,11 @@ private:
     // another (stored in the preferences) or cancel; the first two start the run.
     bool outputFolderReady();
     void askToStopAndQuit();
+    // Escape: asks whether to stop the run.
+    void askToStop();
     void removeItems(const QList<LSMediaPtr> &items);
+    // The bar's "Remove them from the list": the listed files it names that cannot convert.
+    void removeItemsWithProblems(const QStringList &paths);
     // Forgets the last run's summary once the list changes, unless a run goes on.
     void forgetRunSummary();
     QList<LSMediaPtr> waitingAmong(const QList<LSMediaPtr> &items) const;
@@ -183,7 +190,7 @@ private:
     MyTableView *m_tableView = nullptr;
     BottomBar *m_bar = nullptr;
     MainWindowActions *m_actions = nullptr;
-    QMessageBox *m_quitQuestion = nullptr;
+    QPointer<QMessageBox> m_quitQuestion;
     std::function<void()> m_quit;
     ProblemBar *m_problemBar = nullptr;
     QString m_runStatus; // the run's line; the summary after it, until the list changes
@@ -196,4 +203,5 @@ private:
     QAction *m_quitMenu = nullptr;
     QAction *m_helpMenu = nullptr;
     qint64 m_currentIndex = 0;
+    QSet<const LSMedia *> m_formatSetByHand; // rows of the list only
 };

@@ -27,6 +27,19 @@ ProblemBar::ProblemBar(QWidget *parent)
     m_text->setWordWrap(true);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     row->addWidget(m_text, 1);
+    m_remove = new QToolButton(this);
+    m_remove->setText(tr("Remove Them from the List"));
+    m_remove->hide();
+    connect(m_remove, &QToolButton::clicked, this, [this] {
+        QStringList paths;
+        for (const Problem &problem : std::as_const(m_problems)) {
+            if (problem.listed)
+                paths << problem.path;
+        }
+        dismiss();
+        emit removeListedRequested(paths);
+    });
+    row->addWidget(m_remove, 0, Qt::AlignTop);
     m_close = new QToolButton(this);
     m_close->setAutoRaise(true);
     m_close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
@@ -48,6 +61,8 @@ void ProblemBar::addProblems(const QList<Problem> &problems)
             m_all += QLatin1Char('\n');
         m_all += tr("%1: %2").arg(problem.path, problem.reason);
         m_problems.append(problem);
+        if (problem.listed)
+            m_remove->show();
     }
     refresh();
     show();
@@ -58,6 +73,7 @@ void ProblemBar::dismiss()
     m_problems.clear();
     m_shown.clear();
     m_all.clear();
+    m_remove->hide();
     hide();
 }
 

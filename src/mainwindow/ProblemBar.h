@@ -11,7 +11,8 @@ class QToolButton;
 // The message above the list that names the files that cannot be converted and why: paths that
 // were dropped or imported and not added (missing, another type), and added files that will fail
 // (empty, unreadable, no audio stream). It collects what arrives until the user dismisses it; it
-// never blocks the window.
+// never blocks the window. Files that were listed all the same can be taken out of the list from
+// the bar; otherwise they stay and fail with their reason.
 //
 // Thread: main thread.
 class ProblemBar : public QFrame
@@ -23,6 +24,7 @@ public:
     {
         QString path;
         QString reason;
+        bool listed = false; // the file is a row of the list (it will fail when converted)
     };
 
     // Names shown in the text; the rest are counted, and all are in the tooltip.
@@ -38,6 +40,12 @@ public:
     QList<Problem> problems() const { return m_problems; }
     QString text() const;
     QToolButton *closeButton() const { return m_close; }
+    // "Remove them from the list": shown while a problem names a listed file.
+    QToolButton *removeButton() const { return m_remove; }
+
+signals:
+    // The user asked to take the listed files named here out of the list.
+    void removeListedRequested(const QStringList &paths);
 
 private:
     void refresh();
@@ -48,4 +56,5 @@ private:
     QLabel *m_icon = nullptr;
     QLabel *m_text = nullptr;
     QToolButton *m_close = nullptr;
+    QToolButton *m_remove = nullptr;
 };

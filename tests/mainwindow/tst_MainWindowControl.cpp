@@ -5,6 +5,7 @@
 #include "TestAudio.h"
 
 #include "engine/OperationQueue.h"
+#include "mainwindow/BottomBar.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/ProblemBar.h"
@@ -139,8 +140,27 @@ void TestMainWindowControl::stopEndsTheRunAndKeepsWaitingRowsPending()
     QTRY_COMPARE_WITH_TIMEOUT(int(temporaries().size()), 2, kRunTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->items().at(1)->dProgress() > 0.0f, kRunTimeoutMs);
 
-    // Escape is the Stop command.
+    // Escape asks first, and going on is the default answer: one stray press ends nothing.
+    const auto stopQuestion = [this] {
+        return m_window->findChild<QMessageBox *>(QStringLiteral("stopQuestion"));
+    };
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QTRY_VERIFY(stopQuestion());
+    QCOMPARE(stopQuestion()->defaultButton()->text(), QStringLiteral("Continue"));
+    QTest::keyClick(stopQuestion(), Qt::Key_Return);
+    QTRY_VERIFY(!stopQuestion());
+    QVERIFY(m_window->isConverting());
+    QVERIFY(m_window->btnStop()->isEnabled());
+
+    // Answering Stop stops the run.
+    m_window->activateWindow();
+    QTRY_VERIFY(m_window->isActiveWindow());
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QTRY_VERIFY(stopQuestion());
+    for (QAbstractButton *button : stopQuestion()->buttons()) {
+        if (stopQuestion()->buttonRole(button) == QMessageBox::DestructiveRole)
+            button->click();
+    }
     QVERIFY(!m_window->btnStop()->isEnabled());
     QVERIFY(finished.wait(kRunTimeoutMs));
 
@@ -249,9 +269,9 @@ void TestMainWindowControl::failedRowShowsItsReasonAndTheEncoderOutput()
     QVERIFY(output->toPlainText().contains(QStringLiteral("Conversion failed!")));
     output->close();
 
-    // The run's summary counts it.
-    QVERIFY2(m_window->lblStatus()->text().contains(QStringLiteral("1 failed")),
-             qPrintable(m_window->lblStatus()->text()));
+    // The run's summary beside the bar counts it.
+    const QString summary = m_window->bottomBar()->runStatus()->text();
+    QVERIFY2(summary.contains(QStringLiteral("1 failed")), qPrintable(summary));
 }
 
 void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
@@ -302,26 +322,41 @@ void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
         }
     }
 
-    bar->closeButton()->click();
+    // The bar offers to take the listed ones out; otherwise they stay and fail with their reason.
+    QVERIFY(bar->removeButton()->isVisible());
+    bar->removeButton()->click();
     QVERIFY(!bar->isVisible());
     QVERIFY(bar->problems().isEmpty());
+    QCOMPARE(m_window->items().size(), 1);
+    QCOMPARE(m_window->items().first()->filePath(), good);
+
+    // Clear takes the bar away with the rows.
+    loadAndWait({broken, good});
+    QVERIFY(bar->isVisible());
+    m_window->clearDown();
+    QVERIFY(!bar->isVisible());
 }
 
+// The status line keeps the list's count and total length during and after a run; the run's own
+// line and its summary stand beside the overall bar, and the title stays the product's name.
 void TestMainWindowControl::statusLineFollowsTheRunAndSumsItUp()
 {
     m_window->queue()->setMaxConcurrentOperationCount(1);
     loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("progress"), 1) +
                 copies(QStringLiteral("short.flac"), QStringLiteral("progress-short"), 1));
+    const QString listStatus =
+        MediaListModel::statusText(2, m_window->listModel()->totalDuration());
+    QCOMPARE(m_window->lblStatus()->text(), listStatus);
+    QLabel *runLine = m_window->bottomBar()->runStatus();
     QSignalSpy progress(m_window.get(), &MainWndController::runProgressChanged);
     QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
     m_window->startConvertDown();
     QVERIFY(m_window->overallBar()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->lblStatus()->text().contains(QStringLiteral(" left")),
-                             kRunTimeoutMs);
-    QVERIFY2(m_window->lblStatus()->text().startsWith(QStringLiteral("0 of 2 files")),
-             qPrintable(m_window->lblStatus()->text()));
-    QVERIFY2(m_window->windowTitle().contains(QLatin1Char('%')),
-             qPrintable(m_window->windowTitle()));
+    QTRY_VERIFY_WITH_TIMEOUT(runLine->text().contains(QStringLiteral(" left")), kRunTimeoutMs);
+    QVERIFY2(runLine->text().startsWith(QStringLiteral("0 of 2 files")),
+             qPrintable(runLine->text()));
+    QCOMPARE(m_window->lblStatus()->text(), listStatus);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Wavelark"));
     QVERIFY(progress.size() > 0);
     QCOMPARE(progress.last().at(1).toBool(), true);
 
@@ -329,13 +364,14 @@ void TestMainWindowControl::statusLineFollowsTheRunAndSumsItUp()
     QVERIFY(finished.wait(kRunTimeoutMs));
     QVERIFY(!m_window->overallBar()->isVisible());
     QCOMPARE(progress.last().at(1).toBool(), false);
-    QVERIFY(!m_window->windowTitle().contains(QLatin1Char('%')));
-    const QString summary = m_window->lblStatus()->text();
-    QVERIFY2(summary.startsWith(QStringLiteral("0 converted, 0 failed, 1 stopped in ")),
-             qPrintable(summary));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Wavelark"));
+    QCOMPARE(m_window->lblStatus()->text(), listStatus);
+    QVERIFY2(runLine->text().startsWith(QStringLiteral("0 converted, 0 failed, 1 stopped in ")),
+             qPrintable(runLine->text()));
     // Until the list changes.
     m_window->clearDown();
-    QVERIFY(!m_window->lblStatus()->text().contains(QStringLiteral("converted")));
+    QVERIFY(runLine->text().isEmpty());
+    QCOMPARE(m_window->lblStatus()->text(), QString());
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestMainWindowControl)

@@ -6,6 +6,7 @@
 
 #include "engine/OperationQueue.h"
 #include "engine/PlaylistFolderLibrary.h"
+#include "mainwindow/BottomBar.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/SegmentedControl.h"
@@ -137,13 +138,20 @@ void TestMainWindowRun::checkControlsDuringRun()
     QVERIFY(m_window->segmentCtl()->isSegmentEnabled(0));
     for (int segment = 1; segment <= 3; ++segment)
         QVERIFY(!m_window->segmentCtl()->isSegmentEnabled(segment));
-    // The menu entries match the buttons: only import and stop are open during a run.
+    // Start stays off; the menu's list commands follow the rows alone, as the Delete key does.
     QVERIFY(!m_window->startAction()->isEnabled());
-    QVERIFY(!m_window->deleteAction()->isEnabled());
-    QVERIFY(!m_window->clearAction()->isEnabled());
-    QVERIFY(!m_window->revealAction()->isEnabled());
+    QVERIFY(m_window->deleteAction()->isEnabled());
+    QVERIFY(m_window->clearAction()->isEnabled());
+    QVERIFY(m_window->revealAction()->isEnabled());
     QVERIFY(m_window->importAction()->isEnabled());
     QVERIFY(m_window->stopAction()->isEnabled());
+    QVERIFY(!m_window->validateUserInterfaceItem(MainWndController::UserInterfaceAction::Start));
+    QVERIFY(m_window->validateUserInterfaceItem(MainWndController::UserInterfaceAction::Delete));
+    // The window keeps its title; the status line keeps the list's count and length.
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Wavelark"));
+    QCOMPARE(m_window->lblStatus()->text(),
+             MediaListModel::statusText(m_window->items().size(),
+                                        m_window->listModel()->totalDuration()));
 }
 
 void TestMainWindowRun::fullRunShowsEachStateAndRestoresControls()
@@ -234,7 +242,8 @@ void TestMainWindowRun::deletingRowsDuringARunIsSafe()
     QVERIFY(m_window->isConverting());
 
     QVERIFY(finished.wait(kRunTimeoutMs));
-    QCOMPARE(m_workspace.opened.size(), 1);
+    // Nothing was converted: there is no folder to show.
+    QVERIFY(m_workspace.opened.isEmpty());
     // The removed rows' conversions have let go of their items.
     QVERIFY(first.expired());
     QVERIFY(!m_window->btnStart()->isEnabled()); // the list is empty now
@@ -246,17 +255,10 @@ void TestMainWindowRun::runOfAnEmptyListEndsAtOnce()
     m_window->startConvertDown();
     QVERIFY(m_window->isConverting());
     QVERIFY(finished.wait(10000));
-    QCOMPARE(m_workspace.opened.size(), 1);
+    // A run that converted nothing does not open the output folder.
+    QVERIFY(m_workspace.opened.isEmpty());
     QVERIFY(!m_window->isConverting());
-
-    // Switched off in the preferences, the folder stays closed.
-    UserDefaults::standard().setValue(PrefKeys::AppOpenOutputFolder, false);
-    auto restore = qScopeGuard(
-        [] { UserDefaults::standard().removeObjectForKey(PrefKeys::AppOpenOutputFolder); });
-    m_window->startConvertDown();
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.size(), 2);
-    QCOMPARE(m_workspace.opened.size(), 1);
+    QVERIFY(m_window->bottomBar()->runStatus()->text().startsWith(QStringLiteral("0 converted")));
 }
 
 // The stored folder is on a disk that is not connected: Start asks, and the answer decides.
@@ -412,8 +414,8 @@ void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
         TestEnvironment::home() + QStringLiteral("/Music/Skip Test.m3u8"));
     QCOMPARE(entries.size(), 1);
     QVERIFY(entries.first().endsWith(QStringLiteral("/skip1.mp3")));
-    QVERIFY2(m_window->lblStatus()->text().startsWith(QStringLiteral("1 converted, 1 up to date")),
-             qPrintable(m_window->lblStatus()->text()));
+    const QString summary = m_window->bottomBar()->runStatus()->text();
+    QVERIFY2(summary.startsWith(QStringLiteral("1 converted, 1 up to date")), qPrintable(summary));
 }
 
 void TestMainWindowRun::queueWidthFollowsThePreference()

@@ -9,6 +9,7 @@
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "engine/OperationQueue.h"
+#include "mainwindow/BottomBar.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/Translations.h"
@@ -41,6 +42,8 @@
 namespace {
 
 constexpr int kWaitMs = 300000;
+// An album track's length; the run's time left then matches what the encoder really does here.
+constexpr double kTrackSeconds = 270.0;
 
 struct Scene
 {
@@ -90,7 +93,7 @@ bool runInProgress(MainWndController &window, const QString &media)
                     QStringLiteral("03 Lantern Road"), QStringLiteral("04 Paper Boats"),
                     QStringLiteral("05 North Window"), QStringLiteral("06 Quiet Hours"),
                     QStringLiteral("07 Salt and Cedar")},
-                   900.0);
+                   kTrackSeconds);
     if (files.size() != 7 || !load(window, files))
         return false;
     window.startConvertDown();
@@ -103,8 +106,8 @@ bool runInProgress(MainWndController &window, const QString &media)
         };
         return items.at(1)->eumCvtState() == LSMedia::CvtStateFinished && converting(2, 45.0f) &&
                converting(3, 15.0f) &&
-               window.lblStatus()->text().startsWith(QStringLiteral("2 of 7 files")) &&
-               window.lblStatus()->text().contains(QStringLiteral("left"));
+               window.bottomBar()->runStatus()->text().startsWith(QStringLiteral("2 of 7 files")) &&
+               window.bottomBar()->runStatus()->text().contains(QStringLiteral("left"));
     });
 }
 
