@@ -47,6 +47,8 @@ ListConversionRun::ListConversionRun(int width, QObject *parent)
 
 ListConversionRun::~ListConversionRun()
 {
+    if (m_sweeper.joinable())
+        m_sweeper.join();
     if (m_timer)
         m_timer->stop();
     m_queue->cancelAllOperations();
@@ -61,16 +63,6 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items)
 void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSettings &settings)
 {
     m_settings = settings;
-    if (!settings.audioOutputFolder.isEmpty()) {
-        QStringList roots;
-        QStringList files;
-        for (const LSMediaPtr &media : items) {
-            roots << media->strSourceRoot();
-            files << media->filePath();
-        }
-        OutputLayout::removeStaleTemporaries(settings.audioOutputFolder, roots, files,
-                                             settings.keepFolders);
-    }
     m_isConverting = true;
     m_stopping = false;
     // Every row waits from now on; the conversions themselves are queued a share at a time, so
@@ -82,7 +74,7 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSe
     m_toQueue = items;
     m_queued = 0;
     m_leaving.clear();
-    queueNextShare();
+    sweepThenQueue(items);
 
     if (m_timer) {
         m_timer->stop();
@@ -92,6 +84,42 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSe
     m_timer->setInterval(kTickIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &ListConversionRun::refreshTableProgress);
     m_timer->start();
+}
+
+// The temporaries that killed programs left behind are removed before the first conversion
+// starts (a new one must not be taken for an old one), on a thread of their own: listing a large
+// output folder would stall the window.
+void ListConversionRun::sweepThenQueue(const QList<LSMediaPtr> &items)
+{
+    if (m_sweeper.joinable())
+        m_sweeper.join();
+    if (m_settings.audioOutputFolder.isEmpty()) {
+        queueNextShare();
+        return;
+    }
+    QStringList roots;
+    QStringList files;
+    roots.reserve(items.size());
+    files.reserve(items.size());
+    for (const LSMediaPtr &media : items) {
+        roots << media->strSourceRoot();
+        files << media->filePath();
+    }
+    // A run stopped and started again while its sweep went on must not queue twice.
+    const quint64 sweep = ++m_sweeps;
+    m_sweeper = std::thread([this, sweep, folder = m_settings.audioOutputFolder, roots, files,
+                             keepFolders = m_settings.keepFolders] {
+        OutputLayout::removeStaleTemporaries(folder, roots, files, keepFolders);
+        // The destructor joins this thread first, so `this` is alive here; the call runs on the
+        // GUI thread.
+        QMetaObject::invokeMethod(
+            this,
+            [this, sweep] {
+                if (sweep == m_sweeps)
+                    queueNextShare();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ListConversionRun::queueNextShare()

@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <memory>
+#include <thread>
 
 class OperationQueue;
 class QTimer;
@@ -70,6 +71,7 @@ signals:
     void runEnded();
 
 private:
+    void sweepThenQueue(const QList<LSMediaPtr> &items);
     void queueNextShare();
     void stopQueueing();
 
@@ -81,4 +83,6 @@ private:
     QTimer *m_timer = nullptr;
     bool m_isConverting = false;
     bool m_stopping = false;
+    std::thread m_sweeper; // clears stale temporaries before a run's first conversion
+    quint64 m_sweeps = 0;  // sweeps started; only the latest one queues its run
 };

