@@ -31,72 +31,51 @@ std::shared_ptr<LSMedia> LSMedia::copy() const
 {
     auto other = std::make_shared<LSMedia>();
     static_cast<MVMediaInfoItem &>(*other) = *this;
-    other->setImgThumbnail(imgThumbnail());
-    other->setImgFormat(imgFormat());
-    other->m_eumDestFmtType = m_eumDestFmtType;
-    other->m_bSampeQuality = m_bSampeQuality;
-    other->setStrFmtName(strFmtName());
-    other->m_dVOBitrate = m_dVOBitrate;
-    other->m_vOFps = m_vOFps;
-    other->m_iOWidth = m_iOWidth;
-    other->m_iOHeight = m_iOHeight;
-    other->setStrOResolution(strOResolution());
-    other->setReadableVOCodecName(readableVOCodecName());
-    other->setReadableAOCodecName(readableAOCodecName());
-    other->setVOVCodecName(vOVCodecName());
-    other->setVOACodecName(vOACodecName());
-    other->m_dAOBitrate = m_dAOBitrate;
-    other->m_dAOSamplerate = m_dAOSamplerate;
+    {
+        QMutexLocker locker(&m_textLock);
+        other->m_fields = m_fields;
+    }
+    other->m_fields.aspectOption = AspectKeepSource;
+    if (Notes *notes = other->m_fields.notes.get()) {
+        notes->profileName = QString();
+        notes->profileType = QString();
+    }
     other->setDProgress(dProgress());
     other->setDLeftTime(dLeftTime());
     other->setEumCvtState(eumCvtState());
-    other->setStrDescription(strDescription());
-    other->setStrOutFileName(strOutFileName());
-    other->setStrOutFileExt(strOutFileExt());
-    other->setStrSourceRoot(strSourceRoot());
-    other->m_dTrimStart = m_dTrimStart;
-    other->m_dTrimLength = m_dTrimLength;
-    other->m_dSplitStart = m_dSplitStart;
-    other->m_dSplitLength = m_dSplitLength;
-    other->m_eumCropType = m_eumCropType;
-    other->setRcCroped(rcCroped());
-    other->setStrInputProblem(strInputProblem());
     return other;
 }
 
 QRectF LSMedia::rcCroped() const
 {
     QMutexLocker locker(&m_textLock);
-    return m_notes ? m_notes->rcCroped : QRectF(0.0, 0.0, 0.0, 0.0);
+    const Notes *notes = m_fields.notes.get();
+    return notes ? notes->rcCroped : QRectF(0.0, 0.0, 0.0, 0.0);
 }
 
 void LSMedia::setRcCroped(const QRectF &rect)
 {
     QMutexLocker locker(&m_textLock);
-    if (!m_notes) {
-        if (rect == QRectF(0.0, 0.0, 0.0, 0.0))
-            return;
-        m_notes = std::make_unique<Notes>();
-    }
-    m_notes->rcCroped = rect;
+    // A zero rectangle is what an item without notes has already.
+    if (!m_fields.notes.get() && rect == QRectF(0.0, 0.0, 0.0, 0.0))
+        return;
+    m_fields.notes.make().rcCroped = rect;
 }
 
 QString LSMedia::readNote(QString Notes::*field) const
 {
     QMutexLocker locker(&m_textLock);
-    return m_notes ? (*m_notes).*field : QString();
+    const Notes *notes = m_fields.notes.get();
+    return notes ? notes->*field : QString();
 }
 
 void LSMedia::writeNote(QString Notes::*field, const QString &value)
 {
     QMutexLocker locker(&m_textLock);
-    if (!m_notes) {
-        // An absent text stays absent without a record; an empty one is kept as empty.
-        if (value.isNull())
-            return;
-        m_notes = std::make_unique<Notes>();
-    }
-    (*m_notes).*field = value;
+    // An absent text stays absent without a record; an empty one is kept as empty.
+    if (!m_fields.notes.get() && value.isNull())
+        return;
+    m_fields.notes.make().*field = value;
 }
 
 QString LSMedia::readText(const QString &field) const
@@ -114,9 +93,10 @@ void LSMedia::writeText(QString &field, const QString &value)
 void LSMedia::clearConversionNotes()
 {
     QMutexLocker locker(&m_textLock);
-    if (!m_notes)
+    Notes *notes = m_fields.notes.get();
+    if (!notes)
         return;
-    m_notes->failureReason = QString();
-    m_notes->warning = QString();
-    m_notes->encoderOutput = QString();
+    notes->failureReason = QString();
+    notes->warning = QString();
+    notes->encoderOutput = QString();
 }

@@ -47,40 +47,41 @@ public:
     // What the list shows for a state: "Pending!", the progress as "12.5%", "Task Finished."...
     static QString progressText(qint32 state, float progress);
 
-    // A new item carrying every field but the profile name, profile type and aspect option.
+    // A new item carrying every field but the profile name, profile type and aspect option
+    // (those start as in a new item).
     std::shared_ptr<LSMedia> copy() const;
 
-    bool bSampeQuality() const { return m_bSampeQuality; }
-    void setBSampeQuality(bool on) { m_bSampeQuality = on; }
+    bool bSampeQuality() const { return m_fields.bSampeQuality; }
+    void setBSampeQuality(bool on) { m_fields.bSampeQuality = on; }
     float dProgress() const { return m_dProgress.load(std::memory_order_relaxed); }
     void setDProgress(float percent) { m_dProgress.store(percent, std::memory_order_relaxed); }
     qint32 eumCvtState() const { return m_eumCvtState.load(std::memory_order_relaxed); }
     void setEumCvtState(qint32 state) { m_eumCvtState.store(state, std::memory_order_relaxed); }
-    qint32 eumDestFmtType() const { return m_eumDestFmtType; }
-    void setEumDestFmtType(qint32 type) { m_eumDestFmtType = type; }
-    qint32 eumCropType() const { return m_eumCropType; }
-    void setEumCropType(qint32 type) { m_eumCropType = type; }
-    qint32 iOWidth() const { return m_iOWidth; }
-    void setIOWidth(qint32 pixels) { m_iOWidth = pixels; }
-    qint32 iOHeight() const { return m_iOHeight; }
-    void setIOHeight(qint32 pixels) { m_iOHeight = pixels; }
-    qint32 aspectOption() const { return m_aspectOption; }
-    void setAspectOption(qint32 option) { m_aspectOption = option; }
+    qint32 eumDestFmtType() const { return m_fields.eumDestFmtType; }
+    void setEumDestFmtType(qint32 type) { m_fields.eumDestFmtType = type; }
+    qint32 eumCropType() const { return m_fields.eumCropType; }
+    void setEumCropType(qint32 type) { m_fields.eumCropType = type; }
+    qint32 iOWidth() const { return m_fields.iOWidth; }
+    void setIOWidth(qint32 pixels) { m_fields.iOWidth = pixels; }
+    qint32 iOHeight() const { return m_fields.iOHeight; }
+    void setIOHeight(qint32 pixels) { m_fields.iOHeight = pixels; }
+    qint32 aspectOption() const { return m_fields.aspectOption; }
+    void setAspectOption(qint32 option) { m_fields.aspectOption = option; }
 
     // Images are kept as the names of image resources; the GUI turns them into pictures.
     QString imgThumbnail() const { return readNote(&Notes::thumbnail); }
     void setImgThumbnail(const QString &image) { writeNote(&Notes::thumbnail, image); }
-    QString imgFormat() const { return readText(m_imgFormat); }
-    void setImgFormat(const QString &image) { writeText(m_imgFormat, image); }
+    QString imgFormat() const { return readText(m_fields.imgFormat); }
+    void setImgFormat(const QString &image) { writeText(m_fields.imgFormat, image); }
 
-    QString strFmtName() const { return readText(m_strFmtName); }
-    void setStrFmtName(const QString &text) { writeText(m_strFmtName, text); }
-    QString strOutFileName() const { return readText(m_strOutFileName); }
-    void setStrOutFileName(const QString &text) { writeText(m_strOutFileName, text); }
-    QString strOutFileExt() const { return readText(m_strOutFileExt); }
-    void setStrOutFileExt(const QString &text) { writeText(m_strOutFileExt, text); }
-    QString strDescription() const { return readText(m_strDescription); }
-    void setStrDescription(const QString &text) { writeText(m_strDescription, text); }
+    QString strFmtName() const { return readText(m_fields.strFmtName); }
+    void setStrFmtName(const QString &text) { writeText(m_fields.strFmtName, text); }
+    QString strOutFileName() const { return readText(m_fields.strOutFileName); }
+    void setStrOutFileName(const QString &text) { writeText(m_fields.strOutFileName, text); }
+    QString strOutFileExt() const { return readText(m_fields.strOutFileExt); }
+    void setStrOutFileExt(const QString &text) { writeText(m_fields.strOutFileExt, text); }
+    QString strDescription() const { return readText(m_fields.strDescription); }
+    void setStrDescription(const QString &text) { writeText(m_fields.strDescription, text); }
     QString strProfileName() const { return readNote(&Notes::profileName); }
     void setStrProfileName(const QString &text) { writeNote(&Notes::profileName, text); }
     QString strProfileType() const { return readNote(&Notes::profileType); }
@@ -88,35 +89,38 @@ public:
 
     double dLeftTime() const { return m_dLeftTime.load(std::memory_order_relaxed); }
     void setDLeftTime(double seconds) { m_dLeftTime.store(seconds, std::memory_order_relaxed); }
-    double dTrimStart() const { return m_dTrimStart; }
-    void setDTrimStart(double seconds) { m_dTrimStart = seconds; }
-    double dTrimLength() const { return m_dTrimLength; }
-    void setDTrimLength(double seconds) { m_dTrimLength = seconds; }
-    double dSplitStart() const { return m_dSplitStart; }
-    void setDSplitStart(double seconds) { m_dSplitStart = seconds; }
-    double dSplitLength() const { return m_dSplitLength; }
-    void setDSplitLength(double seconds) { m_dSplitLength = seconds; }
-    double dVOBitrate() const { return m_dVOBitrate; }
-    void setDVOBitrate(double kbits) { m_dVOBitrate = kbits; }
-    double vOFps() const { return m_vOFps; }
-    void setVOFps(double fps) { m_vOFps = fps; }
+    double dTrimStart() const { return m_fields.dTrimStart; }
+    void setDTrimStart(double seconds) { m_fields.dTrimStart = seconds; }
+    double dTrimLength() const { return m_fields.dTrimLength; }
+    void setDTrimLength(double seconds) { m_fields.dTrimLength = seconds; }
+    double dSplitStart() const { return m_fields.dSplitStart; }
+    void setDSplitStart(double seconds) { m_fields.dSplitStart = seconds; }
+    double dSplitLength() const { return m_fields.dSplitLength; }
+    void setDSplitLength(double seconds) { m_fields.dSplitLength = seconds; }
+    double dVOBitrate() const { return m_fields.dVOBitrate; }
+    void setDVOBitrate(double kbits) { m_fields.dVOBitrate = kbits; }
+    double vOFps() const { return m_fields.vOFps; }
+    void setVOFps(double fps) { m_fields.vOFps = fps; }
     QString strOResolution() const { return readNote(&Notes::oResolution); }
     void setStrOResolution(const QString &text) { writeNote(&Notes::oResolution, text); }
     QString vOVCodecName() const { return readNote(&Notes::vOVCodecName); }
     void setVOVCodecName(const QString &text) { writeNote(&Notes::vOVCodecName, text); }
-    double dAOBitrate() const { return m_dAOBitrate; }
-    void setDAOBitrate(double kbits) { m_dAOBitrate = kbits; }
-    double dAOSamplerate() const { return m_dAOSamplerate; }
-    void setDAOSamplerate(double hertz) { m_dAOSamplerate = hertz; }
-    QString vOACodecName() const { return readText(m_vOACodecName); }
-    void setVOACodecName(const QString &text) { writeText(m_vOACodecName, text); }
+    double dAOBitrate() const { return m_fields.dAOBitrate; }
+    void setDAOBitrate(double kbits) { m_fields.dAOBitrate = kbits; }
+    double dAOSamplerate() const { return m_fields.dAOSamplerate; }
+    void setDAOSamplerate(double hertz) { m_fields.dAOSamplerate = hertz; }
+    QString vOACodecName() const { return readText(m_fields.vOACodecName); }
+    void setVOACodecName(const QString &text) { writeText(m_fields.vOACodecName, text); }
     QString readableVOCodecName() const { return readNote(&Notes::readableVOCodecName); }
     void setReadableVOCodecName(const QString &text)
     {
         writeNote(&Notes::readableVOCodecName, text);
     }
-    QString readableAOCodecName() const { return readText(m_readableAOCodecName); }
-    void setReadableAOCodecName(const QString &text) { writeText(m_readableAOCodecName, text); }
+    QString readableAOCodecName() const { return readText(m_fields.readableAOCodecName); }
+    void setReadableAOCodecName(const QString &text)
+    {
+        writeText(m_fields.readableAOCodecName, text);
+    }
     QRectF rcCroped() const;
     void setRcCroped(const QRectF &rect);
 
@@ -138,8 +142,8 @@ public:
     void setStrInputProblem(const QString &text) { writeNote(&Notes::inputProblem, text); }
     // The folder that was dropped or named and led to this file (the file's own folder when it
     // was named by itself); its layout below it is what "Keep folder structure" mirrors.
-    QString strSourceRoot() const { return readText(m_strSourceRoot); }
-    void setStrSourceRoot(const QString &folder) { writeText(m_strSourceRoot, folder); }
+    QString strSourceRoot() const { return readText(m_fields.strSourceRoot); }
+    void setStrSourceRoot(const QString &folder) { writeText(m_fields.strSourceRoot, folder); }
     // Clears what a previous conversion left: the failure reason, the warning and the output.
     void clearConversionNotes();
 
@@ -167,32 +171,64 @@ private:
     QString readNote(QString Notes::*field) const;
     void writeNote(QString Notes::*field, const QString &value);
 
-    bool m_bSampeQuality = false;
+    // A record that exists only once a note is written; copying it copies the notes.
+    class NotesRecord
+    {
+    public:
+        NotesRecord() = default;
+        NotesRecord(const NotesRecord &other) { *this = other; }
+        NotesRecord &operator=(const NotesRecord &other)
+        {
+            if (this != &other)
+                m_notes = other.m_notes ? std::make_unique<Notes>(*other.m_notes) : nullptr;
+            return *this;
+        }
+        Notes *get() const { return m_notes.get(); }
+        Notes &make()
+        {
+            if (!m_notes)
+                m_notes = std::make_unique<Notes>();
+            return *m_notes;
+        }
+
+    private:
+        std::unique_ptr<Notes> m_notes;
+    };
+
+    // Every field but the live ones (state, progress, remaining time: atomics, below) and the
+    // lock: copy() copies it whole, so a field added here is carried without another line.
+    // Texts and notes are read and written under m_textLock.
+    struct Fields
+    {
+        bool bSampeQuality = false;
+        qint32 eumDestFmtType = 0;
+        qint32 eumCropType = 0;
+        qint32 iOWidth = 0;
+        qint32 iOHeight = 0;
+        qint32 aspectOption = AspectKeepSource;
+        QString imgFormat;
+        QString strFmtName;
+        QString strOutFileName;
+        QString strOutFileExt;
+        QString strDescription;
+        double dTrimStart = 0.0;
+        double dTrimLength = 0.0;
+        double dSplitStart = 0.0;
+        double dSplitLength = 0.0;
+        double dVOBitrate = 0.0;
+        double vOFps = 0.0;
+        double dAOBitrate = 0.0;
+        double dAOSamplerate = 0.0;
+        NotesRecord notes; // empty until a note is written
+        QString vOACodecName;
+        QString readableAOCodecName;
+        QString strSourceRoot; // shared by the files of one drop
+    };
+
+    Fields m_fields;
     std::atomic<float> m_dProgress{0.0f};
     std::atomic<qint32> m_eumCvtState{CvtStatePending};
-    qint32 m_eumDestFmtType = 0;
-    qint32 m_eumCropType = 0;
-    qint32 m_iOWidth = 0;
-    qint32 m_iOHeight = 0;
-    qint32 m_aspectOption = AspectKeepSource;
-    QString m_imgFormat;
-    QString m_strFmtName;
-    QString m_strOutFileName;
-    QString m_strOutFileExt;
-    QString m_strDescription;
     std::atomic<double> m_dLeftTime{0.0};
-    double m_dTrimStart = 0.0;
-    double m_dTrimLength = 0.0;
-    double m_dSplitStart = 0.0;
-    double m_dSplitLength = 0.0;
-    double m_dVOBitrate = 0.0;
-    double m_vOFps = 0.0;
-    double m_dAOBitrate = 0.0;
-    double m_dAOSamplerate = 0.0;
-    std::unique_ptr<Notes> m_notes; // null until a note is written
-    QString m_vOACodecName;
-    QString m_readableAOCodecName;
-    QString m_strSourceRoot; // shared by the files of one drop
 };
 
 using LSMediaPtr = std::shared_ptr<LSMedia>;

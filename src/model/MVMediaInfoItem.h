@@ -25,31 +25,31 @@ public:
     QString filePath() const;
     void setFilePath(const QString &path);
 
-    double duration() const { return m_duration; }
-    void setDuration(double seconds) { m_duration = seconds; }
-    double startTime() const { return m_startTime; }
-    void setStartTime(double seconds) { m_startTime = seconds; }
-    qint32 pixWidth() const { return m_pixWidth; }
-    void setPixWidth(qint32 pixels) { m_pixWidth = pixels; }
-    qint32 pixHeight() const { return m_pixHeight; }
-    void setPixHeight(qint32 pixels) { m_pixHeight = pixels; }
-    qint32 eumMediaType() const { return m_eumMediaType; }
-    void setEumMediaType(qint32 type) { m_eumMediaType = type; }
-    double videoBitrate() const { return m_videoBitrate; }
-    void setVideoBitrate(double bitsPerSecond) { m_videoBitrate = bitsPerSecond; }
+    double duration() const { return m_probe.duration; }
+    void setDuration(double seconds) { m_probe.duration = seconds; }
+    double startTime() const { return m_probe.startTime; }
+    void setStartTime(double seconds) { m_probe.startTime = seconds; }
+    qint32 pixWidth() const { return m_probe.pixWidth; }
+    void setPixWidth(qint32 pixels) { m_probe.pixWidth = pixels; }
+    qint32 pixHeight() const { return m_probe.pixHeight; }
+    void setPixHeight(qint32 pixels) { m_probe.pixHeight = pixels; }
+    qint32 eumMediaType() const { return m_probe.eumMediaType; }
+    void setEumMediaType(qint32 type) { m_probe.eumMediaType = type; }
+    double videoBitrate() const { return m_probe.videoBitrate; }
+    void setVideoBitrate(double bitsPerSecond) { m_probe.videoBitrate = bitsPerSecond; }
 
     // Audio facts of the first audio stream, for the list and the command-line converter.
-    double audioBitrate() const { return m_audioBitrate; }
-    void setAudioBitrate(double bitsPerSecond) { m_audioBitrate = bitsPerSecond; }
-    qint32 audioSampleRate() const { return m_audioSampleRate; }
-    void setAudioSampleRate(qint32 hertz) { m_audioSampleRate = hertz; }
-    qint32 audioChannels() const { return m_audioChannels; }
-    void setAudioChannels(qint32 channels) { m_audioChannels = channels; }
+    double audioBitrate() const { return m_probe.audioBitrate; }
+    void setAudioBitrate(double bitsPerSecond) { m_probe.audioBitrate = bitsPerSecond; }
+    qint32 audioSampleRate() const { return m_probe.audioSampleRate; }
+    void setAudioSampleRate(qint32 hertz) { m_probe.audioSampleRate = hertz; }
+    qint32 audioChannels() const { return m_probe.audioChannels; }
+    void setAudioChannels(qint32 channels) { m_probe.audioChannels = channels; }
 
     // The embedded cover (an attached picture): the demuxer's stream index, -1 when the file has
     // none, and the picture's codec as the encoder names it ("png", "mjpeg", "gif"...).
-    qint32 coverStreamIndex() const { return m_coverStreamIndex; }
-    void setCoverStreamIndex(qint32 index) { m_coverStreamIndex = index; }
+    qint32 coverStreamIndex() const { return m_probe.coverStreamIndex; }
+    void setCoverStreamIndex(qint32 index) { m_probe.coverStreamIndex = index; }
     QString coverCodecName() const;
     void setCoverCodecName(const QString &name);
 
@@ -62,19 +62,24 @@ protected:
     mutable QMutex m_textLock;
 
 private:
-    void copyProbeFields(const MVMediaInfoItem &other);
+    // Every field of the record: a copy copies it whole, so a field added here is carried
+    // without another line. The texts are read and written under m_textLock.
+    struct Fields
+    {
+        QString filePath;
+        double duration = 0.0;
+        double startTime = 0.0;
+        qint32 pixWidth = 0;
+        qint32 pixHeight = 0;
+        qint32 eumMediaType = MediaTypeUnknown;
+        double videoBitrate = 0.0;
+        double audioBitrate = 0.0;
+        qint32 audioSampleRate = 0;
+        qint32 audioChannels = 0;
+        qint32 coverStreamIndex = -1;
+        QString coverCodecName;
+        TrackTags tags;
+    };
 
-    QString m_filePath;
-    double m_duration = 0.0;
-    double m_startTime = 0.0;
-    qint32 m_pixWidth = 0;
-    qint32 m_pixHeight = 0;
-    qint32 m_eumMediaType = MediaTypeUnknown;
-    double m_videoBitrate = 0.0;
-    double m_audioBitrate = 0.0;
-    qint32 m_audioSampleRate = 0;
-    qint32 m_audioChannels = 0;
-    qint32 m_coverStreamIndex = -1;
-    QString m_coverCodecName;
-    TrackTags m_tags;
+    Fields m_probe;
 };

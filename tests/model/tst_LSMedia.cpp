@@ -61,6 +61,32 @@ private slots:
         QCOMPARE(copy->eumCropType(), 2);
         QVERIFY(copy->bSampeQuality());
     }
+
+    void aCopyCarriesTheNotesAndOwnsThem()
+    {
+        LSMedia item;
+        item.setStrSourceRoot(QStringLiteral("/music/Album"));
+        item.setStrInputProblem(QStringLiteral("no audio stream"));
+        item.setFailureReason(QStringLiteral("No space left on device"));
+        item.setStrWarning(QStringLiteral("the input ends early"));
+        item.setImgThumbnail(QStringLiteral("thumb"));
+        item.setCoverStreamIndex(1);
+        item.setCoverCodecName(QStringLiteral("png"));
+
+        const LSMediaPtr copy = item.copy();
+        QCOMPARE(copy->strSourceRoot(), QStringLiteral("/music/Album"));
+        QCOMPARE(copy->strInputProblem(), QStringLiteral("no audio stream"));
+        QCOMPARE(copy->failureReason(), QStringLiteral("No space left on device"));
+        QCOMPARE(copy->strWarning(), QStringLiteral("the input ends early"));
+        QCOMPARE(copy->imgThumbnail(), QStringLiteral("thumb"));
+        QCOMPARE(copy->coverStreamIndex(), 1);
+        QCOMPARE(copy->coverCodecName(), QStringLiteral("png"));
+        // The copy's notes are its own: what its conversion writes leaves the original alone.
+        copy->clearConversionNotes();
+        copy->setRcCroped(QRectF(1, 2, 3, 4));
+        QCOMPARE(item.failureReason(), QStringLiteral("No space left on device"));
+        QCOMPARE(item.rcCroped(), QRectF(0, 0, 0, 0));
+    }
 };
 
 WAVELARK_TEST_MAIN(TestLSMedia)
