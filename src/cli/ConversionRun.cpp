@@ -1,11 +1,9 @@
 #include "cli/ConversionRun.h"
 
-#include "cli/CliInputs.h"
 #include "cli/ProgressDisplay.h"
 #include "engine/ConvertOperation.h"
 #include "engine/OutputLayout.h"
 #include "engine/TemporaryOutput.h"
-#include "model/MediaItemBuilder.h"
 
 #include <QTimer>
 
@@ -41,38 +39,74 @@ ConversionRun::~ConversionRun()
     m_queue.waitUntilAllOperationsAreFinished();
 }
 
-void ConversionRun::start(const QStringList &files, const QStringList &roots)
+void ConversionRun::start(const QStringList &paths)
 {
-    // Temporaries of conversions whose program was killed; those of running ones stay.
-    m_pending = files;
-    m_pendingRoots = roots.size() == files.size() ? roots : QStringList();
-    OutputLayout::removeStaleTemporaries(m_settings.audioOutputFolder, m_pendingRoots, files,
-                                         m_settings.keepFolders);
-    m_total = int(files.size());
-    // Off a terminal the timer only watches for a reader of the output that went away.
-    if (m_display->isLive())
-        refresh();
+    connect(&m_loader, &MediaLoader::inputsRefused, this, &ConversionRun::inputsRefused);
+    connect(&m_loader, &MediaLoader::inputsAccepted, this,
+            [this](int, const QStringList &files, const QStringList &roots) {
+                inputsAccepted(files, roots);
+            });
+    connect(&m_loader, &MediaLoader::itemsLoaded, this,
+            [this](int, const QList<LSMediaPtr> &items) { itemsLoaded(items); });
+    connect(&m_loader, &MediaLoader::batchFinished, this, &ConversionRun::loadingFinished);
+    m_loading = true;
+    m_loader.setLowPriority(false);
+    m_loader.load(paths, m_settings);
+    // Off a terminal, and until the files are listed, the timer only watches for a reader of the
+    // output that went away.
     m_refreshTimer.start();
-    QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
 }
 
-// One file per turn of the event loop, so that conversions start while the rest is probed and
-// an interrupt is seen at once.
-void ConversionRun::loadNext()
+void ConversionRun::inputsRefused(const QList<InputRefusal> &refused)
 {
-    if (m_interruptSignal != 0 || m_pending.isEmpty()) {
-        finishIfDone();
+    if (m_done)
+        return;
+    for (const InputRefusal &refusal : refused)
+        m_display->printMessage(
+            QStringLiteral("wavelark-cli: skipped %1: %2").arg(refusal.path, refusal.reason));
+}
+
+void ConversionRun::inputsAccepted(const QStringList &files, const QStringList &roots)
+{
+    if (m_done || m_interruptSignal != 0)
+        return;
+    if (files.isEmpty()) {
+        m_done = true;
+        m_loader.stop();
+        m_display->printMessage(QStringLiteral(
+            "wavelark-cli: no FLAC or Ogg file to convert\nTry 'wavelark-cli --help'."));
+        emit finished(kExitNothingAccepted);
         return;
     }
-    Entry entry;
-    const QString root = m_pendingRoots.isEmpty() ? QString() : m_pendingRoots.takeFirst();
-    entry.item = MediaItemBuilder::makeMedia(m_pending.takeFirst(), m_settings, root);
-    entry.operation = std::make_shared<ConvertOperation>(entry.item, m_settings);
-    m_entryOf.insert(entry.operation.get(), m_entries.size());
-    m_totalSeconds += qMax(0.0, entry.item->duration());
-    m_entries.append(entry);
-    m_queue.addOperation(entry.operation);
-    QMetaObject::invokeMethod(this, &ConversionRun::loadNext, Qt::QueuedConnection);
+    // Temporaries of conversions whose program was killed; those of running ones stay.
+    OutputLayout::removeStaleTemporaries(m_settings.audioOutputFolder, roots, files,
+                                         m_settings.keepFolders);
+    m_total = int(files.size());
+    m_listed = true;
+    if (m_display->isLive())
+        refresh();
+}
+
+// Conversions start while the rest is still probed.
+void ConversionRun::itemsLoaded(const QList<LSMediaPtr> &items)
+{
+    if (m_done || m_interruptSignal != 0)
+        return;
+    for (const LSMediaPtr &item : items) {
+        Entry entry;
+        entry.item = item;
+        entry.operation = std::make_shared<ConvertOperation>(item, m_settings);
+        m_entryOf.insert(entry.operation.get(), m_entries.size());
+        m_totalSeconds += qMax(0.0, item->duration());
+        m_entries.append(entry);
+        m_queue.addOperation(entry.operation);
+    }
+}
+
+void ConversionRun::loadingFinished()
+{
+    m_loading = false;
+    finishIfDone();
 }
 
 void ConversionRun::interrupt(int signalNumber)
@@ -80,8 +114,8 @@ void ConversionRun::interrupt(int signalNumber)
     if (m_interruptSignal != 0)
         return;
     m_interruptSignal = signalNumber;
-    m_pending.clear();
-    m_pendingRoots.clear();
+    m_loader.stop();
+    m_loading = false;
     m_display->printMessage(QStringLiteral("wavelark-cli: interrupted, stopping the encoders"));
     m_queue.cancelAllOperations();
     finishIfDone();
@@ -148,7 +182,7 @@ void ConversionRun::report(Entry &entry)
 
 void ConversionRun::finishIfDone()
 {
-    if (m_done || !m_pending.isEmpty() || m_ended < m_entries.size())
+    if (m_done || m_loading || m_ended < m_entries.size())
         return;
     // Everything queued has ended, and nothing is left to probe (or an interrupt dropped it).
     m_done = true;
@@ -185,7 +219,7 @@ void ConversionRun::finishIfDone()
 void ConversionRun::refresh()
 {
     m_display->checkStreams();
-    if (!m_display->isLive())
+    if (!m_display->isLive() || !m_listed)
         return;
     // Conversions start in the order they were queued: past the ended ones at the front, the
     // running ones come next, and the first that still waits ends them.

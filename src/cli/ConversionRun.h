@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/MediaLoader.h"
 #include "engine/OperationQueue.h"
 #include "model/ConversionSettings.h"
 #include "model/LSMedia.h"
@@ -16,12 +17,13 @@
 class ConvertOperation;
 class ProgressDisplay;
 
-// One run of wavelark-cli: probes the accepted files one by one, queues a conversion for each
-// as soon as it is probed, follows them for the display, prints each file's result, and ends
-// with the program's exit status (1 when a file failed or finished with a warning; files skipped as
-// up to date count as done). Each step costs the same however many files the run holds. An
-// interrupt cancels everything (unfinished outputs never get their final name) and ends with 128 +
-// the signal number.
+// One run of wavelark-cli: lists and probes the named paths through the loader the window uses
+// (MediaLoader), prints what it skipped, queues a conversion for each file as soon as it is
+// probed, follows them for the display, prints each file's result, and ends with the program's
+// exit status (1 when a file failed or finished with a warning; files skipped as up to date
+// count as done; 2 when no file was accepted). Each step costs the same however many files the run
+// holds. An interrupt cancels everything (unfinished outputs never get their final name) and ends
+// with 128 + the signal number.
 //
 // Thread: the main thread. Operations end on worker threads; their completion is handed over
 // with queued signals.
@@ -32,15 +34,15 @@ class ConversionRun : public QObject
 public:
     static constexpr int kExitAllFinished = 0;
     static constexpr int kExitSomeFailed = 1;
+    static constexpr int kExitNothingAccepted = 2;
 
     // Every file of the run is filled and converted as `settings` say.
     ConversionRun(ProgressDisplay *display, int width, ConversionSettings settings,
                   QObject *parent = nullptr);
     ~ConversionRun() override;
 
-    // Starts converting `files` (accepted, absolute paths); `roots` holds each file's source
-    // root (the named folder that led to it), or is empty.
-    void start(const QStringList &files, const QStringList &roots = QStringList());
+    // Starts converting the files `paths` (files and folders, as named) lead to.
+    void start(const QStringList &paths);
     void interrupt(int signalNumber);
 
 signals:
@@ -55,7 +57,10 @@ private:
         bool reported = false;
     };
 
-    void loadNext();
+    void inputsRefused(const QList<InputRefusal> &refused);
+    void inputsAccepted(const QStringList &files, const QStringList &roots);
+    void itemsLoaded(const QList<LSMediaPtr> &items);
+    void loadingFinished();
     void operationEnded(const OperationPtr &operation);
     void report(Entry &entry);
     void refresh();
@@ -68,8 +73,9 @@ private:
     const ConversionSettings m_settings;
     OperationQueue m_queue;
     QList<Entry> m_entries;
-    QStringList m_pending;                         // accepted files not probed yet
-    QStringList m_pendingRoots;                    // their source roots, when known
+    MediaLoader m_loader;
+    bool m_loading = false;                        // files are still being listed or probed
+    bool m_listed = false;                         // the files to convert are known (m_total)
     QHash<const Operation *, qsizetype> m_entryOf; // operation -> index in m_entries
     qsizetype m_firstOpen = 0;                     // the entries before this one have ended
     double m_totalSeconds = 0.0; // media seconds of the probed files still to convert or done

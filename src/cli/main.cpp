@@ -4,7 +4,6 @@
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "Shared/QuitWatchdog.h"
-#include "cli/CliInputs.h"
 #include "cli/CliOptions.h"
 #include "cli/ConversionRun.h"
 #include "cli/InterruptWatcher.h"
@@ -95,14 +94,6 @@ int main(int argc, char *argv[])
     if (!GlobalFun::MakeSureFolderExsist(outputFolder))
         return refuse(QStringLiteral("cannot create the output folder %1").arg(outputFolder));
 
-    QStringList skipped;
-    QStringList roots;
-    const QStringList files = CliInputs::acceptedFiles(options.inputs, &skipped, &roots);
-    for (const QString &why : skipped)
-        std::fprintf(stderr, "wavelark-cli: skipped %s\n", qPrintable(why));
-    if (files.isEmpty())
-        return refuse(QStringLiteral("no FLAC or Ogg file to convert"));
-
     FFMpegInit();
     // The registered defaults give the width when nothing is stored.
     const qint64 jobs =
@@ -121,7 +112,7 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&run, &ConversionRun::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    run.start(files, roots);
+    run.start(options.inputs);
     const int status = app.exec();
     // The run has ended; joining its workers must not hold the exit up for good.
     QuitWatchdog::arm(status);

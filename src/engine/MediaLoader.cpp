@@ -1,4 +1,4 @@
-#include "mainwindow/MediaLoader.h"
+#include "engine/MediaLoader.h"
 
 #include "model/FormatUtils.h"
 #include "model/MediaItemBuilder.h"
@@ -47,16 +47,20 @@ void MediaLoader::load(const QStringList &paths, const ConversionSettings &setti
 {
     reapFinishedThreads();
     ++m_pendingBatches;
-    QThread *thread =
-        QThread::create([this, paths, settings, batch] { run(paths, settings, batch); });
+    const bool lowPriority = m_lowPriority;
+    QThread *thread = QThread::create([this, paths, settings, batch, lowPriority] {
+        if (lowPriority)
+            lowerThisThreadsPriority();
+        run(paths, settings, batch, lowPriority);
+    });
     thread->setObjectName(QStringLiteral("MediaLoader"));
     m_threads.push_back(thread);
     thread->start();
 }
 
-// The items are made again here, on the GUI thread, with their own copies of the per-file texts:
-// made among the probe's short-lived buffers, they would keep a great many half-empty pages of the
-// loader threads' heaps resident for as long as the list holds them.
+// The items are made again here, on the receiving thread, with their own copies of the per-file
+// texts: made among the probe's short-lived buffers, they would keep a great many half-empty pages
+// of the loader threads' heaps resident for as long as the list holds them.
 QList<LSMediaPtr> MediaLoader::settled(const QList<LSMediaPtr> &items)
 {
     QList<LSMediaPtr> copies;
@@ -92,9 +96,9 @@ void MediaLoader::lowerThisThreadsPriority()
         ::setpriority(PRIO_PROCESS, thread, kLoaderNice);
 }
 
-void MediaLoader::run(const QStringList &paths, const ConversionSettings &settings, int batch)
+void MediaLoader::run(const QStringList &paths, const ConversionSettings &settings, int batch,
+                      bool lowPriority)
 {
-    lowerThisThreadsPriority();
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
     const AcceptedInputs inputs = InputCollector::collect(paths, &m_stopping);
@@ -104,6 +108,12 @@ void MediaLoader::run(const QStringList &paths, const ConversionSettings &settin
         QMetaObject::invokeMethod(
             this, [this, refused] { emit inputsRefused(refused); }, Qt::QueuedConnection);
     }
+    QMetaObject::invokeMethod(
+        this,
+        [this, batch, files = inputs.files, roots = inputs.roots] {
+            emit inputsAccepted(batch, files, roots);
+        },
+        Qt::QueuedConnection);
 
     // The files are probed in chunks by this thread and, for a larger batch, one helper thread;
     // this thread hands the finished chunks over strictly in their order.
@@ -153,7 +163,8 @@ void MediaLoader::run(const QStringList &paths, const ConversionSettings &settin
     std::unique_ptr<QThread> helper;
     if (chunkCount > 1 && QThread::idealThreadCount() > 1) {
         helper.reset(QThread::create([&] {
-            lowerThisThreadsPriority();
+            if (lowPriority)
+                lowerThisThreadsPriority();
             while (probeNextChunk()) {
             }
         }));
