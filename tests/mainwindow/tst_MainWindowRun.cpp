@@ -70,6 +70,7 @@ private slots:
     void failedPlaylistStepShowsOnTheRow();
     void finishedRowsAreSkippedOnlyWhenAsked();
     void upToDateRowsAreSkippedAndNotAddedToThePlaylist();
+    void keptFoldersFollowTheSettingsTheRunStartedWith();
 
 private:
     QStringList makeFiles(const QString &stem, int count);
@@ -416,6 +417,44 @@ void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
     QVERIFY(entries.first().endsWith(QStringLiteral("/skip1.mp3")));
     const QString summary = m_window->bottomBar()->runStatus()->text();
     QVERIFY2(summary.startsWith(QStringLiteral("1 converted, 1 up to date")), qPrintable(summary));
+}
+
+// "Keep folder structure": a dropped folder's layout is mirrored below the output folder, as the
+// run read the setting when it started, even when the pane turns it off meanwhile.
+void TestMainWindowRun::keptFoldersFollowTheSettingsTheRunStartedWith()
+{
+    UserDefaults &store = UserDefaults::standard();
+    const QString out = m_scratch->filePath(QStringLiteral("kept-out"));
+    QVERIFY(QDir().mkpath(out));
+    store.setValue(PrefKeys::AppAudioOutputFolder, out);
+    store.setValue(PrefKeys::AppKeepFolderStructure, true);
+    auto restore = qScopeGuard([&store] {
+        store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
+        store.removeObjectForKey(PrefKeys::AppKeepFolderStructure);
+    });
+    const QString album = m_scratch->filePath(QStringLiteral("Album"));
+    for (const QString &disc : {QStringLiteral("Disc 1"), QStringLiteral("Disc 2")}) {
+        QVERIFY(QDir().mkpath(album + QLatin1Char('/') + disc));
+        QVERIFY(QFile::copy(m_samples.filePath(QStringLiteral("tone.flac")),
+                            album + QLatin1Char('/') + disc + QStringLiteral("/01 Intro.flac")));
+    }
+    m_window->loadMediasWithPaths({album}, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_window->items().size()), 2, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->pendingLoads(), 0, 60000);
+
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    m_window->startConvertDown();
+    // The pane commits "flat" and another folder while the run goes on.
+    store.setValue(PrefKeys::AppKeepFolderStructure, false);
+    store.setValue(PrefKeys::AppAudioOutputFolder, m_scratch->path());
+    QVERIFY(finished.wait(kRunTimeoutMs));
+
+    for (const LSMediaPtr &media : m_window->items())
+        QCOMPARE(media->eumCvtState(), qint32(LSMedia::CvtStateFinished));
+    QVERIFY(QFileInfo(out + QStringLiteral("/Disc 1/01 Intro.mp3")).size() > 0);
+    QVERIFY(QFileInfo(out + QStringLiteral("/Disc 2/01 Intro.mp3")).size() > 0);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
+    QCOMPARE(m_workspace.opened, QList<QUrl>({QUrl::fromLocalFile(out)}));
 }
 
 void TestMainWindowRun::queueWidthFollowsThePreference()
