@@ -20,7 +20,8 @@ public:
     // Seconds of "H:M:S[.fraction]"; the first piece is always hours. A null text gives 0.
     static double getSecondsByTimeString(const QString &timeText);
 
-    // True when a folder exists at `path` afterwards (missing parents are created).
+    // True when a folder exists at `path` afterwards (missing parents are created). This name
+    // and fileListAtDirenctory's keep their spelling: docs/ARCHITECTURE.md, "Kept as they are".
     static bool MakeSureFolderExsist(const QString &path);
     // `path` with extension `extension`, numbered "name(1).ext", "name(2).ext"... until it names
     // nothing that exists.

@@ -4,6 +4,7 @@
 // handlers of the fatal signals. Either leaves one crash record ("crash.info", see
 // CrashReportUtil) and lets the process end as it would have without the hooks.
 // Thread: create on the main thread at start-up; the handlers run on the crashing thread.
+// The class name keeps its spelling: docs/ARCHITECTURE.md, "Kept as they are".
 class CrashReportSingal
 {
 public:

@@ -51,6 +51,7 @@ ConvertOperation::ConvertOperation(LSMediaPtr media, ConversionSettings settings
 
 ConvertOperation::~ConvertOperation()
 {
+    // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     qCInfo(lcEngine).noquote() << QStringLiteral("operation dealloced");
     if (m_wraperTask) {
         m_wraperTask->stopProcess();
@@ -319,6 +320,7 @@ void ConvertOperation::processStarted()
 
 void ConvertOperation::processFinished()
 {
+    // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     qCInfo(lcEngine).noquote() << QStringLiteral("process finised...");
 }
 
@@ -363,6 +365,7 @@ void ConvertOperation::appendOutput(const QString &output)
         int frame = 0;
         const QByteArray bytes = output.toUtf8();
         if (std::sscanf(bytes.constData(), "frame=%d", &frame) != 1 || frame == 0) {
+            // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
             qCInfo(lcEngine).noquote() << QStringLiteral("frame 000000000000000000---");
             return;
         }

@@ -186,6 +186,7 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
 
         const QString crop = cropText(item);
         const QString aspect = aspectText(item);
+        // The two crop lines keep their wording: docs/ARCHITECTURE.md, "Kept as they are".
         qCInfo(lcEngine).noquote()
             << QStringLiteral("Croped Rect:%1").arg(rectText(item.rcCroped()));
         qCInfo(lcEngine).noquote()

@@ -19,6 +19,7 @@ TaskWrapper::TaskWrapper(TaskWrapperController *controller, const QStringList &a
 
 TaskWrapper::~TaskWrapper()
 {
+    // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     qCInfo(lcEngine).noquote() << QStringLiteral("Task dealloc");
     stopProcess();
     if (m_task) {
@@ -140,6 +141,7 @@ void TaskWrapper::deliverExitStatus(int status)
     if (m_exitDelivered)
         return;
     m_exitDelivered = true;
+    // Log wording kept as it is: docs/ARCHITECTURE.md, "Kept as they are".
     qCInfo(lcEngine).noquote()
         << QStringLiteral("ffmpeg did finished:terminate status:%1").arg(status);
     TaskWrapperController *controller = m_controller;

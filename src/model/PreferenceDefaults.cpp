@@ -86,6 +86,7 @@ void registerDefaults(UserDefaults &store)
         !keepsStoredOutputFolder(store.stringForKey(PrefKeys::AppAudioOutputFolder)))
         store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
 
+    // All three on every start, the snapshot folder too: docs/ARCHITECTURE.md, "Kept as they are".
     GlobalFun::MakeSureFolderExsist(defaultVideoOutputFolder());
     GlobalFun::MakeSureFolderExsist(defaultAudioOutputFolder());
     GlobalFun::MakeSureFolderExsist(defaultSnapShotFolder());

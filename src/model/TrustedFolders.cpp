@@ -67,6 +67,7 @@ TrustedFolders::~TrustedFolders()
     liveLists().removeOne(this);
 }
 
+// Only the most recently made list takes the folder: docs/ARCHITECTURE.md, "Kept as they are".
 void TrustedFolders::record(const QUrl &url, UserDefaults *store)
 {
     UserDefaults &target = store ? *store : UserDefaults::standard();

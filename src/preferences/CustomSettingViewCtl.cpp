@@ -442,6 +442,8 @@ void CustomSettingViewCtl::openDown(QObject *)
         Workspace::shared().selectFile(path);
 }
 
+// The source texts keep their wording (the English table shows the desktop's words):
+// docs/ARCHITECTURE.md, "Kept as they are".
 QString CustomSettingViewCtl::helpText(int index)
 {
     switch (index) {

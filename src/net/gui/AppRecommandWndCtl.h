@@ -16,6 +16,7 @@ class QTableView;
 // thumbnail (http or https only, up to 2 MB) follows on its own when its image has loaded (a
 // failed one stays empty). A product's store button opens its store page (http, https or a
 // software-centre `appstream:` address). Texts from the list are shown as plain text.
+// The class name keeps its spelling: docs/ARCHITECTURE.md, "Kept as they are".
 // Thread: main thread.
 class AppRecommandWndCtl : public QWidget, public WebRequestDelegate
 {

@@ -37,11 +37,12 @@ struct AppRaterSettings
     float daysUntilPrompt = 10.0f;
     float usesPerWeekForPrompt = 0.0f;
     float remindPeriod = 1.0f; // days
+    // Read by nothing, kept with their defaults: docs/ARCHITECTURE.md, "Kept as they are".
     bool useAllAvailableLanguages = true;
     bool disableAlertViewResizing = false;
     bool onlyPromptIfLatestVersion = true;
     bool onlyPromptIfMainWindowIsAvailable = true;
-    bool displayAppUsingStorekitIfAvailable = true;
+    bool displayAppUsingStorekitIfAvailable = true; // read by nothing either
     bool promptAgainForEachNewVersion = true;
     bool promptAtLaunch = true;
     bool verboseLogging = false;

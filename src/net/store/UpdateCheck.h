@@ -37,6 +37,8 @@ struct UpdateCheckSettings
     QString appStoreCountry;
     QString applicationVersion;
     QString applicationBundleID;
+    // useAllAvailableLanguages and displayAppUsingStorekitIfAvailable are read by nothing and
+    // kept with their defaults: docs/ARCHITECTURE.md, "Kept as they are".
     bool useAllAvailableLanguages = true;
     bool onlyPromptIfMainWindowIsAvailable = true;
     bool displayAppUsingStorekitIfAvailable = true;
