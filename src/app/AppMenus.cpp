@@ -16,19 +16,20 @@
 namespace AppMenus {
 namespace {
 
-QString tr(const char *text)
+// The menus' texts, in the translation context "AppMenus".
+struct MenuTexts
 {
-    return QApplication::translate("AppMenus", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(AppMenus)
+};
 
 void showAbout(MainWndController &window)
 {
     auto *about = new QMessageBox(
-        QMessageBox::NoIcon, tr("About %1").arg(QLatin1String(AppInfo::kProductName)),
+        QMessageBox::NoIcon, MenuTexts::tr("About %1").arg(QLatin1String(AppInfo::kProductName)),
         QStringLiteral("<b>%1 %2</b>")
             .arg(QLatin1String(AppInfo::kProductName), QLatin1String(AppInfo::kShortVersion)),
         QMessageBox::Ok, &window);
-    about->setInformativeText(tr("Converts FLAC and Ogg audio to MP3 or AAC.\n© %1")
+    about->setInformativeText(MenuTexts::tr("Converts FLAC and Ogg audio to MP3 or AAC.\n© %1")
                                   .arg(QLatin1String(AppInfo::kMakerName)));
     about->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
     // A message box is as narrow as its text; the title bar needs room for the title too.
@@ -51,7 +52,7 @@ void addApplicationMenu(MainWndController &window, AppDelegate &delegate)
     menu->addAction(window.aboutMenu());
     menu->addSeparator();
     QAction *preferences =
-        menu->addAction(tr("Preferences..."), &delegate, &AppDelegate::preferenceDown);
+        menu->addAction(MenuTexts::tr("Preferences..."), &delegate, &AppDelegate::preferenceDown);
     preferences->setMenuRole(QAction::PreferencesRole);
     preferences->setShortcuts({QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)});
     menu->addSeparator();
@@ -64,7 +65,7 @@ void addApplicationMenu(MainWndController &window, AppDelegate &delegate)
 
 void addFileMenu(MainWndController &window)
 {
-    QMenu *menu = window.menuBar()->addMenu(tr("&File"));
+    QMenu *menu = window.menuBar()->addMenu(MenuTexts::tr("&File"));
     window.importAction()->setShortcut(QKeySequence::Open);
     menu->addAction(window.importAction());
     menu->addAction(window.startAction());
@@ -77,15 +78,15 @@ void addFileMenu(MainWndController &window)
 
 void addHelpMenu(MainWndController &window, MacAppHelper &helper)
 {
-    QMenu *menu = window.menuBar()->addMenu(tr("&Help"));
+    QMenu *menu = window.menuBar()->addMenu(MenuTexts::tr("&Help"));
     QObject::connect(window.helpMenu(), &QAction::triggered, &helper, &MacAppHelper::websiteDown);
     menu->addAction(window.helpMenu());
     menu->addSeparator();
-    menu->addAction(tr("Send Feedback..."), &helper, &MacAppHelper::feedbackDown);
-    menu->addAction(tr("More Products..."), &helper, &MacAppHelper::moreProductsDown);
-    menu->addAction(tr("Rate %1...").arg(QLatin1String(AppInfo::kProductName)), &helper,
+    menu->addAction(MenuTexts::tr("Send Feedback..."), &helper, &MacAppHelper::feedbackDown);
+    menu->addAction(MenuTexts::tr("More Products..."), &helper, &MacAppHelper::moreProductsDown);
+    menu->addAction(MenuTexts::tr("Rate %1...").arg(QLatin1String(AppInfo::kProductName)), &helper,
                     &MacAppHelper::rateDown);
-    menu->addAction(tr("%1 Website").arg(QLatin1String(AppInfo::kProductName)), &helper,
+    menu->addAction(MenuTexts::tr("%1 Website").arg(QLatin1String(AppInfo::kProductName)), &helper,
                     &MacAppHelper::websiteDown);
 }
 

@@ -2,17 +2,11 @@
 
 #include "Shared/GlobalFun.h"
 
-#include <QCoreApplication>
 #include <QSet>
 
 #include <cmath>
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("RunProgress", text);
-}
 
 bool hasEnded(qint32 state)
 {

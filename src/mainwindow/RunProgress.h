@@ -2,6 +2,7 @@
 
 #include "model/LSMedia.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -15,6 +16,8 @@
 // Thread: main thread (the items' fields it reads are atomics).
 class RunProgress
 {
+    Q_DECLARE_TR_FUNCTIONS(RunProgress)
+
 public:
     struct Snapshot
     {

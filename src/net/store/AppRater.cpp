@@ -8,8 +8,6 @@
 #include "net/store/PromptPresenter.h"
 #include "net/store/VersionOrder.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 constexpr double kSecondsPerWeek = 604800.0;
@@ -18,11 +16,6 @@ constexpr quint64 kGameGenreID = 6014;
 UserDefaults &defaults()
 {
     return UserDefaults::standard();
-}
-
-QString translated(const char *text, const char *key)
-{
-    return QCoreApplication::translate("AppRater", text, key);
 }
 
 } // namespace
@@ -53,7 +46,7 @@ QString AppRater::messageTitle() const
 {
     if (!m_settings.messageTitle.isEmpty())
         return m_settings.messageTitle;
-    return translated("Rate %@", "AppRaterMessageTitle")
+    return tr("Rate %@", "AppRaterMessageTitle")
         .replace(QStringLiteral("%@"), m_settings.applicationName);
 }
 
@@ -63,32 +56,31 @@ QString AppRater::message() const
         return m_settings.message;
     const QString text =
         m_settings.appStoreGenreID == kGameGenreID
-            ? translated("If you enjoy playing %@, would you mind taking a moment to rate it? It "
-                         "won\u2019t take more than a minute. Thanks for your support!",
-                         "AppRaterGameMessage")
-            : translated("If you enjoy using %@, would you mind taking a moment to rate it? It "
-                         "won\u2019t take more than a minute. Thanks for your support!",
-                         "AppRaterAppMessage");
+            ? tr("If you enjoy playing %@, would you mind taking a moment to rate it? It "
+                 "won\u2019t take more than a minute. Thanks for your support!",
+                 "AppRaterGameMessage")
+            : tr("If you enjoy using %@, would you mind taking a moment to rate it? It "
+                 "won\u2019t take more than a minute. Thanks for your support!",
+                 "AppRaterAppMessage");
     return QString(text).replace(QStringLiteral("%@"), m_settings.applicationName);
 }
 
 QString AppRater::cancelButtonLabel() const
 {
-    return m_settings.cancelButtonLabel.isEmpty() ? translated("No, Thanks", "AppRaterCancelButton")
+    return m_settings.cancelButtonLabel.isEmpty() ? tr("No, Thanks", "AppRaterCancelButton")
                                                   : m_settings.cancelButtonLabel;
 }
 
 QString AppRater::rateButtonLabel() const
 {
-    return m_settings.rateButtonLabel.isEmpty() ? translated("Rate It Now", "AppRaterRateButton")
+    return m_settings.rateButtonLabel.isEmpty() ? tr("Rate It Now", "AppRaterRateButton")
                                                 : m_settings.rateButtonLabel;
 }
 
 QString AppRater::remindButtonLabel() const
 {
-    return m_settings.remindButtonLabel.isEmpty()
-               ? translated("Remind Me Later", "AppRaterRemindButton")
-               : m_settings.remindButtonLabel;
+    return m_settings.remindButtonLabel.isEmpty() ? tr("Remind Me Later", "AppRaterRemindButton")
+                                                  : m_settings.remindButtonLabel;
 }
 
 QUrl AppRater::ratingsURL() const

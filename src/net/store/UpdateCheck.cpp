@@ -9,7 +9,6 @@
 #include "net/store/PromptPresenter.h"
 #include "net/store/VersionOrder.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 
@@ -29,11 +28,6 @@ bool isReadableVersion(const QString &version)
 UserDefaults &defaults()
 {
     return UserDefaults::standard();
-}
-
-QString translated(const char *text, const char *key)
-{
-    return QCoreApplication::translate("UpdateCheck", text, key);
 }
 
 // A dictionary of version -> text or list of texts; anything else in it is skipped, and a list
@@ -97,37 +91,37 @@ void UpdateCheck::startWhenApplicationRuns()
 
 QString UpdateCheck::inThisVersionTitle() const
 {
-    return translated("New in this version", "UpdateCheckInThisVersionTitle");
+    return tr("New in this version", "UpdateCheckInThisVersionTitle");
 }
 
 QString UpdateCheck::updateAvailableTitle() const
 {
-    return translated("New version available", "UpdateCheckUpdateAvailableTitle");
+    return tr("New version available", "UpdateCheckUpdateAvailableTitle");
 }
 
 QString UpdateCheck::versionLabelFormat() const
 {
-    return translated("Version %@", "UpdateCheckVersionLabelFormat");
+    return tr("Version %@", "UpdateCheckVersionLabelFormat");
 }
 
 QString UpdateCheck::okButtonLabel() const
 {
-    return translated("OK", "UpdateCheckOKButton");
+    return tr("OK", "UpdateCheckOKButton");
 }
 
 QString UpdateCheck::ignoreButtonLabel() const
 {
-    return translated("Ignore", "UpdateCheckIgnoreButton");
+    return tr("Ignore", "UpdateCheckIgnoreButton");
 }
 
 QString UpdateCheck::downloadButtonLabel() const
 {
-    return translated("Download", "UpdateCheckDownloadButton");
+    return tr("Download", "UpdateCheckDownloadButton");
 }
 
 QString UpdateCheck::remindButtonLabel() const
 {
-    return translated("Remind Me Later", "UpdateCheckRemindButton");
+    return tr("Remind Me Later", "UpdateCheckRemindButton");
 }
 
 QUrl UpdateCheck::updateURL() const
