@@ -30,7 +30,6 @@ const int kTrappedSignals[] = {
 #endif
     SIGFPE,  SIGBUS, SIGSEGV, SIGSYS,  SIGPIPE, SIGALRM, SIGXCPU, SIGXFSZ,
 };
-constexpr int kTrappedCount = int(sizeof(kTrappedSignals) / sizeof(kTrappedSignals[0]));
 
 // Set once an uncaught exception has been recorded; the abort that follows must not record again.
 volatile std::sig_atomic_t g_exceptionRecorded = 0;
@@ -211,13 +210,6 @@ int installSignalHandlers()
 }
 
 } // namespace
-
-const int *CrashReportSingal::trappedSignals(int *count)
-{
-    if (count)
-        *count = kTrappedCount;
-    return kTrappedSignals;
-}
 
 CrashReportSingal::CrashReportSingal()
 {

@@ -17,9 +17,6 @@ public:
     // every signal was trapped.
     int registrationError() const { return m_registrationError; }
 
-    // The signals trapped on this platform, in registration order.
-    static const int *trappedSignals(int *count);
-
 private:
     int m_registrationError = 0;
 };

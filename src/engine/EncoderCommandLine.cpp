@@ -1,6 +1,5 @@
 #include "engine/EncoderCommandLine.h"
 
-#include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
 #include "engine/OutputLayout.h"
 #include "engine/OutputReservation.h"
@@ -9,20 +8,9 @@
 #include "model/OutputFormat.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-// Serialises choosing and creating output files among the conversions of this process; the
-// exclusive create guards against other processes.
-QMutex g_reserveLock;
 
 QString rectText(const QRectF &rect)
 {
@@ -89,26 +77,6 @@ QString EncoderCommandLine::plannedOutputPath(const LSMedia &item,
 {
     return OutputLayout::plannedPath(item, settings.outputFolderFor(item.eumDestFmtType()),
                                      settings.keepFolders, naming);
-}
-
-QString EncoderCommandLine::reserveOutputPath(const QString &path, const QString &extension)
-{
-    QMutexLocker locker(&g_reserveLock);
-    for (;;) {
-        const QString candidate = GlobalFun::makeSureFullPathIdentical(path, extension);
-        const QByteArray native = QFile::encodeName(candidate);
-        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        // Another program took the name between the check and the create: choose again.
-        if (errno == EEXIST)
-            continue;
-        qCWarning(lcEngine).noquote()
-            << QStringLiteral("could not reserve %1: %2").arg(candidate, qt_error_string(errno));
-        return candidate;
-    }
 }
 
 bool EncoderCommandLine::isCropping(const LSMedia &item)

@@ -38,7 +38,7 @@ struct PlayerCompatibility
 };
 
 // Turns a media item into the encoder's output path and argument list.
-// Thread: any. reserveOutputPath() is the only function with a side effect (it creates a file).
+// Thread: any.
 class EncoderCommandLine
 {
 public:
@@ -55,12 +55,6 @@ public:
     static QString plannedOutputPath(const LSMedia &item, const ConversionSettings &settings);
     static QString plannedOutputPath(const LSMedia &item, const ConversionSettings &settings,
                                      const OutputNaming &naming);
-
-    // The numbered free form of `path` with `extension`, created as an empty file so that no
-    // other conversion of this process, nor any other program, can choose it too. When the file
-    // cannot be created (missing folder, no permission) the numbered path is still returned; the
-    // encoder then reports the problem.
-    static QString reserveOutputPath(const QString &path, const QString &extension);
 
     // The argument list for converting `item` into `outputPath` with the encoder at `encoder`.
     // With `keepCover`, an audio output carries the input's embedded cover as its attached

@@ -10,13 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QSet>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
-
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -454,64 +449,6 @@ private slots:
         QCOMPARE(OutputLayout::removeStaleTemporaries(out.path(), roots, files, true), 1);
         QVERIFY(!QFileInfo::exists(left.at(1)));
         QVERIFY(QFileInfo::exists(left.at(2)));
-    }
-
-    void reservedOutputIsNumberedAndNeverOverwritten()
-    {
-        QTemporaryDir folder;
-        const QString planned = folder.path() + QStringLiteral("/a.mp3");
-        {
-            QFile existing(planned);
-            QVERIFY(existing.open(QIODevice::WriteOnly));
-            existing.write("keep me");
-        }
-        const QString first = EncoderCommandLine::reserveOutputPath(planned, QStringLiteral("mp3"));
-        const QString second =
-            EncoderCommandLine::reserveOutputPath(planned, QStringLiteral("mp3"));
-        QCOMPARE(first, folder.path() + QStringLiteral("/a(1).mp3"));
-        QCOMPARE(second, folder.path() + QStringLiteral("/a(2).mp3"));
-        QVERIFY(QFileInfo(first).isFile());
-        QCOMPARE(QFileInfo(first).size(), 0);
-        QFile existing(planned);
-        QVERIFY(existing.open(QIODevice::ReadOnly));
-        QCOMPARE(existing.readAll(), QByteArray("keep me"));
-        // A name without the extension gets it first.
-        QCOMPARE(EncoderCommandLine::reserveOutputPath(folder.path() + QStringLiteral("/b"),
-                                                       QStringLiteral("mp3")),
-                 folder.path() + QStringLiteral("/b.mp3"));
-    }
-
-    void concurrentReservationsAreDistinct()
-    {
-        QTemporaryDir folder;
-        const QString planned = folder.path() + QStringLiteral("/song.m4a");
-        constexpr int kThreads = 8;
-        constexpr int kEach = 25;
-        std::vector<QStringList> chosen(kThreads);
-        std::vector<std::unique_ptr<QThread>> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back(QThread::create([&, t] {
-                for (int i = 0; i < kEach; ++i)
-                    chosen[t] << EncoderCommandLine::reserveOutputPath(planned,
-                                                                       QStringLiteral("m4a"));
-            }));
-            threads.back()->start();
-        }
-        for (auto &thread : threads)
-            QVERIFY(thread->wait(60000));
-        QSet<QString> distinct;
-        for (const QStringList &list : chosen)
-            for (const QString &path : list)
-                distinct.insert(path);
-        QCOMPARE(distinct.size(), kThreads * kEach);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), kThreads * kEach);
-    }
-
-    void unwritableFolderStillGivesAPath()
-    {
-        const QString path = QStringLiteral("/nonexistent-wavelark-folder/x.mp3");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not reserve")));
-        QCOMPARE(EncoderCommandLine::reserveOutputPath(path, QStringLiteral("mp3")), path);
     }
 };
 

@@ -23,8 +23,8 @@ WebCache &WebCache::shared()
 WebCache::WebCache(const QString &cachePath)
     : m_cachePath(cachePath)
 {
-    if (!QDir().mkpath(etagCachePath()))
-        qCWarning(lcNet) << "cannot create the web cache folder" << etagCachePath();
+    if (!QDir().mkpath(m_cachePath))
+        qCWarning(lcNet) << "cannot create the web cache folder" << m_cachePath;
 }
 
 void WebCache::setMaximumSize(qint64 bytes)

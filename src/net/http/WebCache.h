@@ -8,8 +8,8 @@
 #include <optional>
 
 // The request layer's disk cache: one file per cache key in the folder "WebCache" of the user's
-// cache folder ($XDG_CACHE_HOME/morvane/wavelark/WebCache), with the subfolder "etag". Requests
-// with the no-cache policy never read or write it. The folder is bounded: entries older than
+// cache folder ($XDG_CACHE_HOME/morvane/wavelark/WebCache). Requests with the no-cache
+// policy never read or write it. The folder is bounded: entries older than
 // kInvalidationAge are removed, and once the entries take more than the limit (kMaxBytes) the
 // oldest go; an entry larger than a sixteenth of the limit is not kept at all.
 // Thread: main thread.
@@ -20,7 +20,6 @@ public:
     static WebCache &shared();
 
     QString cachePath() const { return m_cachePath; }
-    QString etagCachePath() const { return m_cachePath + QStringLiteral("/etag"); }
 
     struct Entry
     {

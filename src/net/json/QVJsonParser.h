@@ -50,7 +50,6 @@ private:
 
     QVariant parse(const char *begin, const char *end);
     bool readValue(std::vector<Frame> &stack, QVariant &value);
-    bool afterValue(std::vector<Frame> &stack, QVariant &value, bool &done);
     bool readScalar(QVariant &value);
     bool readLiteral(const char *rest, const QVariant &literal, const char *failure,
                      QVariant &value);

@@ -29,11 +29,6 @@ void SoftwareCentreWatcher::reopenWhenSoftwareCentreRuns(const QUrl &url)
     poll();
 }
 
-bool SoftwareCentreWatcher::isWatching() const
-{
-    return m_pollTimer.isActive() || m_reopenTimer.isActive();
-}
-
 void SoftwareCentreWatcher::poll()
 {
     if (softwareCentreRunning(g_procRoot)) {

@@ -23,7 +23,6 @@ public:
 
     // Starts watching for `url` (a watch already under way is replaced).
     void reopenWhenSoftwareCentreRuns(const QUrl &url);
-    bool isWatching() const;
 
     // True when a process of one of the known software centres runs, read from `procRoot`.
     static bool softwareCentreRunning(const QString &procRoot);
