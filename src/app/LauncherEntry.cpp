@@ -1,5 +1,6 @@
 #include "app/LauncherEntry.h"
 
+#include "AppInfo.h"
 #include "mainwindow/MainWndController.h"
 
 #include <QDBusConnection>
@@ -9,6 +10,12 @@ LauncherEntry::LauncherEntry(MainWndController &window)
     : QObject(&window)
 {
     connect(&window, &MainWndController::runProgressChanged, this, &LauncherEntry::send);
+}
+
+QString LauncherEntry::appUri()
+{
+    return QStringLiteral("application://") + QLatin1String(AppInfo::kBundleIdentifier) +
+           QStringLiteral(".desktop");
 }
 
 QVariantMap LauncherEntry::properties(double fraction, bool visible)
@@ -23,8 +30,9 @@ void LauncherEntry::send(double fraction, bool visible)
     if (!bus.isConnected())
         return;
     QDBusMessage update = QDBusMessage::createSignal(
-        QStringLiteral("/com/morvane/wavelark"),
+        QLatin1Char('/') + QString::fromLatin1(AppInfo::kBundleIdentifier)
+                               .replace(QLatin1Char('.'), QLatin1Char('/')),
         QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
-    update << QString::fromLatin1(kAppUri) << properties(fraction, visible);
+    update << appUri() << properties(fraction, visible);
     bus.send(update);
 }

@@ -14,7 +14,8 @@ class LauncherEntry : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *kAppUri = "application://com.morvane.wavelark.desktop";
+    // "application://<bundle id>.desktop", the desktop entry the docks know the program by.
+    static QString appUri();
 
     explicit LauncherEntry(MainWndController &window);
 

@@ -1,5 +1,6 @@
 #include "model/UserDefaults.h"
 
+#include "AppInfo.h"
 #include "Shared/BoundedFile.h"
 #include "Shared/LenientNumber.h"
 #include "Shared/Logging.h"
@@ -17,8 +18,9 @@
 UserDefaults &UserDefaults::standard()
 {
     static UserDefaults store(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/morvane/wavelark.conf"));
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        QLatin1String(AppInfo::kMakerFolder) + QLatin1Char('/') +
+        QLatin1String(AppInfo::kProductFolder) + QStringLiteral(".conf"));
     return store;
 }
 

@@ -1,5 +1,6 @@
 #include "net/http/WebCache.h"
 
+#include "AppInfo.h"
 #include "Shared/BoundedFile.h"
 #include "Shared/Logging.h"
 
@@ -16,7 +17,9 @@
 WebCache &WebCache::shared()
 {
     static WebCache cache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                          QStringLiteral("/morvane/wavelark/WebCache"));
+                          QLatin1Char('/') + QLatin1String(AppInfo::kMakerFolder) +
+                          QLatin1Char('/') + QLatin1String(AppInfo::kProductFolder) +
+                          QStringLiteral("/WebCache"));
     return cache;
 }
 

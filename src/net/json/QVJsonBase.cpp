@@ -1,8 +1,10 @@
 #include "net/json/QVJsonBase.h"
 
+#include "AppInfo.h"
+
 const QString &JsonError::domain()
 {
-    static const QString name = QStringLiteral("com.morvane.wavelark.json");
+    static const QString name = QLatin1String(AppInfo::kBundleIdentifier) + QStringLiteral(".json");
     return name;
 }
 
