@@ -32,6 +32,16 @@ bool isOption(const QString &argument, const QString &name)
     return argument == name || argument.startsWith(name + QLatin1Char('='));
 }
 
+// The --format line of the usage text, with the words the output formats take: "mp3|m4a".
+QString formatOptionLine()
+{
+    QStringList words;
+    for (const OutputFormat &format : OutputFormat::all())
+        words.append(format.commandLineWord());
+    return QStringLiteral("  --format %1").arg(words.join(QLatin1Char('|'))).leftJustified(21) +
+           QStringLiteral("output format\n");
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -173,36 +183,38 @@ void CliOptions::applyTo(ConversionSettings &settings) const
 QString CliOptions::usageText()
 {
     return QStringLiteral(
-        "Usage: wavelark-cli [options] FILE|FOLDER...\n"
-        "Converts FLAC and Ogg files into MP3 or AAC (m4a) with the settings of Wavelark.\n"
-        "Folders are searched for .flac and .ogg files at any depth.\n"
-        "\n"
-        "Options (each overrides the stored preference for this run only):\n"
-        "  --format mp3|m4a   output format\n"
-        "  -j, --jobs N       files converted at the same time\n"
-        "  -o, --output DIR   folder for the converted files (created if missing)\n"
-        "  --playlist NAME    music library playlist that receives the converted files\n"
-        "  --no-sync          do not add the converted files to the music library\n"
-        "  --no-cover         leave out the cover art embedded in the inputs\n"
-        "  --keep-folders     recreate the folders below each named FOLDER in the output folder\n"
-        "  --skip-existing    do not convert a file whose output exists and is not older\n"
-        "                     than it (an older output is replaced)\n"
-        "  --pattern PATTERN  name the outputs from their tags, \"/\" making folders:\n"
-        "                     {artist} {albumartist} {album} {title} {track} {disc}\n"
-        "                     {year} {genre} {filename}, e.g.\n"
-        "                     \"{albumartist}/{album}/{track} - {title}\"\n"
-        "                     (\"\" for the input's name)\n"
-        "  --portable-names   use names that work on every device (FAT, exFAT, NTFS,\n"
-        "                     SMB); chosen by itself on such file systems\n"
-        "  --id3v2.3          write ID3v2.3 tags into MP3 files (older players)\n"
-        "  --cover-size N     make embedded covers at most N x N pixels, as JPEG\n"
-        "                     (0: as they are)\n"
-        "  -v, --verbose      write the engine's diagnostics (also WAVELARK_DEBUG=1)\n"
-        "  -h, --help         show this text\n"
-        "  --version          show the version\n"
-        "\n"
-        "Exit status: 0 every file converted or skipped as up to date, 1 a file failed,\n"
-        "2 bad usage or no input accepted, 130 interrupted.\n");
+               "Usage: wavelark-cli [options] FILE|FOLDER...\n"
+               "Converts FLAC and Ogg files into MP3 or AAC (m4a) with the settings of Wavelark.\n"
+               "Folders are searched for .flac and .ogg files at any depth.\n"
+               "\n"
+               "Options (each overrides the stored preference for this run only):\n") +
+           formatOptionLine() +
+           QStringLiteral(
+               "  -j, --jobs N       files converted at the same time\n"
+               "  -o, --output DIR   folder for the converted files (created if missing)\n"
+               "  --playlist NAME    music library playlist that receives the converted files\n"
+               "  --no-sync          do not add the converted files to the music library\n"
+               "  --no-cover         leave out the cover art embedded in the inputs\n"
+               "  --keep-folders     recreate the folders below each named FOLDER in the output "
+               "folder\n"
+               "  --skip-existing    do not convert a file whose output exists and is not older\n"
+               "                     than it (an older output is replaced)\n"
+               "  --pattern PATTERN  name the outputs from their tags, \"/\" making folders:\n"
+               "                     {artist} {albumartist} {album} {title} {track} {disc}\n"
+               "                     {year} {genre} {filename}, e.g.\n"
+               "                     \"{albumartist}/{album}/{track} - {title}\"\n"
+               "                     (\"\" for the input's name)\n"
+               "  --portable-names   use names that work on every device (FAT, exFAT, NTFS,\n"
+               "                     SMB); chosen by itself on such file systems\n"
+               "  --id3v2.3          write ID3v2.3 tags into MP3 files (older players)\n"
+               "  --cover-size N     make embedded covers at most N x N pixels, as JPEG\n"
+               "                     (0: as they are)\n"
+               "  -v, --verbose      write the engine's diagnostics (also WAVELARK_DEBUG=1)\n"
+               "  -h, --help         show this text\n"
+               "  --version          show the version\n"
+               "\n"
+               "Exit status: 0 every file converted or skipped as up to date, 1 a file failed,\n"
+               "2 bad usage or no input accepted, 130 interrupted.\n");
 }
 
 QString CliOptions::versionText()
