@@ -7,9 +7,8 @@
 
 // Stateless helpers shared by every layer: time texts, the unique output path, recursive listing,
 // accepted input extensions, identity and version texts for reports, folder creation.
-// Thread: any. Only getGUID touches shared state (the preferences store).
-// getGUID is defined in the model, beside that store (model/UserIdentity); a target that calls it
-// links wavelark_model.
+// Thread: any. The user id (getGUID) lives in the model, beside the store it is kept in
+// (model/UserIdentity).
 class GlobalFun
 {
 public:
@@ -31,10 +30,6 @@ public:
     static QStringList fileListAtDirenctory(const QString &folder, const QStringList &filter);
     // The input extensions the converter accepts: "flac" and "ogg".
     static QStringList getSupportedFmts();
-
-    // This installation's user id, created and stored under "guid" on first use: forwards to
-    // UserIdentity::userId().
-    static QString getGUID();
 
     static void getMajor(int *major, int *minor, int *bugFix);
     static QString getSystemVersionString();

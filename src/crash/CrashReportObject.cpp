@@ -35,7 +35,7 @@ CrashReportObject CrashReportObject::deviceFields()
     // What the crash service has always received: docs/ARCHITECTURE.md, "Kept as they are".
     record.m_osName = QStringLiteral("mac os");
     record.m_osVersion = GlobalFun::getSystemVersionString();
-    record.m_deviceUniqueIdentifier = UserIdentity::userId();
+    record.m_deviceUniqueIdentifier = UserIdentity::getGUID();
     record.m_deviceModel =
         QStringLiteral("%1|%2").arg(GlobalFun::computerModel(), QStringLiteral("___"));
     record.m_identifier = GlobalFun::bundleID();

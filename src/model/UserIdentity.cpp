@@ -1,13 +1,12 @@
 #include "model/UserIdentity.h"
 
-#include "Shared/GlobalFun.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
 
 #include <QMutex>
 #include <QUuid>
 
-QString UserIdentity::userId()
+QString UserIdentity::getGUID()
 {
     // Two first calls at once would otherwise each create and store an id of their own.
     static QMutex creation;
@@ -20,11 +19,4 @@ QString UserIdentity::userId()
     store.setValue(PrefKeys::Guid, created);
     store.synchronize();
     return created;
-}
-
-// Declared with the other report helpers in Shared, defined here beside the store it reads, so
-// that Shared itself needs nothing of the model.
-QString GlobalFun::getGUID()
-{
-    return UserIdentity::userId();
 }

@@ -11,5 +11,5 @@ public:
     UserIdentity() = delete;
 
     // The stored id; created (an upper-case UUID without braces) and stored on first use.
-    static QString userId();
+    static QString getGUID();
 };

@@ -3,8 +3,6 @@
 #include "Shared/LenientNumber.h"
 #include "Shared/QuitWatchdog.h"
 #include "TestEnvironment.h"
-#include "model/PrefKeys.h"
-#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,17 +208,6 @@ private slots:
         QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.\\d+$")
                     .match(GlobalFun::getSystemVersionString())
                     .hasMatch());
-    }
-
-    void userIdIsCreatedOnceAndStored()
-    {
-        const QString first = GlobalFun::getGUID();
-        QVERIFY(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
-                    .match(first)
-                    .hasMatch());
-        QCOMPARE(GlobalFun::getGUID(), first);
-        UserDefaults reread(UserDefaults::standard().filePath());
-        QCOMPARE(reread.stringForKey(PrefKeys::Guid), first);
     }
 
     void homeFollowsTheTestSeam()

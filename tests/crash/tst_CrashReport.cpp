@@ -3,6 +3,7 @@
 #include "crash/CrashReportObject.h"
 #include "crash/CrashReportSender.h"
 #include "crash/CrashReportUtil.h"
+#include "model/UserIdentity.h"
 
 #include <AppInfo.h>
 
@@ -160,7 +161,7 @@ private:
     {
         QCOMPARE(record.osName(), QStringLiteral("mac os"));
         QCOMPARE(record.osVersion(), GlobalFun::getSystemVersionString());
-        QCOMPARE(record.deviceUniqueIdentifier(), GlobalFun::getGUID());
+        QCOMPARE(record.deviceUniqueIdentifier(), UserIdentity::getGUID());
         QCOMPARE(record.deviceModel(), QStringLiteral("Mac|___"));
         QCOMPARE(record.identifier(), QStringLiteral("com.morvane.wavelark"));
         QCOMPARE(record.version(), QLatin1String(AppInfo::kShortVersion) +
@@ -185,7 +186,7 @@ private slots:
         QVERIFY(recordPath().startsWith(TestEnvironment::home() + QLatin1Char('/')));
         QVERIFY(recordPath().endsWith(QStringLiteral("/crash.info")));
         // The children read the id this creates.
-        QVERIFY(!GlobalFun::getGUID().isEmpty());
+        QVERIFY(!UserIdentity::getGUID().isEmpty());
     }
 
     void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
@@ -277,7 +278,7 @@ private slots:
 
         QCOMPARE(run.log.count(kWarning), 1);
         QVERIFY(run.log.contains(kSignalBanner + QLatin1Char('\n') + kWarning));
-        QVERIFY(run.log.contains(QStringLiteral("---------|||||||| : ") + GlobalFun::getGUID()));
+        QVERIFY(run.log.contains(QStringLiteral("---------|||||||| : ") + UserIdentity::getGUID()));
         QVERIFY(run.log.contains(stack.first()));
         QVERIFY(!run.log.contains(kHandedOver));
     }

@@ -5,10 +5,12 @@
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
+#include "model/UserIdentity.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +35,17 @@ class TestPreferences : public QObject
     Q_OBJECT
 
 private slots:
+    void userIdIsCreatedOnceAndStored()
+    {
+        const QString first = UserIdentity::getGUID();
+        QVERIFY(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
+                    .match(first)
+                    .hasMatch());
+        QCOMPARE(UserIdentity::getGUID(), first);
+        UserDefaults reread(UserDefaults::standard().filePath());
+        QCOMPARE(reread.stringForKey(PrefKeys::Guid), first);
+    }
+
     void typedReadsOfMissingKeys()
     {
         QTemporaryDir dir;

@@ -13,7 +13,7 @@ QString StartupReport::reportPath()
                           "&channelid=%4&userid=%5")
         .arg(GlobalFun::getAppBuildVersion(), GlobalFun::bundleID(),
              GlobalFun::getSystemVersionString(), QString::number(kChannelId),
-             UserIdentity::userId());
+             UserIdentity::getGUID());
 }
 
 QString StartupReport::reportAddress()

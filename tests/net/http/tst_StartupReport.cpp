@@ -3,6 +3,7 @@
 #include "TinyHttpServer.h"
 #include "model/PrefKeys.h"
 #include "model/UserDefaults.h"
+#include "model/UserIdentity.h"
 #include "net/http/ServiceHosts.h"
 #include "net/http/StartupReport.h"
 #include "net/http/WebRequestDelegate.h"
@@ -83,7 +84,7 @@ private slots:
         QVERIFY2(shape.match(path).hasMatch(), qPrintable(path));
         QVERIFY(path.contains(QStringLiteral("appver=") + GlobalFun::getAppBuildVersion() +
                               QLatin1Char('&')));
-        QVERIFY(path.endsWith(QStringLiteral("userid=") + GlobalFun::getGUID()));
+        QVERIFY(path.endsWith(QStringLiteral("userid=") + UserIdentity::getGUID()));
     }
 
     // Two launches of the program for one user account, each a process of its own.
