@@ -55,6 +55,7 @@ void StorePrompt::startLookup(std::function<void()> work)
     if (m_currentlyChecking)
         return;
     m_currentlyChecking = true;
+    m_lookupStopped = false;
     m_lookupThread = QThread::create([this, work] {
         QMutexLocker locker(&m_lookupLock);
         work();
@@ -68,20 +69,13 @@ void StorePrompt::stopLookup()
 {
     if (!m_lookupThread || m_lookupThread->isFinished())
         return;
-    m_stopping = true;
+    m_lookupStopped = true;
     m_lookupThread->requestInterruption();
-    // The lookup may be waiting for the main thread to take its result: keep serving it. The
-    // fetch notices the request within a tenth of a second; should it not, quit goes on without
-    // it rather than hang.
-    const QDeadlineTimer deadline(kStopWaitMs);
-    while (!m_lookupThread->wait(20)) {
-        if (deadline.hasExpired()) {
-            qCWarning(lcNet) << m_name << "lookup did not stop; leaving it behind";
-            break;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    m_stopping = false;
+    // The lookup never waits for this thread, so no events need serving meanwhile. The fetch
+    // notices the request within a tenth of a second; should it not, quit goes on without it
+    // rather than hang.
+    if (!m_lookupThread->wait(QDeadlineTimer(kStopWaitMs)))
+        qCWarning(lcNet) << m_name << "lookup did not stop; leaving it behind";
 }
 
 bool StorePrompt::lookupStopRequested()
@@ -94,13 +88,21 @@ void StorePrompt::applyOnMainThread(std::function<void()> apply)
     // The owner is stopping the lookup (quit): nobody is left to answer.
     if (lookupStopRequested())
         return;
-    QMetaObject::invokeMethod(this, std::move(apply), Qt::BlockingQueuedConnection);
+    // Queued, not blocking: the lookup goes on at once, and a prompt that is gone by the time
+    // the main thread gets there takes nothing.
+    QMetaObject::invokeMethod(
+        this,
+        [owner = QPointer<StorePrompt>(this), apply = std::move(apply)] {
+            if (owner)
+                apply();
+        },
+        Qt::QueuedConnection);
 }
 
 void StorePrompt::deliverResult(std::function<void()> deliver)
 {
-    applyOnMainThread([this, deliver] {
-        if (!m_stopping)
+    applyOnMainThread([this, deliver = std::move(deliver)] {
+        if (!m_lookupStopped)
             deliver();
     });
 }

@@ -33,7 +33,8 @@ public:
 
     bool isCurrentlyChecking() const { return m_currentlyChecking; }
 
-    // Stops a running lookup and waits for its thread (serving the main thread meanwhile).
+    // Stops a running lookup: asks its thread to stop and waits for it, at most 5 s. Results it
+    // handed back before are dropped.
     void stopLookup();
 
 protected:
@@ -85,11 +86,11 @@ protected:
 
     // Lookup thread: true once the owner asked the lookup to stop.
     static bool lookupStopRequested();
-    // Lookup thread: runs `apply` on the main thread and waits for it, unless the lookup is
-    // being stopped.
+    // Lookup thread: queues `apply` to the main thread without waiting for it, unless the lookup
+    // is being stopped; it runs there only while this prompt exists.
     void applyOnMainThread(std::function<void()> apply);
-    // Lookup thread: like applyOnMainThread(), and the main thread also drops the result when it
-    // is stopping the lookup by the time it gets there.
+    // Lookup thread: like applyOnMainThread(), and the main thread also drops the result when the
+    // lookup was stopped by the time it gets there.
     void deliverResult(std::function<void()> deliver);
 
     // The lookup's own errors, in this prompt's domain.
@@ -125,7 +126,7 @@ protected:
 private:
     QString m_name;
     bool m_currentlyChecking = false;
-    bool m_stopping = false; // results that still arrive are dropped
+    bool m_lookupStopped = false; // results that still arrive are dropped
     QMutex m_lookupLock;
     QPointer<QThread> m_lookupThread;
     SoftwareCentreWatcher m_softwareCentre;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -420,12 +421,18 @@ private slots:
                 QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()).toUtf8());
         storeHistory(QStringLiteral("1.9"), 11, 9);
         RecordingRaterDelegate delegate;
+        QObject context;
+        bool eventRanWhileStopping = false;
         {
             auto rater = makeRater(QStringLiteral("1.9"), &delegate);
             rater->applicationLaunched();
             QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), kWaitMs);
             QVERIFY(rater->isCurrentlyChecking());
+            // Stopping waits for the thread without running the main thread's events.
+            QTimer::singleShot(0, &context,
+                               [&eventRanWhileStopping] { eventRanWhileStopping = true; });
         }
+        QVERIFY(!eventRanWhileStopping);
         qputenv("WAVELARK_STORE_SERVER", m_server.baseUrl().toUtf8());
         QVERIFY(delegate.errors.isEmpty());
         QVERIFY(m_presenter.sheets.isEmpty());
