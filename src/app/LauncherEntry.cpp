@@ -7,7 +7,6 @@
 #include <QDBusMessage>
 
 LauncherEntry::LauncherEntry(MainWndController &window)
-    : QObject(&window)
 {
     connect(&window, &MainWndController::runProgressChanged, this, &LauncherEntry::send);
 }

@@ -7,7 +7,8 @@ class MainWndController;
 
 // Shows a run's progress on the program's icon in the taskbar or dock: the
 // com.canonical.Unity.LauncherEntry "Update" signal on the session bus, which KDE Plasma and the
-// GNOME docks read. Nothing happens without a session bus.
+// GNOME docks read. Nothing happens without a session bus. It has no parent: its owner (main())
+// keeps it beside the window and ends it before the window.
 // Thread: main thread.
 class LauncherEntry : public QObject
 {

@@ -4,8 +4,7 @@
 #include "mainwindow/MainWndController.h"
 
 RunAnnouncer::RunAnnouncer(MainWndController &window)
-    : QObject(&window)
-    , m_window(window)
+    : m_window(window)
 {
     connect(&window, &MainWndController::runFinished, this, &RunAnnouncer::runFinished);
 }

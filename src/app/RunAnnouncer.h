@@ -7,7 +7,8 @@
 class MainWndController;
 
 // Tells the desktop how a conversion run ended when the user is looking elsewhere: a
-// notification with the number of files that finished and that failed.
+// notification with the number of files that finished and that failed. It has no parent: its
+// owner (main()) keeps it beside the window and ends it before the window.
 // Thread: main thread.
 class RunAnnouncer : public QObject
 {
