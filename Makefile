@@ -1,5 +1,6 @@
 # Two entry points: `make run` builds and starts Wavelark, `make test` builds and runs every test.
-# Both install the Debian packages they need first.
+# Both install the Debian packages they need first. `make check` is the quick loop while working:
+# it builds $(TEST_BUILD_DIR) and runs the tests labelled `unit`, installing nothing.
 #
 # Two build folders: $(BUILD_DIR) holds the program alone (`make run`, `make install`, `make deb`),
 # with no test, benchmark or test tool; $(TEST_BUILD_DIR) holds everything, with compiler warnings
@@ -19,8 +20,8 @@ TEST_ONLY_PKGS := clang-format sox flac vorbis-tools desktop-file-utils appstrea
 TEST_PKGS := $(BUILD_PKGS) $(TEST_ONLY_PKGS)
 DEB_PKGS := $(BUILD_PKGS) dpkg-dev file
 
-.PHONY: run test build configure deps test-deps deb-deps test-build program-check install uninstall \
-        deb bench clean format
+.PHONY: run test check build configure deps test-deps deb-deps test-build program-check install \
+        uninstall deb bench clean format hooks
 
 run: deps build
 	$(BUILD_DIR)/bin/wavelark
@@ -28,6 +29,11 @@ run: deps build
 # The program's own build comes first: it fails when a test-only tool leaks into it.
 test: test-deps program-check test-build
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The fast loop: no package installs, no build of the program alone, only the `unit` label (the
+# `e2e` tests run ffmpeg end to end, drive windows through runs, build packages or install).
+check: test-build
+	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit --timeout 300
 
 deps:
 	@scripts/ensure-packages.sh $(BUILD_PKGS)

@@ -9,14 +9,20 @@ QString g_home;
 TestEnvironment::TestEnvironment()
     : m_root(QDir::tempPath() + QStringLiteral("/wavelark-test-XXXXXX"))
 {
-    Q_ASSERT(m_root.isValid());
+    // Without its private home a test would read and write the real user's files: stop here,
+    // in release builds too.
+    if (!m_root.isValid())
+        qFatal("TestEnvironment: cannot create the private home below %s: %s",
+               qPrintable(QDir::tempPath()), qPrintable(m_root.errorString()));
     g_home = m_root.path() + QStringLiteral("/home");
     const QString config = g_home + QStringLiteral("/.config");
     const QString cache = g_home + QStringLiteral("/.cache");
     const QString data = g_home + QStringLiteral("/.local/share");
     const QString runtime = m_root.path() + QStringLiteral("/runtime");
-    for (const QString &folder : {g_home, config, cache, data, runtime})
-        QDir().mkpath(folder);
+    for (const QString &folder : {g_home, config, cache, data, runtime}) {
+        if (!QDir().mkpath(folder))
+            qFatal("TestEnvironment: cannot create %s", qPrintable(folder));
+    }
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     qputenv("HOME", QFile::encodeName(g_home));

@@ -1,6 +1,7 @@
 // Folders trusted by the parts of the program that do not show the list: the main window's drops
 // and the settings pane's output folder.
 #include "Shared/FolderBookmark.h"
+#include "TestEnvironment.h"
 #include "model/PrefKeys.h"
 #include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
@@ -89,5 +90,5 @@ private:
     std::unique_ptr<UserDefaults> m_store;
 };
 
-QTEST_GUILESS_MAIN(TestTrustedFolders)
+WAVELARK_TEST_MAIN(TestTrustedFolders)
 #include "tst_TrustedFolders.moc"
