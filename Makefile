@@ -80,5 +80,9 @@ bench: test-deps test-build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# A pre-commit hook that clang-formats the staged C++ files (scripts/hooks/pre-commit).
+hooks:
+	install -m 755 scripts/hooks/pre-commit "$$(git rev-parse --git-path hooks)/pre-commit"
+
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR)
