@@ -1,5 +1,6 @@
 #include "Shared/FileSystemKind.h"
 #include "Shared/PortableFileName.h"
+#include "TestEnvironment.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -129,5 +130,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPortableFileName)
+WAVELARK_TEST_MAIN(TestPortableFileName)
 #include "tst_PortableFileName.moc"

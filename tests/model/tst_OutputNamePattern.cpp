@@ -1,4 +1,5 @@
 #include "TestAudio.h"
+#include "TestEnvironment.h"
 #include "model/MVMediaInfo.h"
 #include "model/MVMediaInfoItem.h"
 #include "model/OutputNamePattern.h"
@@ -174,5 +175,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOutputNamePattern)
+WAVELARK_TEST_MAIN(TestOutputNamePattern)
 #include "tst_OutputNamePattern.moc"
