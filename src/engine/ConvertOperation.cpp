@@ -5,6 +5,7 @@
 #include "Shared/Logging.h"
 #include "engine/EncoderCommandLine.h"
 #include "engine/OutputReservation.h"
+#include "engine/RunTally.h"
 #include "engine/ScriptBridgeHelper.h"
 #include "engine/UpToDateCheck.h"
 #include "model/MVMediaInfo.h"
@@ -93,9 +94,11 @@ void ConvertOperation::cancel()
 {
     Operation::cancel();
     // One that never gets to run ends here: cancelled, or back to pending when stopped.
-    if (!isExecuting() && !isFinished() && m_mediaToConvert)
+    if (!isExecuting() && !isFinished() && m_mediaToConvert) {
         m_mediaToConvert->setEumCvtState(m_backToPending ? LSMedia::CvtStatePending
                                                          : LSMedia::CvtStateCanceled);
+        tallyOnce();
+    }
     QMutexLocker locker(&m_lock);
     if (m_runningTask) {
         // The runner belongs to the worker thread: stop it there. The call is dropped if the
@@ -112,7 +115,37 @@ void ConvertOperation::stop()
     cancel();
 }
 
+void ConvertOperation::setPaused(bool paused)
+{
+    m_paused = paused;
+    QMutexLocker locker(&m_lock);
+    if (!m_runningTask)
+        return;
+    TaskWrapper *task = m_runningTask;
+    QMetaObject::invokeMethod(
+        task,
+        [task, paused] {
+            if (paused)
+                task->suspendProcess();
+            else
+                task->resumeProcess();
+        },
+        Qt::QueuedConnection);
+}
+
+void ConvertOperation::skipped()
+{
+    setState(m_backToPending ? LSMedia::CvtStatePending : LSMedia::CvtStateCanceled);
+    tallyOnce();
+}
+
 void ConvertOperation::main()
+{
+    convert();
+    tallyOnce();
+}
+
+void ConvertOperation::convert()
 {
     LSMedia &media = *m_mediaToConvert;
     if (isCancelled()) {
@@ -126,15 +159,22 @@ void ConvertOperation::main()
         QMutexLocker locker(&m_lock);
         encoderOverride = m_encoderOverride;
     }
-    // An output that exists already is skipped when it is up to date and replaced when not.
-    bool replaceOutput = false;
+    const QString settings = UpToDateCheck::settingsKey(media, m_settings.keepCover);
+    // Taken before the encoder reads the input: a change while it runs shows at the next run.
+    const ConversionRecord::Stamp inputStamp = ConversionRecord::Stamp::of(media.filePath());
+    // Only an output the record says this input made is skipped or replaced.
+    QString replacedOutput;
     if (m_settings.skipConverted) {
-        const QString existing = UpToDateCheck::checkedPath(media, m_settings);
-        if (UpToDateCheck::isUpToDate(media.filePath(), existing)) {
-            endUpToDate(existing);
+        const UpToDateCheck::Decision decision =
+            UpToDateCheck::decide(media, UpToDateCheck::checkedPath(media, m_settings),
+                                  UpToDateCheck::plannedPaths(media, m_settings), settings,
+                                  m_settings.keepFolders, ConversionRecord::standard());
+        if (decision.verdict == UpToDateCheck::Verdict::UpToDate) {
+            endUpToDate(decision.output);
             return;
         }
-        replaceOutput = QFileInfo::exists(existing);
+        if (decision.verdict == UpToDateCheck::Verdict::Replace)
+            replacedOutput = decision.output;
     }
     const EncoderCommand command = EncoderCommandLine::build(
         media, m_settings, QCoreApplication::applicationFilePath(), encoderOverride);
@@ -179,8 +219,8 @@ void ConvertOperation::main()
     }
 
     QString renameError;
-    const QString output = replaceOutput
-                               ? command.reservation->replace(command.outputPath, &renameError)
+    const QString output = !replacedOutput.isEmpty()
+                               ? command.reservation->replace(replacedOutput, &renameError)
                                : EncoderCommandLine::commitOutput(command, media, &renameError);
     if (output.isEmpty()) {
         command.reservation->discard();
@@ -192,9 +232,23 @@ void ConvertOperation::main()
         m_outputPath = output;
     }
     qCInfo(lcEngine).noquote() << QStringLiteral("output:%1").arg(output);
-    noteShortOutput(output);
-    if (syncToLibraryIfWanted(output))
+    const bool complete = !noteShortOutput(output);
+    QString recordError;
+    if (!UpToDateCheck::noteConverted(ConversionRecord::standard(), media, inputStamp, output,
+                                      settings, complete, &recordError))
+        qCWarning(lcEngine).noquote()
+            << QStringLiteral("%1 not entered in the conversion record: %2")
+                   .arg(output, recordError);
+    if (syncToLibraryIfWanted(output, !replacedOutput.isEmpty()))
         setState(LSMedia::CvtStateFinished);
+}
+
+void ConvertOperation::tallyOnce()
+{
+    if (m_tallied.exchange(true))
+        return;
+    if (m_tally)
+        m_tally->count(*m_mediaToConvert);
 }
 
 void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescriptor)
@@ -214,9 +268,11 @@ void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescri
     m_wraperTask->startProcess();
     setState(LSMedia::CvtStateConverting);
     m_bIsConverting = true;
-    // A cancel that came before the runner could be reached.
+    // A cancel or pause that came before the runner could be reached.
     if (isCancelled())
         m_wraperTask->stopProcess();
+    else if (m_paused)
+        m_wraperTask->suspendProcess();
 
     // Run this thread's event loop in one-second slices until the exit status has come; its
     // arrival ends the slice at once.
@@ -264,26 +320,27 @@ void ConvertOperation::endFailed(const QString &reason)
 
 // A damaged input ends the encoder early but without an error: compare what came out with what
 // the probe promised.
-void ConvertOperation::noteShortOutput(const QString &outputPath)
+bool ConvertOperation::noteShortOutput(const QString &outputPath)
 {
     const LSMedia &media = *m_mediaToConvert;
     const double expected = media.dTrimLength() > 0.0 ? media.dTrimLength() : media.duration();
     if (!(expected > 0.0))
-        return;
+        return false;
     MVMediaInfoItem probe;
     probe.setFilePath(outputPath);
     if (!MVMediaInfo::dumpMediaInfo(&probe))
-        return;
+        return false;
     const double got = probe.duration();
     if (expected - got <= std::max(kShortBySeconds, expected * kShortByShare))
-        return;
+        return false;
     const QString warning =
         tr("the input ends early: %1 s of %2 s").arg(got, 0, 'f', 1).arg(expected, 0, 'f', 1);
     qCWarning(lcEngine).noquote() << QStringLiteral("%1: %2").arg(outputPath, warning);
     m_mediaToConvert->setStrWarning(warning);
+    return true;
 }
 
-bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
+bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath, bool replaced)
 {
     LSMedia &media = *m_mediaToConvert;
     const OutputFormat *format = OutputFormat::withExtension(media.strOutFileExt());
@@ -296,7 +353,7 @@ bool ConvertOperation::syncToLibraryIfWanted(const QString &outputPath)
     if (playlistName.isEmpty())
         playlistName = QString::fromUtf8(AppInfo::kProductName);
     QString error;
-    ScriptBridgeHelper::syncItunesLibrary(playlistName, outputPath, &error);
+    ScriptBridgeHelper::syncItunesLibrary(playlistName, outputPath, &error, replaced);
     if (error.isEmpty())
         return true;
     // The output itself is complete; only the playlist misses it.

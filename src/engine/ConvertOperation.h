@@ -14,6 +14,7 @@
 #include <memory>
 
 class QEventLoop;
+class RunTally;
 
 // One queued conversion of one media item: builds the output path and the encoder's command
 // line, runs the encoder into a hidden temporary, follows its progress, maps its exit status to
@@ -24,7 +25,10 @@ class QEventLoop;
 // The item's state goes 0 (at construction) -> 1 (encoder running) -> 4 (non-zero exit status,
 // or cancelled) or 2 (music library sync) -> 5 (finished), or 6 (failed, with the item's failure
 // reason) when the library refused the finished output; or 0 -> 7 (up to date, nothing done) when
-// "Skip files already converted" is on and the output is there and not older than the input.
+// "Skip files already converted" is on and the conversion record says the output was made from
+// this input with the same settings and neither has changed since (UpToDateCheck). Every output
+// made is entered in the record; an output the record names as this input's but out of date is
+// replaced, anything else gets a numbered free name.
 //
 // Everything it takes from the preferences comes with the settings it was made with (the job's
 // snapshot); it never reads the preferences store itself.
@@ -46,6 +50,11 @@ public:
     // Like cancel(), but an operation that has not started yet leaves its item pending: the
     // user stopped the run, the file did not fail.
     void stop();
+    // Suspends the running encoder (and one that starts later) or lets it go on. A stop while
+    // paused ends the encoder all the same.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    void skipped() override;
 
     LSMediaPtr mediaToConvert() const { return m_mediaToConvert; }
 
@@ -71,6 +80,10 @@ public:
     using StateObserver = std::function<void(qint32 state)>;
     void setStateObserver(StateObserver observer) { m_stateObserver = std::move(observer); }
 
+    // The run's tally, which counts this operation's outcome when it ends (started or not). Set
+    // it before the operation is queued.
+    void setTally(std::shared_ptr<RunTally> tally) { m_tally = std::move(tally); }
+
     // TaskWrapperController
     void processStarted() override;
     void appendOutput(const QString &output) override;
@@ -84,9 +97,15 @@ private:
     void endFailed(const QString &reason);
     // Not converted: the output at `outputPath` is up to date.
     void endUpToDate(const QString &outputPath);
-    void noteShortOutput(const QString &outputPath);
+    // True (with the item's warning set) when the output is shorter than its input.
+    bool noteShortOutput(const QString &outputPath);
     // False, with the item failed and its reason set, when the library refused the output.
-    bool syncToLibraryIfWanted(const QString &outputPath);
+    // `replaced`: the output took the place of an earlier one, whose entries are brought up to
+    // date instead of added again.
+    bool syncToLibraryIfWanted(const QString &outputPath, bool replaced);
+    void convert();
+    // Counts the item's outcome in the tally, once, whichever way the operation ended.
+    void tallyOnce();
 
     std::unique_ptr<TaskWrapper> m_wraperTask;
     LSMediaPtr m_mediaToConvert;
@@ -97,8 +116,11 @@ private:
     double m_dLastLeftTime = 1000.0;
     std::atomic<int> m_iExitCode{0};
     std::atomic<bool> m_backToPending{false};
+    std::atomic<bool> m_paused{false};
 
     StateObserver m_stateObserver;
+    std::shared_ptr<RunTally> m_tally;
+    std::atomic<bool> m_tallied{false};
     QEventLoop *m_waitLoop = nullptr; // the wait slice in progress, on the worker thread
 
     mutable QMutex m_lock; // guards the fields below and the runner pointer seen by cancel()

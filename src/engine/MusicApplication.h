@@ -49,4 +49,10 @@ public:
     // Adds `files` (full paths) to `playlist`, or to the library alone when it is null.
     // False with a reason in `error` when not every file could be added.
     virtual bool add(const QStringList &files, MusicPlaylist *playlist, QString *error) = 0;
+    // Like add(), for files that replaced files of the same path: each ends up listed exactly
+    // once, its entry brought up to date. By default the same as add().
+    virtual bool update(const QStringList &files, MusicPlaylist *playlist, QString *error)
+    {
+        return add(files, playlist, error);
+    }
 };

@@ -80,6 +80,19 @@ void OperationQueue::cancelAllOperations()
         operation->cancel();
 }
 
+void OperationQueue::setSuspended(bool suspended)
+{
+    QMutexLocker locker(&m_lock);
+    m_suspended = suspended;
+    startWaitingLocked();
+}
+
+bool OperationQueue::isSuspended() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_suspended;
+}
+
 void OperationQueue::waitUntilAllOperationsAreFinished()
 {
     QMutexLocker locker(&m_lock);
@@ -90,7 +103,8 @@ void OperationQueue::waitUntilAllOperationsAreFinished()
 void OperationQueue::startWaitingLocked()
 {
     reapFinishedThreadsLocked();
-    while (!m_shuttingDown && int(m_running.size()) < m_width && !m_waiting.empty()) {
+    while (!m_shuttingDown && !m_suspended && int(m_running.size()) < m_width &&
+           !m_waiting.empty()) {
         OperationPtr operation = m_waiting.front();
         m_waiting.pop_front();
         m_running.push_back(operation);
@@ -119,6 +133,8 @@ void OperationQueue::run(OperationPtr operation)
     operation->m_stage = Operation::Stage::Executing;
     if (!operation->isCancelled())
         operation->main();
+    else
+        operation->skipped();
     if (m_endHook)
         m_endHook(operation);
 

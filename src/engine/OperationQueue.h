@@ -34,6 +34,9 @@ public:
     // Asks the operation to give up: a waiting one never runs its main(); a running one is told
     // through its own override. The base only records the request.
     virtual void cancel() { m_cancelled = true; }
+    // Called on the worker thread instead of main() when the operation was cancelled before its
+    // turn came.
+    virtual void skipped() {}
 
     bool isCancelled() const { return m_cancelled; }
     bool isExecuting() const { return m_stage == Stage::Executing; }
@@ -86,6 +89,11 @@ public:
     // Cancels every waiting and running operation; waiting ones then end without running.
     void cancelAllOperations();
 
+    // While suspended no waiting operation starts (the running ones go on; pausing them is
+    // theirs to do); resuming starts them again as the width allows.
+    void setSuspended(bool suspended);
+    bool isSuspended() const;
+
     // Blocks the calling thread until no operation waits or runs.
     void waitUntilAllOperationsAreFinished();
 
@@ -112,5 +120,6 @@ private:
     std::vector<QThread *> m_threads; // running, or finished and not yet joined
     int m_width = 1;
     bool m_shuttingDown = false;
+    bool m_suspended = false;
     EndHook m_endHook;
 };

@@ -256,6 +256,45 @@ QByteArray entryLines(const QStringList &entries, const QStringList &infos, bool
     return bytes;
 }
 
+// The lines of an M3U file with each of `entries` listed once, after its line of `infos` (same
+// length): the first listing of an entry keeps its place and gets the new "#EXTINF" line, later
+// ones go, and an entry not listed yet is added at the end.
+QByteArray withEntriesUpdated(const QByteArray &content, const QStringList &entries,
+                              const QStringList &infos)
+{
+    QList<QByteArray> lines = content.split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    QSet<qsizetype> seen;
+    QList<QByteArray> kept;
+    for (QByteArray line : lines) {
+        QByteArray bare = line;
+        if (bare.endsWith('\r'))
+            bare.chop(1);
+        const qsizetype index =
+            bare.isEmpty() || bare.startsWith('#') ? -1 : entries.indexOf(QString::fromUtf8(bare));
+        if (index < 0) {
+            kept.append(line);
+            continue;
+        }
+        // The "#EXTINF" line belongs to the entry that follows it.
+        if (!kept.isEmpty() && kept.constLast().startsWith("#EXTINF:"))
+            kept.removeLast();
+        if (seen.contains(index))
+            continue;
+        seen.insert(index);
+        kept.append(infos.at(index).toUtf8());
+        kept.append(line);
+    }
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!seen.contains(i)) {
+            kept.append(infos.at(i).toUtf8());
+            kept.append(entries.at(i).toUtf8());
+        }
+    }
+    return kept.join('\n') + '\n';
+}
+
 } // namespace
 
 PlaylistFolderLibrary::PlaylistFolderLibrary(const QString &musicFolder)
@@ -465,6 +504,18 @@ QString PlaylistFolderLibrary::extinfLine(const QString &filePath)
 
 bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlist, QString *error)
 {
+    return addOrUpdate(files, playlist, false, error);
+}
+
+bool PlaylistFolderLibrary::update(const QStringList &files, MusicPlaylist *playlist,
+                                   QString *error)
+{
+    return addOrUpdate(files, playlist, true, error);
+}
+
+bool PlaylistFolderLibrary::addOrUpdate(const QStringList &files, MusicPlaylist *playlist,
+                                        bool update, QString *error)
+{
     QStringList entries;
     QStringList infos;
     for (const QString &file : files) {
@@ -493,11 +544,34 @@ bool PlaylistFolderLibrary::add(const QStringList &files, MusicPlaylist *playlis
         setError(error, lock.failure());
         return false;
     }
+    if (update) {
+        // A replaced file: rare enough for a rewrite of the files that list it.
+        if (!updateEntries(libraryRecordPath(), QStringLiteral("Library"), entries, infos, error))
+            return false;
+        return playlistPath.isEmpty() || updateEntries(playlistPath, title, entries, infos, error);
+    }
     // Like a music application, adding to a playlist adds to the library too.
     if (!appendEntries(libraryRecordPath(), QStringLiteral("Library"), entries, infos, true, error))
         return false;
     return playlistPath.isEmpty() ||
            appendEntries(playlistPath, title, entries, infos, false, error);
+}
+
+bool PlaylistFolderLibrary::updateEntries(const QString &m3uPath, const QString &title,
+                                          const QStringList &entries, const QStringList &infos,
+                                          QString *error)
+{
+    QFile file(m3uPath);
+    if (!file.exists() || file.size() == 0)
+        return appendEntries(m3uPath, title, entries, infos, true, error);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("could not read %1: %2").arg(m3uPath, file.errorString()));
+        return false;
+    }
+    const QByteArray bytes = withEntriesUpdated(file.readAll(), entries, infos);
+    file.close();
+    // The record's remembered entries carry the old stamp, so they are read anew next time.
+    return writeWhole(m3uPath, bytes, error);
 }
 
 bool PlaylistFolderLibrary::writeOrder(const QStringList &fileNames, QString *error)

@@ -64,6 +64,9 @@ public:
     void activate() override;
     QList<MusicSourcePtr> sources() override;
     bool add(const QStringList &files, MusicPlaylist *playlist, QString *error) override;
+    // Rewrites the record and the playlist so each file is listed once, after its current
+    // "#EXTINF" line (a replaced output's length and tags may have changed).
+    bool update(const QStringList &files, MusicPlaylist *playlist, QString *error) override;
 
     // Used by the library's own source and playlist objects.
     MusicPlaylistPtr insertPlaylist(int index, const QString &name, QString *error);
@@ -71,6 +74,10 @@ public:
     QList<MusicPlaylistPtr> userPlaylists();
 
 private:
+    bool addOrUpdate(const QStringList &files, MusicPlaylist *playlist, bool update,
+                     QString *error);
+    bool updateEntries(const QString &m3uPath, const QString &title, const QStringList &entries,
+                       const QStringList &infos, QString *error);
     bool writeOrder(const QStringList &fileNames, QString *error);
     // Appends each entry after its line of `infos` (same length).
     bool appendEntries(const QString &m3uPath, const QString &title, const QStringList &entries,

@@ -50,7 +50,7 @@ void ScriptBridgeHelper::setApplicationFactory(ApplicationFactory factory)
 }
 
 void ScriptBridgeHelper::syncItunesLibrary(const QString &playlistName, const QString &filePath,
-                                           QString *error)
+                                           QString *error, bool replaced)
 {
     QMutexLocker locker(&syncLock());
     if (error)
@@ -98,7 +98,9 @@ void ScriptBridgeHelper::syncItunesLibrary(const QString &playlistName, const QS
     }
 
     QString reason;
-    if (!application->add({filePath}, playlist.get(), &reason))
+    const bool added = replaced ? application->update({filePath}, playlist.get(), &reason)
+                                : application->add({filePath}, playlist.get(), &reason);
+    if (!added)
         fail(error,
              QStringLiteral("could not add %1 to the music library: %2").arg(filePath, reason));
 }

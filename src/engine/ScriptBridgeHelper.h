@@ -17,8 +17,10 @@ class ScriptBridgeHelper
 {
 public:
     // Failures are logged and, when `error` is given, described there (cleared on success).
+    // `replaced`: the file took the place of one added before, whose entries are brought up to
+    // date (MusicApplication::update) instead of added a second time.
     static void syncItunesLibrary(const QString &playlistName, const QString &filePath,
-                                  QString *error = nullptr);
+                                  QString *error = nullptr, bool replaced = false);
 
     // Every sync addresses the music application afresh through this factory; the default one
     // opens the playlist folder of the user's Music folder. An empty function restores it.

@@ -96,6 +96,8 @@ void TaskWrapper::stopProcess()
     m_listening = false;
     if (m_task && m_task->state() != QProcess::NotRunning) {
         m_task->terminate();
+        // A suspended child keeps the request pending until it runs again.
+        signalChild(SIGCONT);
         if (!m_killScheduled) {
             m_killScheduled = true;
             QTimer::singleShot(kKillGraceMs, this, &TaskWrapper::killIfStillRunning);
@@ -103,6 +105,25 @@ void TaskWrapper::stopProcess()
     }
     if (m_controller)
         m_controller->processFinished();
+}
+
+void TaskWrapper::suspendProcess()
+{
+    signalChild(SIGSTOP);
+}
+
+void TaskWrapper::resumeProcess()
+{
+    signalChild(SIGCONT);
+}
+
+void TaskWrapper::signalChild(int signalNumber)
+{
+    if (!m_task || m_task->state() != QProcess::Running)
+        return;
+    const qint64 pid = m_task->processId();
+    if (pid > 0)
+        ::kill(pid_t(pid), signalNumber);
 }
 
 void TaskWrapper::killIfStillRunning()

@@ -64,6 +64,11 @@ public:
     // exit status still arrives as usual.
     void stopProcess();
 
+    // Suspends a running child (SIGSTOP) and lets it go on (SIGCONT); a suspended child told to
+    // stop is let go on first, so it can act on the request.
+    void suspendProcess();
+    void resumeProcess();
+
     QStringList arguments() const { return m_arguments; }
     // Why the program could not be started; empty when it started.
     QString startErrorString() const { return m_startError; }
@@ -75,6 +80,7 @@ private:
     void processError(QProcess::ProcessError error);
     void deliverExitStatus(int status);
     void killIfStillRunning();
+    void signalChild(int signalNumber);
 
     QProcess *m_task = nullptr;
     TaskWrapperController *m_controller = nullptr;
