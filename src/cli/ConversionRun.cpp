@@ -1,8 +1,10 @@
 #include "cli/ConversionRun.h"
 
+#include "Shared/GlobalFun.h"
 #include "cli/ProgressDisplay.h"
 #include "engine/ConvertOperation.h"
 #include "engine/OutputLayout.h"
+#include "engine/RunTally.h"
 #include "engine/TemporaryOutput.h"
 
 #include <QTimer>
@@ -26,6 +28,7 @@ ConversionRun::ConversionRun(ProgressDisplay *display, int width, ConversionSett
     , m_display(display)
     , m_settings(std::move(settings))
     , m_queue(width)
+    , m_tally(std::make_shared<RunTally>())
 {
     connect(&m_queue, &OperationQueue::operationFinished, this, &ConversionRun::operationEnded,
             Qt::QueuedConnection);
@@ -36,6 +39,7 @@ ConversionRun::ConversionRun(ProgressDisplay *display, int width, ConversionSett
 ConversionRun::~ConversionRun()
 {
     m_queue.cancelAllOperations();
+    resume();
     m_queue.waitUntilAllOperationsAreFinished();
 }
 
@@ -50,6 +54,7 @@ void ConversionRun::start(const QStringList &paths)
             [this](int, const QList<LSMediaPtr> &items) { itemsLoaded(items); });
     connect(&m_loader, &MediaLoader::batchFinished, this, &ConversionRun::loadingFinished);
     m_loading = true;
+    m_tally->start();
     m_loader.setLowPriority(false);
     m_loader.load(paths, m_settings);
     // Off a terminal, and until the files are listed, the timer only watches for a reader of the
@@ -61,9 +66,13 @@ void ConversionRun::inputsRefused(const QList<InputRefusal> &refused)
 {
     if (m_done)
         return;
-    for (const InputRefusal &refusal : refused)
+    int unreadable = 0;
+    for (const InputRefusal &refusal : refused) {
         m_display->printMessage(
             QStringLiteral("wavelark-cli: skipped %1: %2").arg(refusal.path, refusal.reason));
+        unreadable += refusal.unreadable ? 1 : 0;
+    }
+    m_tally->countUnreadable(unreadable);
 }
 
 void ConversionRun::inputsAccepted(const QStringList &files, const QStringList &roots)
@@ -96,6 +105,8 @@ void ConversionRun::itemsLoaded(const QList<LSMediaPtr> &items)
         Entry entry;
         entry.item = item;
         entry.operation = std::make_shared<ConvertOperation>(item, m_settings);
+        entry.operation->setTally(m_tally);
+        entry.operation->setPaused(m_paused);
         m_entryOf.insert(entry.operation.get(), m_entries.size());
         m_totalSeconds += qMax(0.0, item->duration());
         m_entries.append(entry);
@@ -118,7 +129,32 @@ void ConversionRun::interrupt(int signalNumber)
     m_loading = false;
     m_display->printMessage(QStringLiteral("wavelark-cli: interrupted, stopping the encoders"));
     m_queue.cancelAllOperations();
+    // Held encoders act on the stop only once they run again.
+    resume();
     finishIfDone();
+}
+
+void ConversionRun::pause()
+{
+    if (m_paused || m_done)
+        return;
+    m_paused = true;
+    // No file starts while the program is stopped, and the ones running hold still.
+    m_queue.setSuspended(true);
+    for (const Entry &entry : std::as_const(m_entries))
+        entry.operation->setPaused(true);
+    m_tally->pause();
+}
+
+void ConversionRun::resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    m_tally->resume();
+    for (const Entry &entry : std::as_const(m_entries))
+        entry.operation->setPaused(false);
+    m_queue.setSuspended(false);
 }
 
 void ConversionRun::operationEnded(const OperationPtr &operation)
@@ -142,10 +178,6 @@ void ConversionRun::report(Entry &entry)
 {
     entry.reported = true;
     const qint32 state = entry.item->eumCvtState();
-    if (state == LSMedia::CvtStateUpToDate)
-        ++m_upToDate;
-    else if (state != LSMedia::CvtStateFinished)
-        ++m_failed;
     const QString input = entry.item->filePath();
     const QString output = entry.operation->outputPath();
     if (state == LSMedia::CvtStatePending)
@@ -159,10 +191,8 @@ void ConversionRun::report(Entry &entry)
         m_display->printLine(QStringLiteral("%1  %2 -> %3")
                                  .arg(LSMedia::progressText(state, 100.0f), input, output));
         const QString warning = entry.item->strWarning();
-        if (!warning.isEmpty()) {
-            ++m_warned;
+        if (!warning.isEmpty())
             m_display->printLine(QStringLiteral("    warning: ") + warning);
-        }
         return;
     }
     if (state == LSMedia::CvtStateFailed) {
@@ -205,15 +235,33 @@ void ConversionRun::finishIfDone()
         emit finished(128 + m_interruptSignal);
         return;
     }
-    const int finishedCount = int(m_entries.size()) - m_failed - m_upToDate;
+    printSummary();
+}
+
+void ConversionRun::printSummary()
+{
+    m_tally->stop();
+    const RunTally::Counts counts = m_tally->counts();
     m_display->printLine(
-        QStringLiteral("%1 of %2 files converted").arg(finishedCount).arg(m_total));
-    if (m_upToDate > 0 || m_settings.skipConverted)
+        QStringLiteral("%1 of %2 files converted").arg(counts.converted).arg(m_total));
+    if (counts.upToDate > 0 || m_settings.skipConverted)
+        m_display->printLine(QStringLiteral("%1 of %2 files skipped as up to date")
+                                 .arg(counts.upToDate)
+                                 .arg(m_total));
+    if (counts.warned > 0)
+        m_display->printLine(QStringLiteral("%1 of them with a warning").arg(counts.warned));
+    if (counts.playlistFailed > 0)
         m_display->printLine(
-            QStringLiteral("%1 of %2 files skipped as up to date").arg(m_upToDate).arg(m_total));
-    if (m_warned > 0)
-        m_display->printLine(QStringLiteral("%1 of them with a warning").arg(m_warned));
-    emit finished(m_failed == 0 && m_warned == 0 ? kExitAllFinished : kExitSomeFailed);
+            QStringLiteral("%1 of them not added to the playlist").arg(counts.playlistFailed));
+    if (counts.failed > 0)
+        m_display->printLine(
+            QStringLiteral("%1 of %2 files failed").arg(counts.failed).arg(m_total));
+    if (counts.unreadable > 0)
+        m_display->printLine(
+            QStringLiteral("%1 paths could not be read and were skipped").arg(counts.unreadable));
+    m_display->printLine(QStringLiteral("Time taken: %1")
+                             .arg(GlobalFun::getTimeStringBySecond(std::round(counts.seconds))));
+    emit finished(counts.allWell() ? kExitAllFinished : kExitSomeFailed);
 }
 
 void ConversionRun::refresh()
@@ -238,8 +286,6 @@ void ConversionRun::refresh()
             continue;
         if (!entry.started.isValid())
             entry.started.start();
-        if (!m_clock.isValid())
-            m_clock.start();
         ProgressDisplay::RunningFile file;
         file.name = entry.item->filePath().section(QLatin1Char('/'), -1);
         file.percent = finitePercent(entry.item->dProgress());
@@ -254,11 +300,10 @@ void ConversionRun::refresh()
 
 double ConversionRun::secondsLeftOverall(double runningDone) const
 {
-    if (!m_clock.isValid())
-        return -1.0;
     const double done = m_doneSeconds + runningDone;
     double total = m_totalSeconds;
-    const double elapsed = m_clock.elapsed() / 1000.0;
+    // Paused stretches are no encoding time.
+    const double elapsed = m_tally->seconds();
     if (done <= 0.0 || elapsed <= 0.0)
         return -1.0;
     // Files not probed yet are counted like the average of the probed ones.

@@ -15,6 +15,7 @@
 #include <memory>
 
 class ConvertOperation;
+class RunTally;
 class ProgressDisplay;
 
 // One run of wavelark-cli: lists and probes the named paths through the loader the window uses
@@ -44,6 +45,11 @@ public:
     // Starts converting the files `paths` (files and folders, as named) lead to.
     void start(const QStringList &paths);
     void interrupt(int signalNumber);
+    // Holds the run (Ctrl-Z): running encoders suspended, no new file started, the clock
+    // stopped; resume() goes on.
+    void pause();
+    void resume();
+    bool isPaused() const { return m_paused; }
 
 signals:
     void finished(int exitStatus);
@@ -65,6 +71,7 @@ private:
     void report(Entry &entry);
     void refresh();
     void finishIfDone();
+    void printSummary();
     // From the media seconds converted so far (`runningDone` of them by the files in conversion)
     // and the wall time it took.
     double secondsLeftOverall(double runningDone) const;
@@ -82,11 +89,9 @@ private:
     double m_doneSeconds = 0.0;  // media seconds of the files whose conversion has ended
     int m_total = 0;
     int m_ended = 0;
-    int m_failed = 0;
-    int m_warned = 0;   // finished with a warning (an output shorter than its input)
-    int m_upToDate = 0; // not converted: the output was there and up to date
+    std::shared_ptr<RunTally> m_tally; // the counts and the clock of the summary
+    bool m_paused = false;
     int m_interruptSignal = 0;
-    QElapsedTimer m_clock; // since the first encoder started
     QTimer m_refreshTimer;
     bool m_done = false;
 };

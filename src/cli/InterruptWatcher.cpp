@@ -10,7 +10,7 @@
 namespace {
 
 int g_pipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
 
 void onSignal(int signalNumber)
 {
@@ -72,6 +72,17 @@ void InterruptWatcher::readPipe()
     char byte = 0;
     if (::read(g_pipe[0], &byte, 1) != 1)
         return;
+    if (int(byte) == SIGTSTP) {
+        // Held first (encoders, queue, clock), then stopped as the terminal asked; `fg` sends
+        // SIGCONT, which arrives here as `continued`.
+        emit stopRequested();
+        ::raise(SIGSTOP);
+        return;
+    }
+    if (int(byte) == SIGCONT) {
+        emit continued();
+        return;
+    }
     // The next signal of this kind ends the program the ordinary way.
     ::signal(int(byte), SIG_DFL);
     emit interrupted(int(byte));

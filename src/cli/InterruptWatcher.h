@@ -9,7 +9,8 @@ class QSocketNotifier;
 // the default action is restored, so a second Ctrl-C ends the program at once. A signal that was
 // ignored when the program started (a background job, nohup) stays ignored. SIGPIPE is caught and
 // dropped, so a closed pipe shows as a failed write (see ProgressDisplay) instead of ending the
-// program with the encoders still running.
+// program with the encoders still running. SIGTSTP (Ctrl-Z) gives `stopRequested`, after which
+// the program stops itself; SIGCONT (`fg`, `bg`) gives `continued`.
 //
 // Thread: the main thread; one instance per process.
 class InterruptWatcher : public QObject
@@ -24,6 +25,8 @@ public:
 
 signals:
     void interrupted(int signalNumber);
+    void stopRequested();
+    void continued();
 
 private:
     void readPipe();

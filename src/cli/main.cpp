@@ -105,6 +105,8 @@ int main(int argc, char *argv[])
     InterruptWatcher interrupts;
     ConversionRun run(&display, width, settings);
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &run, &ConversionRun::interrupt);
+    QObject::connect(&interrupts, &InterruptWatcher::stopRequested, &run, &ConversionRun::pause);
+    QObject::connect(&interrupts, &InterruptWatcher::continued, &run, &ConversionRun::resume);
     // A reader that went away (`| head -1`) stops the run like a signal would have.
     display.setClosedHandler([&run] {
         QMetaObject::invokeMethod(
