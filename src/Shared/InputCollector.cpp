@@ -66,7 +66,7 @@ public:
             qCInfo(lcShared).noquote() << QStringLiteral("lstat error: ") + systemError(error);
             // A name that came through a lossy decoding cannot be found again by its text.
             const bool lossy = path.contains(QChar::ReplacementCharacter);
-            refuse(path, lossy ? tr("the name is not valid UTF-8") : systemError(error));
+            refuse(path, lossy ? tr("the name is not valid UTF-8") : systemError(error), true);
             return;
         }
         const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -102,15 +102,15 @@ public:
 private:
     bool stopped() const { return m_stop && m_stop->load(); }
 
-    void refuse(const QString &path, const QString &reason)
+    void refuse(const QString &path, const QString &reason, bool unreadable = false)
     {
-        m_result.refused.append({path, reason});
+        m_result.refused.append({path, reason, unreadable});
     }
 
     void addFile(const QString &shown, const QString &path, const struct stat &status)
     {
         if (!S_ISREG(status.st_mode)) {
-            refuse(shown, tr("not a regular file"));
+            refuse(shown, tr("not a regular file"), true);
             return;
         }
         m_result.files.append(path);
@@ -127,7 +127,7 @@ private:
 
         std::unique_ptr<DIR, int (*)(DIR *)> entries(::opendir(native.constData()), ::closedir);
         if (!entries) {
-            refuse(folder, systemError(errno));
+            refuse(folder, systemError(errno), true);
             return true;
         }
         while (!stopped()) {
@@ -151,7 +151,7 @@ private:
             return;
         if (S_ISDIR(status.st_mode)) {
             if (!isUtf8(name)) {
-                refuse(path, tr("the name is not valid UTF-8"));
+                refuse(path, tr("the name is not valid UTF-8"), true);
                 return;
             }
             addFolder(path, native, status);
@@ -160,7 +160,7 @@ private:
         if (!hasExtension(path, m_extensions))
             return;
         if (!isUtf8(name)) {
-            refuse(path, tr("the name is not valid UTF-8"));
+            refuse(path, tr("the name is not valid UTF-8"), true);
             return;
         }
         addFile(path, path, status);

@@ -11,6 +11,9 @@ struct InputRefusal
 {
     QString path;
     QString reason;
+    // Could not be read (a folder or name the system refused, a name that is not UTF-8, a
+    // special file), as against not being audio at all.
+    bool unreadable = false;
 };
 
 // What a drop, an import or a command line yields: the files to convert, in order, and what was
