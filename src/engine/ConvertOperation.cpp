@@ -18,6 +18,8 @@
 #include <QMutexLocker>
 #include <QTimer>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -117,20 +119,12 @@ void ConvertOperation::stop()
 
 void ConvertOperation::setPaused(bool paused)
 {
-    m_paused = paused;
     QMutexLocker locker(&m_lock);
-    if (!m_runningTask)
-        return;
-    TaskWrapper *task = m_runningTask;
-    QMetaObject::invokeMethod(
-        task,
-        [task, paused] {
-            if (paused)
-                task->suspendProcess();
-            else
-                task->resumeProcess();
-        },
-        Qt::QueuedConnection);
+    m_paused = paused;
+    // Signalled from here rather than through the worker's event loop: a caller about to stop
+    // the whole program (Ctrl-Z) must know the encoder is held before it goes.
+    if (m_encoderPid > 0)
+        ::kill(pid_t(m_encoderPid), paused ? SIGSTOP : SIGCONT);
 }
 
 void ConvertOperation::skipped()
@@ -164,6 +158,7 @@ void ConvertOperation::convert()
     const ConversionRecord::Stamp inputStamp = ConversionRecord::Stamp::of(media.filePath());
     // Only an output the record says this input made is skipped or replaced.
     QString replacedOutput;
+    QString formerOutput; // made from this input before, and gone
     if (m_settings.skipConverted) {
         const UpToDateCheck::Decision decision =
             UpToDateCheck::decide(media, UpToDateCheck::checkedPath(media, m_settings),
@@ -175,6 +170,8 @@ void ConvertOperation::convert()
         }
         if (decision.verdict == UpToDateCheck::Verdict::Replace)
             replacedOutput = decision.output;
+        else
+            formerOutput = decision.output;
     }
     const EncoderCommand command = EncoderCommandLine::build(
         media, m_settings, QCoreApplication::applicationFilePath(), encoderOverride);
@@ -239,7 +236,10 @@ void ConvertOperation::convert()
         qCWarning(lcEngine).noquote()
             << QStringLiteral("%1 not entered in the conversion record: %2")
                    .arg(output, recordError);
-    if (syncToLibraryIfWanted(output, !replacedOutput.isEmpty()))
+    const bool sameName =
+        !replacedOutput.isEmpty() ||
+        (!formerOutput.isEmpty() && UpToDateCheck::realPath(output) == formerOutput);
+    if (syncToLibraryIfWanted(output, sameName))
         setState(LSMedia::CvtStateFinished);
 }
 
@@ -268,11 +268,16 @@ void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescri
     m_wraperTask->startProcess();
     setState(LSMedia::CvtStateConverting);
     m_bIsConverting = true;
-    // A cancel or pause that came before the runner could be reached.
+    {
+        // A pause that came before the encoder was there holds it now.
+        QMutexLocker locker(&m_lock);
+        m_encoderPid = m_wraperTask->processId();
+        if (m_paused && m_encoderPid > 0)
+            ::kill(pid_t(m_encoderPid), SIGSTOP);
+    }
+    // A cancel that came before the runner could be reached.
     if (isCancelled())
         m_wraperTask->stopProcess();
-    else if (m_paused)
-        m_wraperTask->suspendProcess();
 
     // Run this thread's event loop in one-second slices until the exit status has come; its
     // arrival ends the slice at once.
@@ -383,6 +388,10 @@ void ConvertOperation::processFinished()
 
 void ConvertOperation::launcherDidTerminatedWithCode(int status)
 {
+    {
+        QMutexLocker locker(&m_lock);
+        m_encoderPid = 0;
+    }
     qCInfo(lcEngine).noquote() << QStringLiteral("exit code:%1").arg(status);
     m_mediaToConvert->setDProgress(100.0f);
     m_iExitCode = status;

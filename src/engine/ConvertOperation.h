@@ -53,7 +53,6 @@ public:
     // Suspends the running encoder (and one that starts later) or lets it go on. A stop while
     // paused ends the encoder all the same.
     void setPaused(bool paused);
-    bool isPaused() const { return m_paused; }
     void skipped() override;
 
     LSMediaPtr mediaToConvert() const { return m_mediaToConvert; }
@@ -116,7 +115,8 @@ private:
     double m_dLastLeftTime = 1000.0;
     std::atomic<int> m_iExitCode{0};
     std::atomic<bool> m_backToPending{false};
-    std::atomic<bool> m_paused{false};
+    bool m_paused = false;   // guarded by m_lock
+    qint64 m_encoderPid = 0; // guarded by m_lock; 0 when no encoder runs
 
     StateObserver m_stateObserver;
     std::shared_ptr<RunTally> m_tally;

@@ -107,6 +107,11 @@ void TaskWrapper::stopProcess()
         m_controller->processFinished();
 }
 
+qint64 TaskWrapper::processId() const
+{
+    return m_task && m_task->state() != QProcess::NotRunning ? m_task->processId() : 0;
+}
+
 void TaskWrapper::suspendProcess()
 {
     signalChild(SIGSTOP);
@@ -119,9 +124,7 @@ void TaskWrapper::resumeProcess()
 
 void TaskWrapper::signalChild(int signalNumber)
 {
-    if (!m_task || m_task->state() != QProcess::Running)
-        return;
-    const qint64 pid = m_task->processId();
+    const qint64 pid = processId();
     if (pid > 0)
         ::kill(pid_t(pid), signalNumber);
 }

@@ -69,6 +69,9 @@ public:
     void suspendProcess();
     void resumeProcess();
 
+    // The running child's process id; 0 when none runs.
+    qint64 processId() const;
+
     QStringList arguments() const { return m_arguments; }
     // Why the program could not be started; empty when it started.
     QString startErrorString() const { return m_startError; }

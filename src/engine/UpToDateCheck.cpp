@@ -172,9 +172,12 @@ UpToDateCheck::Decision UpToDateCheck::decide(const LSMedia &item, const QString
     for (const ConversionRecord::Entry &entry : record.madeFrom(input)) {
         if (!isPlanned(entry.output))
             continue;
-        // Gone, or something else than a file there now: a new output is made.
-        if (!isPlainFile(entry.output))
+        // Gone, or something else than a file there now: a new output is made (under the same
+        // name when it is free, which then keeps its one playlist entry).
+        if (!isPlainFile(entry.output)) {
+            decision.output = entry.output;
             return decision;
+        }
         const bool current = entry.complete && entry.settings == settings &&
                              entry.inputStamp == inputNow &&
                              entry.outputStamp == ConversionRecord::Stamp::of(entry.output);

@@ -41,6 +41,8 @@ public:
     struct Decision
     {
         Verdict verdict = Verdict::Convert;
+        // UpToDate, Replace: the output. Convert: the output this input made before and that is
+        // gone, if any.
         QString output;
     };
 
