@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
@@ -262,7 +263,9 @@ private slots:
                                         .filter("the lock path " + lockPath + " is not a file");
         QCOMPARE(reasons.size(), 2);
         QVERIFY(!result.out.contains("locked by another program"));
-        QVERIFY(result.out.contains("0 of 2 files converted"));
+        // Converted all the same: only the playlist step failed.
+        QVERIFY2(result.out.contains("2 of 2 files converted"), qPrintable(result.out));
+        QVERIFY(result.out.contains("2 of them not added to the playlist"));
         // The outputs themselves are complete and stay.
         QCOMPARE(filesIn(out), QStringList({"a.mp3", "b.mp3"}));
     }
@@ -405,9 +408,10 @@ private slots:
         QVERIFY(TestAudio::probeCover(path("out-nocover/covered.mp3")).codec.isEmpty());
     }
 
-    // A re-run with --skip-existing converts only what changed: an output not older than its
-    // input is left alone and not added to the playlist again, an older one is converted again
-    // and replaced, a missing one is made.
+    // A re-run with --skip-existing converts only what changed: an output the record names as
+    // made from its input, both unchanged, is left alone and not added to the playlist again; a
+    // changed one is converted again and replaced, keeping its one playlist entry; a missing one
+    // is made.
     void skipExistingConvertsOnlyWhatChanged()
     {
         const QString in = path("in-skip");
@@ -453,8 +457,9 @@ private slots:
         QCOMPARE(keptAfter.st_ino, keptBefore.st_ino);
         QCOMPARE(keptAfter.st_mtim.tv_nsec, keptBefore.st_mtim.tv_nsec);
         const QStringList entries = PlaylistFolderLibrary::readEntries(playlist);
-        QCOMPARE(entries.size(), 5);
-        QCOMPARE(entries.filter("kept.mp3").size(), 1);
+        QCOMPARE(entries.size(), 3);
+        for (const char *name : {"kept.mp3", "older.mp3", "missing.mp3"})
+            QCOMPARE(entries.filter(name).size(), 1);
 
         // Nothing changed: nothing converted, nothing added, still a success.
         const Result third = run(arguments);
@@ -616,6 +621,16 @@ private slots:
     }
 
     // True while `pid` is a process that has not ended (a zombie has ended).
+    // Stopped by a signal (state T).
+    static bool isStopped(qint64 pid)
+    {
+        QFile stat("/proc/" + QString::number(pid) + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray text = stat.readAll();
+        return text.mid(text.lastIndexOf(')') + 2, 1) == "T";
+    }
+
     static bool isRunning(qint64 pid)
     {
         QFile stat("/proc/" + QString::number(pid) + "/stat");
@@ -763,6 +778,232 @@ private slots:
         QVERIFY2(warnings.first().contains(
                      QRegularExpression("the input ends early: \\d+\\.\\d s of 40\\.0 s")),
                  qPrintable(result.out));
+    }
+    // Two albums with a song of the same name, in the flat output folder: the second is no
+    // output of the first. Both are converted, a re-run skips both, touching B converts B alone
+    // (replacing its own output), and the playlist lists each song once.
+    void twoAlbumsWithTheSameNameAreBothConverted()
+    {
+        QVERIFY(QDir().mkpath(path("albums/A")));
+        QVERIFY(QDir().mkpath(path("albums/B")));
+        const QString a = path("albums/A/01 Intro.flac");
+        const QString b = path("albums/B/01 Intro.flac");
+        QVERIFY(TestAudio::makeFlac(a, 2, {{"TITLE", "Song A"}}));
+        QVERIFY(TestAudio::makeFlac(b, 3, {{"TITLE", "Song B"}}));
+        const QString out = path("out-albums");
+        const QStringList options{"--skip-existing", "--playlist", "Albums", "-o", out};
+        const QString playlist = music() + "/Albums.m3u8";
+
+        Result result = run(options + QStringList{a});
+        QCOMPARE(result.exitCode, 0);
+        result = run(options + QStringList{b});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.contains("1 of 1 files converted"), qPrintable(result.out));
+        QCOMPARE(filesIn(out), QStringList({"01 Intro(1).mp3", "01 Intro.mp3"}));
+        QCOMPARE(TestAudio::readTags(out + "/01 Intro(1).mp3").value("TITLE"), QString("Song B"));
+
+        result = run(options + QStringList{a, b});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(linesStartingWith(result.out, "Up to date.").size(), 2);
+        QVERIFY(result.out.contains("2 of 2 files skipped as up to date"));
+
+        // B changes: only B is converted, into its own output.
+        const struct timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(b).constData(), later, 0), 0);
+        result = run(options + QStringList{a, b});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(linesStartingWith(result.out, "Up to date."),
+                 QStringList({"Up to date.  " + a + " -> " + out + "/01 Intro.mp3"}));
+        QCOMPARE(linesStartingWith(result.out, "Task Finished."),
+                 QStringList({"Task Finished.  " + b + " -> " + out + "/01 Intro(1).mp3"}));
+        QCOMPARE(filesIn(out), QStringList({"01 Intro(1).mp3", "01 Intro.mp3"}));
+        QCOMPARE(TestAudio::readTags(out + "/01 Intro.mp3").value("TITLE"), QString("Song A"));
+        QFile m3u(playlist);
+        QVERIFY(m3u.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(m3u.readAll());
+        QCOMPARE(PlaylistFolderLibrary::readEntries(playlist),
+                 QStringList({out + "/01 Intro.mp3", out + "/01 Intro(1).mp3"}));
+        QCOMPARE(text.count("#EXTINF:"), 2);
+        QVERIFY2(text.contains("#EXTINF:3,Song B\n" + out + "/01 Intro(1).mp3\n"),
+                 qPrintable(text));
+
+        // x.flac beside x.ogg under kept folders: neither is the other's output.
+        QVERIFY(TestAudio::makeFlac(path("albums/A/x.flac"), 1));
+        QVERIFY(TestAudio::makeOgg(path("albums/A/x.ogg"), 1));
+        const QString kept = path("out-albums-kept");
+        const QStringList keptOptions{"--skip-existing", "--no-sync", "--keep-folders", "-o", kept};
+        result = run(keptOptions + QStringList{path("albums")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(filesIn(kept + "/A"), QStringList({"01 Intro.mp3", "x(1).mp3", "x.mp3"}));
+        result = run(keptOptions + QStringList{path("albums")});
+        QVERIFY2(result.out.contains("4 of 4 files skipped as up to date"), qPrintable(result.out));
+    }
+
+    // The record's faults never make a file be skipped: a corrupt journal, an entry naming a
+    // deleted output, a journal that is a folder; each is converted again and the record rebuilt.
+    void aDamagedRecordMeansConvertingAgain()
+    {
+        const QString journal = TestEnvironment::home() + "/.local/state/wavelark/outputs.jsonl";
+        const QString input = path("in/a.flac");
+        const QString out = path("out-record");
+        const QStringList options{"--skip-existing", "--no-sync", "-o", out, input};
+        QCOMPARE(run(options).exitCode, 0);
+        QCOMPARE(linesStartingWith(run(options).out, "Up to date.").size(), 1);
+
+        // Garbage in the middle, a half line at the end.
+        QFile file(journal);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray good = file.readAll();
+        QVERIFY(file.resize(0));
+        file.write("{not json\n\x01\x02\n");
+        file.write(good);
+        file.write("{\"in\":\"" + QFile::encodeName(input) + "\",\"out\":");
+        file.close();
+        Result result = run(options);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(linesStartingWith(result.out, "Up to date.").size(), 1);
+
+        // An entry naming a deleted output: made again under its name, not skipped.
+        QVERIFY(QFile::remove(out + "/a.mp3"));
+        result = run(options);
+        QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 1);
+        QCOMPARE(filesIn(out), QStringList({"a.mp3"}));
+        // The corrupt lines are gone: the journal was rebuilt when written.
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        for (const QByteArray &line : lines)
+            QVERIFY2(line.isEmpty() || QJsonDocument::fromJson(line).isObject(), line.constData());
+        QCOMPARE(linesStartingWith(run(options).out, "Up to date.").size(), 1);
+
+        // A folder in the journal's place: nothing is known, nothing skipped, the run succeeds.
+        QVERIFY(QFile::remove(journal));
+        QVERIFY(QDir().mkpath(journal));
+        result = run(options);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(linesStartingWith(result.out, "Task Finished.").size(), 1);
+        QCOMPARE(filesIn(out), QStringList({"a(1).mp3", "a.mp3"}));
+        QVERIFY(QDir(journal).removeRecursively());
+
+        // Something at the output name that is not this input's file: a folder, a dangling
+        // link. The output is numbered, and a re-run adds no further copy.
+        const QString odd = path("out-odd");
+        QVERIFY(QDir().mkpath(odd + "/a.mp3"));
+        QVERIFY(QFile::link(odd + "/gone", odd + "/b.mp3"));
+        const QStringList oddOptions{"--skip-existing", "--no-sync", "-o", odd, input,
+                                     path("in/b.ogg")};
+        QCOMPARE(run(oddOptions).exitCode, 0);
+        result = run(oddOptions);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(linesStartingWith(result.out, "Up to date.").size(), 2);
+        QCOMPARE(filesIn(odd), QStringList({"a(1).mp3", "b(1).mp3"}));
+    }
+
+    // An input dated in the future is up to date once converted; an output that ended early is
+    // not (it is made again, in its place).
+    void futureInputsAndShortOutputs()
+    {
+        QVERIFY(QDir().mkpath(path("in-edge")));
+        const QString future = path("in-edge/future.flac");
+        QVERIFY(TestAudio::makeFlac(future, 1));
+        const struct timespec ahead[2] = {{4000000000, 0}, {4000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(future).constData(), ahead, 0), 0);
+        const QString out = path("out-edge");
+        const QStringList options{"--skip-existing", "--no-sync", "-o", out, future};
+        QCOMPARE(run(options).exitCode, 0);
+        QCOMPARE(linesStartingWith(run(options).out, "Up to date.").size(), 1);
+
+        const QString whole = path("in-edge/whole.flac");
+        QVERIFY(TestAudio::makeFlac(whole, 40));
+        const QString cut = path("in-edge/cut.flac");
+        QVERIFY(QFile::copy(whole, cut));
+        QVERIFY(QFile::resize(cut, QFileInfo(whole).size() / 6));
+        const QStringList cutOptions{"--skip-existing", "--no-sync", "-o", out, cut};
+        QCOMPARE(run(cutOptions).exitCode, 1);
+        const Result again = run(cutOptions);
+        QCOMPARE(again.exitCode, 1);
+        QCOMPARE(linesStartingWith(again.out, "Up to date.").size(), 0);
+        QCOMPARE(linesStartingWith(again.out, "Task Finished.").size(), 1);
+        QCOMPARE(filesIn(out), QStringList({"cut.mp3", "future.mp3"}));
+    }
+
+    // Two programs over the same folder with --skip-existing: no entry of either is lost, so a
+    // third run finds every output up to date and converts nothing.
+    void twoProgramsKeepEveryRecordEntry()
+    {
+        const QString in = path("in-shared");
+        QVERIFY(QDir().mkpath(in));
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(TestAudio::makeFlac(in + QString("/t%1.flac").arg(i), 1));
+        const QString out = path("out-shared");
+        const QStringList options{"--skip-existing", "--jobs", "3", "--no-sync", "-o", out, in};
+        QProcess first;
+        QProcess second;
+        for (QProcess *process : {&first, &second}) {
+            process->setStandardInputFile(QProcess::nullDevice());
+            process->start(cli(), options);
+        }
+        for (QProcess *process : {&first, &second}) {
+            QVERIFY(process->waitForFinished(600000));
+            QCOMPARE(process->exitCode(), 0);
+        }
+        const QStringList outputs = filesIn(out);
+        const Result third = run(options);
+        QCOMPARE(third.exitCode, 0);
+        QVERIFY2(third.out.contains("6 of 6 files skipped as up to date"), qPrintable(third.out));
+        QCOMPARE(filesIn(out), outputs);
+    }
+
+    // A folder holding a name that cannot be read: said in the summary, and not a success.
+    void unreadableNamesInAFolderGiveStatusOne()
+    {
+        const QString in = path("in-badname");
+        QVERIFY(QDir().mkpath(in));
+        QVERIFY(TestAudio::makeFlac(in + "/good.flac", 1));
+        const QByteArray bad = QFile::encodeName(in) + "/bad\xff.flac";
+        QCOMPARE(::link(QFile::encodeName(in + "/good.flac").constData(), bad.constData()), 0);
+        const Result result = run({"--no-sync", "-o", path("out-badname"), in});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.out.contains("1 of 1 files converted"));
+        QVERIFY2(result.out.contains("1 paths could not be read and were skipped"),
+                 qPrintable(result.out));
+    }
+
+    // Ctrl-Z holds the encoders, `fg` lets them go on; the outputs are whole, as long as those
+    // of a run that was never stopped.
+    void stopAndContinueHoldTheEncoders()
+    {
+        const QString in = path("in-pause");
+        QVERIFY(QDir().mkpath(in));
+        QVERIFY(TestAudio::makeFlac(in + "/p1.flac", 40));
+        QVERIFY(TestAudio::makeFlac(in + "/p2.flac", 40));
+        const QString out = path("out-paused");
+        QProcess process;
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(cli(), {"--jobs", "2", "--format", "m4a", "--no-sync", "-o", out, in});
+        QVERIFY(process.waitForStarted(60000));
+        QTRY_COMPARE_WITH_TIMEOUT(writtenTemporaries(out), 2, 120000);
+        const QList<qint64> encoders = childrenOf(process.processId());
+        QCOMPARE(encoders.size(), 2);
+
+        ::kill(pid_t(process.processId()), SIGTSTP);
+        QTRY_VERIFY_WITH_TIMEOUT(isStopped(process.processId()), 60000);
+        for (const qint64 encoder : encoders)
+            QTRY_VERIFY_WITH_TIMEOUT(isStopped(encoder), 60000);
+        ::kill(pid_t(process.processId()), SIGCONT);
+        for (const qint64 encoder : encoders)
+            QTRY_VERIFY_WITH_TIMEOUT(!isStopped(encoder), 60000);
+
+        QVERIFY(process.waitForFinished(240000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(filesIn(out), QStringList({"p1.m4a", "p2.m4a"}));
+        const QString unpaused = path("out-unpaused");
+        QCOMPARE(run({"--format", "m4a", "--no-sync", "-o", unpaused, in + "/p1.flac"}).exitCode,
+                 0);
+        const double reference = TestAudio::probeDuration(unpaused + "/p1.m4a");
+        QVERIFY(reference > 39.0);
+        for (const QString &name : filesIn(out))
+            QCOMPARE(TestAudio::probeDuration(out + "/" + name), reference);
     }
 };
 

@@ -30,6 +30,7 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
     qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(g_home + QStringLiteral("/.local/state")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     qputenv("XDG_DOCUMENTS_DIR", QFile::encodeName(g_home + QStringLiteral("/Documents")));
     qputenv("XDG_MUSIC_DIR", QFile::encodeName(g_home + QStringLiteral("/Music")));
