@@ -161,7 +161,7 @@ QString RunTally::summaryText(const Counts &counts)
     if (counts.playlistFailed > 0)
         notes << tr("%1 not added to the playlist").arg(counts.playlistFailed);
     if (counts.unreadable > 0)
-        notes << tr("%1 unreadable names skipped").arg(counts.unreadable);
+        notes << tr("%1 unreadable paths skipped").arg(counts.unreadable);
     if (!notes.isEmpty())
         text += QStringLiteral(" (") + notes.join(QStringLiteral(", ")) + QLatin1Char(')');
     return text;
