@@ -6,7 +6,8 @@
 //
 // Everything runs in a private temporary home that is removed at the end. One 1.5 s FLAC file and
 // its MP3 are made once (sox, flac, the ffmpeg beside the program) and linked under every name;
-// the outputs' times are set after the inputs', as a finished conversion leaves them.
+// the outputs' times are set after the inputs', as a finished conversion leaves them. A first
+// run adopts these outputs into the conversion record; the second is measured.
 // WAVELARK_BENCH_FILES changes the number of files.
 
 #include "TestAudio.h"
@@ -152,6 +153,16 @@ int main(int argc, char *argv[])
     QStringList arguments{QStringLiteral("--skip-existing"), QStringLiteral("-o"), output, input};
     if (keepFolders)
         arguments.prepend(QStringLiteral("--keep-folders"));
+    // The mirror was made by hand, so the first run adopts each output (probing its duration and
+    // entering it in the conversion record), as the first run after an upgrade would; the re-run
+    // measured is the one after it, over a mirror the record knows.
+    QProcess adopting;
+    adopting.setStandardInputFile(QProcess::nullDevice());
+    clock.start();
+    adopting.start(cli, arguments);
+    adopting.waitForFinished(600000);
+    std::printf("first run, adopting %d outputs: %.2f s\n", files, clock.nsecsElapsed() / 1e9);
+
     QProcess run;
     run.setStandardInputFile(QProcess::nullDevice());
     clock.start();
