@@ -29,6 +29,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int kRunTimeoutMs = 240000;
@@ -377,6 +380,10 @@ void TestMainWindowRun::failedPlaylistStepShowsOnTheRow()
              qPrintable(why));
 }
 
+// Two albums with a song of the same name into the flat output folder, from the window: both are
+// converted, Start again skips both, a changed B is converted alone into its own output, the
+// playlist lists each song once; a file at an output name that the window did not make is never
+// taken for an output.
 void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
 {
     UserDefaults &store = UserDefaults::standard();
@@ -392,31 +399,57 @@ void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
         store.removeObjectForKey(PrefKeys::PlaylistName);
         store.setValue(PrefKeys::AppBSyncToiTunes, false);
     });
-    const QStringList files = makeFiles(QStringLiteral("skip"), 2);
-    // skip0's output was made after it: up to date.
-    QFile existing(out + QStringLiteral("/skip0.mp3"));
+    const QString a = m_scratch->filePath(QStringLiteral("A/01 Intro.flac"));
+    const QString b = m_scratch->filePath(QStringLiteral("B/01 Intro.flac"));
+    const QString foreign = m_scratch->filePath(QStringLiteral("C/02 Outro.flac"));
+    for (const QString &file : {a, b, foreign}) {
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY(QFile::copy(m_samples.filePath(QStringLiteral("tone.flac")), file));
+    }
+    // Another program's file at C's output name.
+    QFile existing(out + QStringLiteral("/02 Outro.mp3"));
     QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.write("kept as it is");
+    existing.write("not made from C");
     existing.close();
-    loadAndWait(files);
-
-    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
-    m_window->startConvertDown();
-    QVERIFY(finished.wait(kRunTimeoutMs));
+    loadAndWait({a, b, foreign});
     MediaListModel *model = m_window->listModel();
-    QCOMPARE(model->index(0, MediaListModel::ProgressColumn).data().toString(),
-             QStringLiteral("Up to date."));
-    QCOMPARE(model->index(1, MediaListModel::ProgressColumn).data().toString(),
-             QStringLiteral("Task Finished."));
+    const auto states = [model] {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, MediaListModel::ProgressColumn).data().toString();
+        return texts;
+    };
+    const auto runOnce = [this] {
+        QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+        m_window->startConvertDown();
+        return finished.wait(kRunTimeoutMs);
+    };
+
+    QVERIFY(runOnce());
+    QCOMPARE(states(), QStringList(3, QStringLiteral("Task Finished.")));
+    QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
+             QStringList({QStringLiteral("01 Intro(1).mp3"), QStringLiteral("01 Intro.mp3"),
+                          QStringLiteral("02 Outro(1).mp3"), QStringLiteral("02 Outro.mp3")}));
     QVERIFY(existing.open(QIODevice::ReadOnly));
-    QCOMPARE(existing.readAll(), QByteArray("kept as it is"));
-    QVERIFY(QFileInfo(out + QStringLiteral("/skip1.mp3")).size() > 0);
+    QCOMPARE(existing.readAll(), QByteArray("not made from C"));
+    existing.close();
+
+    QVERIFY(runOnce());
+    QCOMPARE(states(), QStringList(3, QStringLiteral("Up to date.")));
+
+    const struct timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(b).constData(), later, 0), 0);
+    QVERIFY(runOnce());
+    QCOMPARE(states(), QStringList({QStringLiteral("Up to date."), QStringLiteral("Task Finished."),
+                                    QStringLiteral("Up to date.")}));
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
     const QStringList entries = PlaylistFolderLibrary::readEntries(
         TestEnvironment::home() + QStringLiteral("/Music/Skip Test.m3u8"));
-    QCOMPARE(entries.size(), 1);
-    QVERIFY(entries.first().endsWith(QStringLiteral("/skip1.mp3")));
+    QCOMPARE(entries, QStringList({out + QStringLiteral("/01 Intro.mp3"),
+                                   out + QStringLiteral("/01 Intro(1).mp3"),
+                                   out + QStringLiteral("/02 Outro(1).mp3")}));
     const QString summary = m_window->bottomBar()->runStatus()->text();
-    QVERIFY2(summary.startsWith(QStringLiteral("1 converted, 1 up to date")), qPrintable(summary));
+    QVERIFY2(summary.startsWith(QStringLiteral("1 converted, 2 up to date")), qPrintable(summary));
 }
 
 // "Keep folder structure": a dropped folder's layout is mirrored below the output folder, as the
