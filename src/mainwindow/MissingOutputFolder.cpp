@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -33,23 +34,32 @@ namespace MissingOutputFolder {
 void ask(QWidget *window, const QString &folder, const FolderPanel::Chooser &chooseFolder,
          const std::function<void()> &retry)
 {
-    // A stored folder on a disk that is not plugged in stays stored; the user decides.
+    // A stored folder on a disk that is not plugged in stays stored; the user decides. Something
+    // else at its path (a file) is named as what it is: connecting a disk would not help.
+    const bool somethingElse = QFileInfo(folder).exists();
     qCInfo(lcMainWindow) << "output folder missing:" << folder;
-    auto *box = new QMessageBox(QMessageBox::Warning, Texts::tr("Output Folder Missing"),
-                                Texts::tr("The output folder \"%1\" does not exist.").arg(folder),
-                                QMessageBox::NoButton, window);
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, Texts::tr("Output Folder Missing"),
+        somethingElse ? Texts::tr("The output folder \"%1\" is a file, not a folder.").arg(folder)
+                      : Texts::tr("The output folder \"%1\" does not exist.").arg(folder),
+        QMessageBox::NoButton, window);
     box->setObjectName(QStringLiteral("missingOutputFolder"));
     box->setInformativeText(
-        Texts::tr("It may be on a disk that is not connected. Create it, or choose another one."));
+        somethingElse
+            ? Texts::tr("Choose another folder for the converted files.")
+            : Texts::tr(
+                  "It may be on a disk that is not connected. Create it, or choose another one."));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
-    QPushButton *create = box->addButton(Texts::tr("Create Folder"), QMessageBox::AcceptRole);
+    QPushButton *create = nullptr;
+    if (!somethingElse)
+        create = box->addButton(Texts::tr("Create Folder"), QMessageBox::AcceptRole);
     QPushButton *choose = box->addButton(Texts::tr("Choose Another..."), QMessageBox::ActionRole);
     box->addButton(QMessageBox::Cancel);
-    box->setDefaultButton(create);
+    box->setDefaultButton(create ? create : choose);
     QPointer<QWidget> owner(window);
     QObject::connect(box, &QMessageBox::finished, box, [=] {
-        if (box->clickedButton() == create) {
+        if (create && box->clickedButton() == create) {
             if (QDir().mkpath(folder))
                 retry();
             else

@@ -317,7 +317,23 @@ void TestMainWindowRun::missingOutputFolderIsAskedAbout()
     QVERIFY(m_window->isConverting());
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(QDir(gone).entryList(QDir::Files), QStringList{QStringLiteral("asked0.mp3")});
-    store.removeObjectForKey(PrefKeys::AppAudioOutputFolder);
+
+    // A file where the folder should be is named as such: no disk to connect, nothing to create.
+    QTRY_VERIFY(!m_window->findChild<QMessageBox *>(QStringLiteral("missingOutputFolder")));
+    const QString file = m_scratch->filePath(QStringLiteral("a-file"));
+    QFile(file).open(QIODevice::WriteOnly);
+    store.setValue(PrefKeys::AppAudioOutputFolder, file);
+    auto forget =
+        qScopeGuard([&store] { store.removeObjectForKey(PrefKeys::AppAudioOutputFolder); });
+    m_window->startConvertDown();
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = m_window->findChild<QMessageBox *>(QStringLiteral("missingOutputFolder"))) !=
+                nullptr);
+    QVERIFY2(box->text().contains(QStringLiteral("is a file")), qPrintable(box->text()));
+    for (QAbstractButton *candidate : box->buttons())
+        QVERIFY(candidate->text() != QStringLiteral("Create Folder"));
+    box->button(QMessageBox::Cancel)->click();
+    QVERIFY(!m_window->isConverting());
 }
 
 // Converted, but the library refused the output: the row says failed and why.
