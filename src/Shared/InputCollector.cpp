@@ -71,6 +71,7 @@ public:
         }
         const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
         if (S_ISDIR(status.st_mode)) {
+            m_result.folders << path;
             m_root = absolute;
             const qsizetype before = m_result.files.size();
             const bool listed = addFolder(absolute, QFile::encodeName(absolute), status);

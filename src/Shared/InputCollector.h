@@ -24,6 +24,9 @@ struct AcceptedInputs
     // For each file, the folder that was named and led to it; a file named by itself gives its
     // own folder.
     QStringList roots;
+    // The named paths that are folders (or links to folders), as named, in order: the window
+    // trusts them without looking at them a second time.
+    QStringList folders;
     QList<InputRefusal> refused;
 };
 

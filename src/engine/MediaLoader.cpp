@@ -108,6 +108,11 @@ void MediaLoader::run(const QStringList &paths, const ConversionSettings &settin
         QMetaObject::invokeMethod(
             this, [this, refused] { emit inputsRefused(refused); }, Qt::QueuedConnection);
     }
+    if (!inputs.folders.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this, batch, folders = inputs.folders] { emit foldersNamed(batch, folders); },
+            Qt::QueuedConnection);
+    }
     QMetaObject::invokeMethod(
         this,
         [this, batch, files = inputs.files, roots = inputs.roots] {

@@ -62,6 +62,9 @@ signals:
     // Paths of a batch that were not taken, with the reasons; before its first items, and only
     // when there are some.
     void inputsRefused(const QList<InputRefusal> &refused);
+    // The named paths of a batch that are folders (InputCollector's AcceptedInputs::folders);
+    // before inputsAccepted(), and only when there are some.
+    void foldersNamed(int batch, const QStringList &folders);
     // The files a batch took, in order, with the named path that led to each (its source root);
     // after inputsRefused() and before the first items, also when none was taken.
     void inputsAccepted(int batch, const QStringList &files, const QStringList &roots);

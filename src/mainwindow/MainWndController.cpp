@@ -25,7 +25,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -38,8 +37,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#include <sys/stat.h>
 
 MainWndController::MainWndController(QWidget *parent)
     : QMainWindow(parent)
@@ -197,6 +194,11 @@ void MainWndController::connectLoader()
                 m_problemBar->addProblems(problems);
                 emit inputsRefused(refused);
             });
+    // A folder named in a drop or import (or a link to one) becomes a trusted folder.
+    connect(m_loader, &MediaLoader::foldersNamed, this, [](int, const QStringList &folders) {
+        for (const QString &folder : folders)
+            TrustedFolders::record(QUrl::fromLocalFile(folder));
+    });
     connect(m_loader, &MediaLoader::batchFinished, this, [this](int batch) {
         m_model->closeInsertionPoint(batch);
         reloadList();
@@ -265,13 +267,6 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
     m_currentIndex = index < 0 ? 0 : index;
     if (paths.isEmpty())
         return;
-    for (const QString &path : paths) {
-        // A folder named here (or a link to one) becomes a trusted folder.
-        struct stat status;
-        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            TrustedFolders::record(QUrl::fromLocalFile(path));
-        }
-    }
     // Choosing the files (folders listed, links followed) happens on the loader's thread, so a
     // large folder does not hold up the window. Each batch keeps an insertion point of its own:
     // a second drop while a large folder still loads must not split the first one.

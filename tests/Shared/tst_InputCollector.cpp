@@ -79,6 +79,8 @@ private slots:
                  QStringList({path("notes.txt") + ": not a FLAC or Ogg file",
                               path("missing.ogg") + ": No such file or directory",
                               path("empty") + ": no FLAC or Ogg files in this folder"}));
+        // The named folders, empty or not, as named: the window trusts them from this list.
+        QCOMPARE(inputs.folders, QStringList({path("music"), path("empty")}));
     }
 
     void linksToFilesAndFoldersAreFollowed()
@@ -91,6 +93,7 @@ private slots:
         QCOMPARE(inputs.files.first(), path("link-to-a.flac"));
         QCOMPARE(inputs.files.size(), 4);
         QVERIFY(inputs.files.contains(path("link-to-music/inner/c.flac")));
+        QCOMPARE(inputs.folders, QStringList{path("link-to-music")});
     }
 
     void eachFolderIsListedOnce()
