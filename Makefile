@@ -76,6 +76,7 @@ bench: test-deps test-build
 	$(TEST_BUILD_DIR)/bin/cli_bench 3
 	QT_QPA_PLATFORM=offscreen $(TEST_BUILD_DIR)/bin/library_bench
 	$(TEST_BUILD_DIR)/bin/mirror_bench
+	QT_QPA_PLATFORM=offscreen $(TEST_BUILD_DIR)/bin/handover_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -103,8 +103,10 @@ void MediaLoader::run(const QStringList &paths, const ConversionSettings &settin
 
     const AcceptedInputs inputs = InputCollector::collect(paths, &m_stopping);
     const QStringList &files = inputs.files;
-    if (!inputs.refused.isEmpty()) {
-        const QList<InputRefusal> refused = inputs.refused;
+    // In parts, so that a hand-over of many thousand paths that are not taken lets the receiving
+    // thread turn between them.
+    for (qsizetype from = 0; from < inputs.refused.size(); from += kRefusalsPerHandOver) {
+        const QList<InputRefusal> refused = inputs.refused.mid(from, kRefusalsPerHandOver);
         QMetaObject::invokeMethod(
             this, [this, refused] { emit inputsRefused(refused); }, Qt::QueuedConnection);
     }

@@ -34,6 +34,7 @@ public:
     ~MediaLoader() override;
 
     static constexpr int kHandOverIntervalMs = 100;
+    static constexpr int kRefusalsPerHandOver = 1000;
 
     // Starts a thread that loads the files `paths` name, in order, filling the items as
     // `settings` say (the preferences when the drop or import came); returns at once. The
@@ -59,8 +60,8 @@ public:
 signals:
     // The next items of a batch, in the batch's order.
     void itemsLoaded(int batch, const QList<LSMediaPtr> &items);
-    // Paths of a batch that were not taken, with the reasons; before its first items, and only
-    // when there are some.
+    // Paths of a batch that were not taken, with the reasons, in order and in parts of at most
+    // kRefusalsPerHandOver; before its first items, and only when there are some.
     void inputsRefused(const QList<InputRefusal> &refused);
     // The named paths of a batch that are folders (InputCollector's AcceptedInputs::folders);
     // before inputsAccepted(), and only when there are some.

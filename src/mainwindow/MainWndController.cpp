@@ -186,11 +186,10 @@ void MainWndController::connectLoader()
     connect(m_loader, &MediaLoader::inputsRefused, this,
             [this](const QList<InputRefusal> &refused) {
                 QList<ProblemBar::Problem> problems;
-                for (const InputRefusal &refusal : refused) {
-                    qCInfo(lcMainWindow).noquote()
-                        << QStringLiteral("skipped %1: %2").arg(refusal.path, refusal.reason);
+                problems.reserve(refused.size());
+                for (const InputRefusal &refusal : refused)
                     problems.append({refusal.path, refusal.reason});
-                }
+                logRefusals(refused);
                 m_problemBar->addProblems(problems);
                 emit inputsRefused(refused);
             });
@@ -214,6 +213,20 @@ void MainWndController::connectRun()
     connect(m_run, &RunController::progressChanged, this, &MainWndController::showRunProgress);
     connect(m_run, &RunController::runEnded, this, &MainWndController::endOfRun);
     connect(m_run, &RunController::quitRequested, this, [this] { m_quit(); });
+}
+
+// A hand-over of many thousand paths would flood the log (and the journal, where a desktop
+// start sends it) line by line: the first few of each part are named, the rest counted.
+void MainWndController::logRefusals(const QList<InputRefusal> &refused)
+{
+    const qsizetype named = qMin<qsizetype>(refused.size(), kLoggedRefusals);
+    for (qsizetype i = 0; i < named; ++i) {
+        qCInfo(lcMainWindow).noquote()
+            << QStringLiteral("skipped %1: %2").arg(refused.at(i).path, refused.at(i).reason);
+    }
+    if (refused.size() > named)
+        qCInfo(lcMainWindow).noquote()
+            << QStringLiteral("skipped %1 more paths").arg(refused.size() - named);
 }
 
 void MainWndController::refreshByTargetType()

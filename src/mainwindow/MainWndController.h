@@ -43,6 +43,9 @@ class MainWndController : public QMainWindow,
     Q_OBJECT
 
 public:
+    // Refused paths named one by one in the log, per part the loader hands over.
+    static constexpr int kLoggedRefusals = 20;
+
     // The bottom bar's height, in points.
     static constexpr int kBottomBarHeight = BottomBar::kHeight;
 
@@ -163,6 +166,7 @@ private:
     void connectActions();
     void connectLoader();
     void connectRun();
+    static void logRefusals(const QList<InputRefusal> &refused);
     void refreshByTargetType();
     void refreshButtonState();
     void reloadList();

@@ -57,9 +57,11 @@ void ProblemBar::addProblems(const QList<Problem> &problems)
     for (const Problem &problem : problems) {
         if (m_problems.size() < kShownNames)
             m_shown << tr("%1: %2").arg(PathText::lastComponent(problem.path), problem.reason);
-        if (!m_problems.isEmpty())
-            m_all += QLatin1Char('\n');
-        m_all += tr("%1: %2").arg(problem.path, problem.reason);
+        if (m_problems.size() < kTooltipNames) {
+            if (!m_problems.isEmpty())
+                m_tooltip += QLatin1Char('\n');
+            m_tooltip += tr("%1: %2").arg(problem.path, problem.reason);
+        }
         m_problems.append(problem);
         if (problem.listed)
             m_remove->show();
@@ -72,7 +74,7 @@ void ProblemBar::dismiss()
 {
     m_problems.clear();
     m_shown.clear();
-    m_all.clear();
+    m_tooltip.clear();
     m_remove->hide();
     hide();
 }
@@ -91,5 +93,8 @@ void ProblemBar::refresh()
     if (count > kShownNames)
         text += tr("; and %1 more").arg(count - kShownNames);
     m_text->setText(text);
-    setToolTip(m_all);
+    if (count > kTooltipNames)
+        setToolTip(m_tooltip + QLatin1Char('\n') + tr("and %1 more").arg(count - kTooltipNames));
+    else
+        setToolTip(m_tooltip);
 }

@@ -27,8 +27,11 @@ public:
         bool listed = false; // the file is a row of the list (it will fail when converted)
     };
 
-    // Names shown in the text; the rest are counted, and all are in the tooltip.
+    // Names shown in the text; the rest are counted. The tooltip names more, with their whole
+    // paths: a tooltip of thousands of lines would run off the screen and cost the window its
+    // turn whenever a large batch of refusals arrives.
     static constexpr int kShownNames = 4;
+    static constexpr int kTooltipNames = 40;
 
     explicit ProblemBar(QWidget *parent = nullptr);
 
@@ -52,7 +55,7 @@ private:
 
     QList<Problem> m_problems;
     QStringList m_shown; // the first kShownNames lines of the text
-    QString m_all;       // the tooltip: every problem, one a line
+    QString m_tooltip;   // the first kTooltipNames problems, one a line
     QLabel *m_icon = nullptr;
     QLabel *m_text = nullptr;
     QToolButton *m_close = nullptr;

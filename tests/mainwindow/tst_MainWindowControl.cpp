@@ -48,6 +48,7 @@ private slots:
     void removingAConvertingRowStopsItsEncoder();
     void failedRowShowsItsReasonAndTheEncoderOutput();
     void filesThatCannotConvertAreNamedWhenAdded();
+    void thousandsOfRefusedPathsAreCountedInOrderAndLoggedBriefly();
     void statusLineFollowsTheRunAndSumsItUp();
 
 private:
@@ -335,6 +336,46 @@ void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
     QVERIFY(bar->isVisible());
     m_window->clearDown();
     QVERIFY(!bar->isVisible());
+}
+
+namespace {
+QStringList g_mainWindowLines;
+void keepMainWindowLines(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    if (qstrcmp(context.category, "wavelark.mainwindow") == 0)
+        g_mainWindowLines << text;
+}
+} // namespace
+
+// A later start may hand over thousands of paths that are not taken: the bar counts every one in
+// the order given, while its tooltip and the log name only the first few.
+void TestMainWindowControl::thousandsOfRefusedPathsAreCountedInOrderAndLoggedBriefly()
+{
+    constexpr int kPaths = 2500;
+    QStringList missing;
+    for (int i = 0; i < kPaths; ++i)
+        missing << m_scratch->filePath(QStringLiteral("gone%1.flac").arg(i));
+    g_mainWindowLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepMainWindowLines);
+    loadAndWait(missing);
+    qInstallMessageHandler(previous);
+
+    ProblemBar *bar = m_window->problemBar();
+    QStringList named;
+    for (const ProblemBar::Problem &problem : bar->problems())
+        named << problem.path;
+    QCOMPARE(named, missing);
+    QVERIFY(bar->text().startsWith(QStringLiteral("2500 files cannot be converted: gone0.flac")));
+    const QStringList tip = bar->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(tip.size(), ProblemBar::kTooltipNames + 1);
+    QCOMPARE(tip.last(), QStringLiteral("and %1 more").arg(kPaths - ProblemBar::kTooltipNames));
+
+    const QStringList skipped = g_mainWindowLines.filter(QStringLiteral("skipped "));
+    QVERIFY2(skipped.size() >= MainWndController::kLoggedRefusals && skipped.size() < 200,
+             qPrintable(QString::number(skipped.size())));
+    QCOMPARE(skipped.first(),
+             QStringLiteral("skipped %1: No such file or directory").arg(missing.first()));
+    m_window->clearDown();
 }
 
 // The status line keeps the list's count and total length during and after a run; the run's own
