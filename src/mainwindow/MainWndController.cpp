@@ -3,9 +3,10 @@
 #include "AppInfo.h"
 #include "Shared/Logging.h"
 #include "Shared/Workspace.h"
-#include "engine/MediaLoader.h"
 #include "engine/QueueWidthPreference.h"
 #include "mainwindow/EncoderOutputWindow.h"
+#include "mainwindow/ListCommands.h"
+#include "mainwindow/ListFeeder.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/MediaOpenDialog.h"
 #include "mainwindow/MissingOutputFolder.h"
@@ -15,18 +16,14 @@
 #include "mainwindow/RunQuestions.h"
 #include "mainwindow/SegmentedControl.h"
 #include "model/ConversionSettings.h"
-#include "model/MediaItemBuilder.h"
-#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
-#include "model/TrustedFolders.h"
 #include "model/UserDefaults.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -36,12 +33,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 MainWndController::MainWndController(QWidget *parent)
     : QMainWindow(parent)
 {
     m_model = new MediaListModel(this);
+    UserDefaults &prefs = UserDefaults::standard();
+    PreferenceDefaults::registerDefaults(prefs);
+    m_run = new RunController(QueueWidthPreference::width(prefs), this);
+    QueueWidthPreference::follow(m_run->queue(), prefs);
     buildWindow();
     refreshByTargetType();
 
@@ -50,13 +49,7 @@ MainWndController::MainWndController(QWidget *parent)
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWndController::refreshButtonState);
     m_tableView->reloadData();
-
-    UserDefaults &prefs = UserDefaults::standard();
-    PreferenceDefaults::registerDefaults(prefs);
-    m_run = new RunController(QueueWidthPreference::width(prefs), this);
-    QueueWidthPreference::follow(m_run->queue(), prefs);
     connectRun();
-    connectLoader();
 
     m_quit = [] { QCoreApplication::quit(); };
     setIsConverting(false);
@@ -68,8 +61,8 @@ MainWndController::~MainWndController()
     m_tableView->setReloadDelegate(nullptr);
     m_tableView->setDropDelegate(nullptr);
     // Loader threads and running conversions end before the list and the window go.
-    delete m_loader;
-    m_loader = nullptr;
+    delete m_feeder;
+    m_feeder = nullptr;
     delete m_run;
     m_run = nullptr;
 }
@@ -102,7 +95,7 @@ QMessageBox *MainWndController::quitQuestion() const
 
 int MainWndController::pendingLoads() const
 {
-    return m_loader ? m_loader->pendingBatches() : 0;
+    return m_feeder ? m_feeder->pendingLoads() : 0;
 }
 
 void MainWndController::buildWindow()
@@ -113,8 +106,6 @@ void MainWndController::buildWindow()
     column->setSpacing(0);
 
     m_problemBar = new ProblemBar(central);
-    connect(m_problemBar, &ProblemBar::removeListedRequested, this,
-            &MainWndController::removeItemsWithProblems);
     column->addWidget(m_problemBar);
 
     m_tableView = new MyTableView(central);
@@ -139,6 +130,7 @@ void MainWndController::buildWindow()
     setCentralWidget(central);
     resize(720, 480);
 
+    buildListParts();
     m_actions = new MainWindowActions(this, m_bar);
     connectActions();
     buildRowCommands();
@@ -167,43 +159,30 @@ void MainWndController::buildRowCommands()
     connect(showOutputAction(), &QAction::triggered, this,
             [this] { showEncoderOutput(m_tableView->currentIndex().row()); });
     m_tableView->addAction(showOutputAction());
-    auto *formats = new QMenu(this);
-    for (const OutputFormat &format : OutputFormat::all()) {
-        QAction *choice = formats->addAction(format.paneLabel());
-        const QString title = format.catalogueTitle();
-        connect(choice, &QAction::triggered, this,
-                [this, title] { setOutputFormatOfSelection(title); });
-    }
-    formatAction()->setMenu(formats);
+    formatAction()->setMenu(m_commands->outputFormatMenu(this));
     m_tableView->addAction(formatAction());
     m_tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void MainWndController::connectLoader()
+void MainWndController::buildListParts()
 {
-    m_loader = new MediaLoader(this);
-    connect(m_loader, &MediaLoader::itemsLoaded, this, &MainWndController::insertLoadedItems);
-    connect(m_loader, &MediaLoader::inputsRefused, this,
-            [this](const QList<InputRefusal> &refused) {
-                QList<ProblemBar::Problem> problems;
-                problems.reserve(refused.size());
-                for (const InputRefusal &refusal : refused)
-                    problems.append({refusal.path, refusal.reason});
-                logRefusals(refused);
-                m_problemBar->addProblems(problems);
-                emit inputsRefused(refused);
-            });
-    // A folder named in a drop or import (or a link to one) becomes a trusted folder.
-    connect(m_loader, &MediaLoader::foldersNamed, this, [](int, const QStringList &folders) {
-        for (const QString &folder : folders)
-            TrustedFolders::record(QUrl::fromLocalFile(folder));
-    });
-    connect(m_loader, &MediaLoader::batchFinished, this, [this](int batch) {
-        m_model->closeInsertionPoint(batch);
+    m_feeder = new ListFeeder(m_model, m_tableView, m_problemBar, this);
+    connect(m_feeder, &ListFeeder::itemsInserted, this, [this] {
+        forgetRunSummary();
         reloadList();
-        if (m_loader->pendingBatches() == 0)
-            emit loadingFinished();
     });
+    connect(m_feeder, &ListFeeder::batchEnded, this, &MainWndController::reloadList);
+    connect(m_feeder, &ListFeeder::inputsRefused, this, &MainWndController::inputsRefused);
+    connect(m_feeder, &ListFeeder::loadingFinished, this, &MainWndController::loadingFinished);
+
+    m_commands = new ListCommands(m_model, m_tableView, m_problemBar, m_run, this);
+    connect(m_commands, &ListCommands::rowsRemoved, this, [this] {
+        forgetRunSummary();
+        reloadList();
+    });
+    connect(m_commands, &ListCommands::rowsChanged, this, &MainWndController::reloadList);
+    connect(m_problemBar, &ProblemBar::removeListedRequested, m_commands,
+            &ListCommands::removeListedWithProblems);
 }
 
 void MainWndController::connectRun()
@@ -213,20 +192,6 @@ void MainWndController::connectRun()
     connect(m_run, &RunController::progressChanged, this, &MainWndController::showRunProgress);
     connect(m_run, &RunController::runEnded, this, &MainWndController::endOfRun);
     connect(m_run, &RunController::quitRequested, this, [this] { m_quit(); });
-}
-
-// A hand-over of many thousand paths would flood the log (and the journal, where a desktop
-// start sends it) line by line: the first few of each part are named, the rest counted.
-void MainWndController::logRefusals(const QList<InputRefusal> &refused)
-{
-    const qsizetype named = qMin<qsizetype>(refused.size(), kLoggedRefusals);
-    for (qsizetype i = 0; i < named; ++i) {
-        qCInfo(lcMainWindow).noquote()
-            << QStringLiteral("skipped %1: %2").arg(refused.at(i).path, refused.at(i).reason);
-    }
-    if (refused.size() > named)
-        qCInfo(lcMainWindow).noquote()
-            << QStringLiteral("skipped %1 more paths").arg(refused.size() - named);
 }
 
 void MainWndController::refreshByTargetType()
@@ -256,7 +221,7 @@ void MainWndController::refreshButtonState()
     state.converting = isConverting();
     state.stopping = m_run && m_run->isStopping();
     state.currentHasOutput = current && !current->strEncoderOutput().isEmpty();
-    state.selectionHasWaiting = !waitingAmong(selectedItems()).isEmpty();
+    state.selectionHasWaiting = !m_commands->waitingAmong(m_commands->selectedItems()).isEmpty();
     m_actions->update(state);
 }
 
@@ -280,28 +245,7 @@ void MainWndController::loadMediasWithPaths(const QStringList &paths, qint64 ind
     m_currentIndex = index < 0 ? 0 : index;
     if (paths.isEmpty())
         return;
-    // Choosing the files (folders listed, links followed) happens on the loader's thread, so a
-    // large folder does not hold up the window. Each batch keeps an insertion point of its own:
-    // a second drop while a large folder still loads must not split the first one.
-    const int batch =
-        m_model->openInsertionPoint(int(qBound<qint64>(0, m_currentIndex, qint64(INT_MAX))));
-    m_loader->load(paths, ConversionSettings::current(), batch);
-}
-
-void MainWndController::insertLoadedItems(int batch, const QList<LSMediaPtr> &items)
-{
-    m_model->insertAtPoint(batch, items);
-    // New rows land where they were dropped: the list is no longer sorted by a column.
-    m_tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    QList<ProblemBar::Problem> problems;
-    for (const LSMediaPtr &media : items) {
-        const QString problem = media->strInputProblem();
-        if (!problem.isEmpty())
-            problems.append({media->filePath(), problem, true});
-    }
-    m_problemBar->addProblems(problems);
-    forgetRunSummary();
-    reloadList();
+    m_feeder->load(paths, m_currentIndex);
 }
 
 void MainWndController::importDown()
@@ -321,54 +265,12 @@ void MainWndController::importPaths(const QStringList &paths)
 
 void MainWndController::deleteDown()
 {
-    const QList<int> rows = m_tableView->selectedRowNumbers();
-    if (rows.isEmpty())
-        return;
-    const QList<LSMediaPtr> removed = selectedItems();
-    m_model->removeItemsAtRows(rows);
-    removeItems(removed);
-    forgetRunSummary();
-    if (m_model->rowCount() > 0)
-        m_tableView->selectOnly(qMax(*std::min_element(rows.begin(), rows.end()) - 1, 0));
-    reloadList();
+    m_commands->deleteSelection();
 }
 
 void MainWndController::clearDown()
 {
-    const QList<LSMediaPtr> removed = m_model->items();
-    m_model->removeAllItems();
-    removeItems(removed);
-    m_problemBar->dismiss();
-    forgetRunSummary();
-    reloadList();
-}
-
-// Rows that leave the list take their conversions with them: nothing of theirs reaches the
-// output folder or the playlist.
-void MainWndController::removeItems(const QList<LSMediaPtr> &items)
-{
-    m_run->cancelItems(items);
-    for (const LSMediaPtr &media : items)
-        m_formatSetByHand.remove(media.get());
-}
-
-void MainWndController::removeItemsWithProblems(const QStringList &paths)
-{
-    const QSet<QString> named(paths.cbegin(), paths.cend());
-    QList<int> rows;
-    QList<LSMediaPtr> removed;
-    const QList<LSMediaPtr> &items = m_model->items();
-    for (int row = 0; row < items.size(); ++row) {
-        const LSMediaPtr &media = items.at(row);
-        if (!media->strInputProblem().isEmpty() && named.contains(media->filePath())) {
-            rows << row;
-            removed << media;
-        }
-    }
-    m_model->removeItemsAtRows(rows);
-    removeItems(removed);
-    forgetRunSummary();
-    reloadList();
+    m_commands->clear();
 }
 
 void MainWndController::forgetRunSummary()
@@ -379,55 +281,12 @@ void MainWndController::forgetRunSummary()
 
 QList<LSMediaPtr> MainWndController::waitingItems() const
 {
-    QList<LSMediaPtr> waiting = waitingAmong(m_model->items());
-    if (!m_formatSetByHand.isEmpty()) {
-        waiting.removeIf(
-            [this](const LSMediaPtr &media) { return m_formatSetByHand.contains(media.get()); });
-    }
-    return waiting;
-}
-
-QList<LSMediaPtr> MainWndController::waitingAmong(const QList<LSMediaPtr> &items) const
-{
-    // The list reloads once before the run exists, while the window is built.
-    const QSet<const LSMedia *> held = m_run ? m_run->heldItems() : QSet<const LSMedia *>();
-    QList<LSMediaPtr> waiting;
-    for (const LSMediaPtr &media : items) {
-        if (media->eumCvtState() == LSMedia::CvtStatePending && !held.contains(media.get()))
-            waiting.append(media);
-    }
-    return waiting;
-}
-
-QList<LSMediaPtr> MainWndController::selectedItems() const
-{
-    QList<LSMediaPtr> selected;
-    for (const int row : m_tableView->selectedRowNumbers()) {
-        if (const LSMediaPtr media = m_model->itemAt(row))
-            selected.append(media);
-    }
-    return selected;
+    return m_commands->waitingItems();
 }
 
 void MainWndController::setOutputFormatOfSelection(const QString &title)
 {
-    for (const LSMediaPtr &media : waitingAmong(selectedItems())) {
-        MediaItemBuilder::setOutputFormat(*media, title);
-        m_formatSetByHand.insert(media.get());
-    }
-    reloadList();
-}
-
-QList<LSMediaPtr> MainWndController::itemsToConvert() const
-{
-    if (!UserDefaults::standard().boolForKey(PrefKeys::AppSkipFinished))
-        return m_model->items();
-    QList<LSMediaPtr> unfinished;
-    for (const LSMediaPtr &media : m_model->items()) {
-        if (media->eumCvtState() != LSMedia::CvtStateFinished)
-            unfinished.append(media);
-    }
-    return unfinished;
+    m_commands->setOutputFormatOfSelection(title);
 }
 
 void MainWndController::revealFinderDown()
@@ -443,7 +302,7 @@ void MainWndController::startConvertDown()
         return;
     if (!outputFolderReady())
         return;
-    m_run->start(itemsToConvert());
+    m_run->start(m_commands->itemsToConvert());
     refreshButtonState();
 }
 

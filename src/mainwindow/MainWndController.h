@@ -10,13 +10,13 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QSet>
 #include <QStringList>
 
 #include <functional>
 
+class ListCommands;
+class ListFeeder;
 class MediaListModel;
-class MediaLoader;
 class OperationQueue;
 class QAction;
 class QLabel;
@@ -29,10 +29,11 @@ class RunController;
 class SegmentedControl;
 
 // The main window: the list of files to convert (MediaListModel in MyTableView) and the bar
-// under it (BottomBar). It takes dropped and imported files and folders and has them probed off
-// the GUI thread (MediaLoader); Start hands the list to the run (RunController), which converts
-// it on its operation queue and reports every 0.5 seconds until the queue has drained; then the
-// audio output folder is opened. What is enabled is decided in one place (MainWindowActions).
+// under it (BottomBar). Dropped, imported and handed-over files and folders reach the list
+// through ListFeeder (probed off the GUI thread); the row commands are ListCommands'. Start hands
+// the list to the run (RunController), which converts it on its operation queue and reports every
+// 0.5 seconds until the queue has drained; then the audio output folder is opened. What is enabled
+// is decided in one place (MainWindowActions).
 //
 // The queue's width follows the "AppMaxConvertNumKey" preference (QueueWidthPreference).
 // Thread: main thread.
@@ -43,9 +44,6 @@ class MainWndController : public QMainWindow,
     Q_OBJECT
 
 public:
-    // Refused paths named one by one in the log, per part the loader hands over.
-    static constexpr int kLoggedRefusals = 20;
-
     // The bottom bar's height, in points.
     static constexpr int kBottomBarHeight = BottomBar::kHeight;
 
@@ -164,13 +162,11 @@ private:
     void buildWindow();
     void buildRowCommands();
     void connectActions();
-    void connectLoader();
+    void buildListParts();
     void connectRun();
-    static void logRefusals(const QList<InputRefusal> &refused);
     void refreshByTargetType();
     void refreshButtonState();
     void reloadList();
-    void insertLoadedItems(int batch, const QList<LSMediaPtr> &items);
     void showRunStatus(const QString &text);
     void showRunProgress(double fraction, bool visible);
     void endOfRun(const RunProgress::Summary &summary, bool stoppedByUser);
@@ -180,16 +176,8 @@ private:
     void askToStopAndQuit();
     // Escape: asks whether to stop the run.
     void askToStop();
-    void removeItems(const QList<LSMediaPtr> &items);
-    // The bar's "Remove them from the list": the listed files it names that cannot convert.
-    void removeItemsWithProblems(const QStringList &paths);
     // Forgets the last run's summary once the list changes, unless a run goes on.
     void forgetRunSummary();
-    QList<LSMediaPtr> waitingAmong(const QList<LSMediaPtr> &items) const;
-    QList<LSMediaPtr> selectedItems() const;
-    // The rows a start converts: all of them, or, with "Skip finished files when starting again",
-    // those not finished.
-    QList<LSMediaPtr> itemsToConvert() const;
 
     MyTableView *m_tableView = nullptr;
     BottomBar *m_bar = nullptr;
@@ -199,7 +187,8 @@ private:
     ProblemBar *m_problemBar = nullptr;
     QString m_runStatus; // the run's line; the summary after it, until the list changes
     MediaListModel *m_model = nullptr;
-    MediaLoader *m_loader = nullptr;
+    ListFeeder *m_feeder = nullptr;
+    ListCommands *m_commands = nullptr;
     RunController *m_run = nullptr;
     FolderPanel::Chooser m_chooseFolder = FolderPanel::chooseFolders;
     QAction *m_aboutMenu = nullptr;
@@ -207,5 +196,4 @@ private:
     QAction *m_quitMenu = nullptr;
     QAction *m_helpMenu = nullptr;
     qint64 m_currentIndex = 0;
-    QSet<const LSMedia *> m_formatSetByHand; // rows of the list only
 };

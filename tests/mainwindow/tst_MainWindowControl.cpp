@@ -6,6 +6,7 @@
 
 #include "engine/OperationQueue.h"
 #include "mainwindow/BottomBar.h"
+#include "mainwindow/ListFeeder.h"
 #include "mainwindow/MainWndController.h"
 #include "mainwindow/MediaListModel.h"
 #include "mainwindow/ProblemBar.h"
@@ -371,7 +372,7 @@ void TestMainWindowControl::thousandsOfRefusedPathsAreCountedInOrderAndLoggedBri
     QCOMPARE(tip.last(), QStringLiteral("and %1 more").arg(kPaths - ProblemBar::kTooltipNames));
 
     const QStringList skipped = g_mainWindowLines.filter(QStringLiteral("skipped "));
-    QVERIFY2(skipped.size() >= MainWndController::kLoggedRefusals && skipped.size() < 200,
+    QVERIFY2(skipped.size() >= ListFeeder::kLoggedRefusals && skipped.size() < 200,
              qPrintable(QString::number(skipped.size())));
     QCOMPARE(skipped.first(),
              QStringLiteral("skipped %1: No such file or directory").arg(missing.first()));
