@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/M3uFile.h"
 #include "engine/MusicApplication.h"
 
 #include <QString>
@@ -58,7 +59,7 @@ public:
 
     static constexpr qint64 kMaxOrderBytes = 1024 * 1024;
     // Some 600,000 entries; a larger playlist or library record is not one of ours.
-    static constexpr qint64 kMaxPlaylistBytes = 64 * 1024 * 1024;
+    static constexpr qint64 kMaxPlaylistBytes = M3uFile::kMaxBytes;
 
     bool isRunning() const override;
     void activate() override;
@@ -76,12 +77,7 @@ public:
 private:
     bool addOrUpdate(const QStringList &files, MusicPlaylist *playlist, bool update,
                      QString *error);
-    bool updateEntries(const QString &m3uPath, const QString &title, const QStringList &entries,
-                       const QStringList &infos, QString *error);
     bool writeOrder(const QStringList &fileNames, QString *error);
-    // Appends each entry after its line of `infos` (same length).
-    bool appendEntries(const QString &m3uPath, const QString &title, const QStringList &entries,
-                       const QStringList &infos, bool skipKnown, QString *error);
 
     QString m_folder;
 };
