@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QSaveFile>
 #include <QSet>
@@ -137,14 +138,18 @@ QByteArray withEntriesUpdated(const QByteArray &content, const QStringList &entr
     QList<QByteArray> lines = content.split('\n');
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
+    QHash<QString, qsizetype> indexOf;
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        indexOf.insert(entries.at(i), i);
     QSet<qsizetype> seen;
     QList<QByteArray> kept;
     for (QByteArray line : lines) {
         QByteArray bare = line;
         if (bare.endsWith('\r'))
             bare.chop(1);
-        const qsizetype index =
-            bare.isEmpty() || bare.startsWith('#') ? -1 : entries.indexOf(QString::fromUtf8(bare));
+        const qsizetype index = bare.isEmpty() || bare.startsWith('#')
+                                    ? -1
+                                    : indexOf.value(QString::fromUtf8(bare), -1);
         if (index < 0) {
             kept.append(line);
             continue;
@@ -198,15 +203,15 @@ bool M3uFile::writeWhole(const QString &path, const QByteArray &bytes, QString *
 bool M3uFile::update(const QString &m3uPath, const QString &title, const QStringList &entries,
                      const QStringList &infos, QString *error)
 {
-    QFile file(m3uPath);
-    if (!file.exists() || file.size() == 0)
-        return append(m3uPath, title, entries, infos, true, error);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("could not read %1: %2").arg(m3uPath, file.errorString()));
+    // A FIFO or device at the name would hang the rewrite or fill the memory.
+    const BoundedFile::Result file = BoundedFile::read(m3uPath, kMaxBytes);
+    if (file.isRefused()) {
+        setError(error, QStringLiteral("%1: %2").arg(m3uPath, file.reason));
         return false;
     }
-    const QByteArray bytes = withEntriesUpdated(file.readAll(), entries, infos);
-    file.close();
+    if (!file.isRead() || file.bytes.isEmpty())
+        return append(m3uPath, title, entries, infos, true, error);
+    const QByteArray bytes = withEntriesUpdated(file.bytes, entries, infos);
     // The record's remembered entries carry the old stamp, so they are read anew next time.
     return writeWhole(m3uPath, bytes, error);
 }

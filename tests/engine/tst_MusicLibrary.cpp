@@ -197,19 +197,28 @@ private slots:
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<bool>("fifo");
         QTest::addColumn<QString>("playlist");
-        QTest::newRow("order file as a FIFO") << ".wavelark-playlists.json" << true << "New List";
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("order file as a FIFO")
+            << ".wavelark-playlists.json" << true << "New List" << false;
         QTest::newRow("order file leading to /dev/zero")
-            << ".wavelark-playlists.json" << false << "New List";
-        QTest::newRow("library record as a FIFO") << ".wavelark-library.m3u8" << true << "";
+            << ".wavelark-playlists.json" << false << "New List" << false;
+        QTest::newRow("library record as a FIFO")
+            << ".wavelark-library.m3u8" << true << "" << false;
         QTest::newRow("library record leading to /dev/zero")
-            << ".wavelark-library.m3u8" << false << "";
-        QTest::newRow("playlist as a FIFO") << "Mix.m3u8" << true << "Mix";
+            << ".wavelark-library.m3u8" << false << "" << false;
+        QTest::newRow("playlist as a FIFO") << "Mix.m3u8" << true << "Mix" << false;
+        // A replaced output rewrites the files that list it, which reads them whole.
+        QTest::newRow("library record as a FIFO, output replaced")
+            << ".wavelark-library.m3u8" << true << "" << true;
+        QTest::newRow("playlist leading to /dev/zero, output replaced")
+            << "Mix.m3u8" << false << "Mix" << true;
     }
     void libraryFilesThatAreNoFilesAreNamed()
     {
         QFETCH(QString, fileName);
         QFETCH(bool, fifo);
         QFETCH(QString, playlist);
+        QFETCH(bool, replaced);
         QVERIFY(QDir().mkpath(music()));
         // A library record already there, so that the playlist case reaches the playlist.
         if (fileName == QLatin1String("Mix.m3u8"))
@@ -220,7 +229,8 @@ private slots:
         else
             QVERIFY(QFile::link("/dev/zero", path));
 
-        const QString error = sync(playlist, music() + "/a.mp3");
+        QString error = "untouched";
+        ScriptBridgeHelper::syncItunesLibrary(playlist, music() + "/a.mp3", &error, replaced);
         QVERIFY2(error.contains(path) && error.contains("not a regular file"), qPrintable(error));
         QFileInfo after(path);
         QVERIFY(fifo ? !after.isFile() && after.exists() : after.isSymLink());
