@@ -31,15 +31,34 @@ bool notify(const QString &summary, const QString &body)
     return bus.send(call);
 }
 
-QString runSummary(int finished, int failed)
+QString runSummary(const RunTally::Counts &counts)
 {
-    const QString done =
-        finished == 1
-            ? QCoreApplication::translate("DesktopNotifier", "1 file converted")
-            : QCoreApplication::translate("DesktopNotifier", "%1 files converted").arg(finished);
-    if (failed == 0)
-        return done + QLatin1Char('.');
-    return QCoreApplication::translate("DesktopNotifier", "%1, %2 failed.").arg(done).arg(failed);
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("DesktopNotifier", text);
+    };
+    const bool onlyUpToDate =
+        counts.upToDate > 0 && counts.converted == 0 && counts.failed == 0 && counts.stopped == 0;
+    if (onlyUpToDate) {
+        if (counts.upToDate == 1)
+            return tr("Nothing converted: the file is up to date.");
+        return tr("Nothing converted: all %1 files are up to date.").arg(counts.upToDate);
+    }
+    QString text = counts.converted == 1 ? tr("1 file converted")
+                                         : tr("%1 files converted").arg(counts.converted);
+    if (counts.failed > 0)
+        text = tr("%1, %2 failed").arg(text).arg(counts.failed);
+    if (counts.stopped > 0)
+        text = tr("%1, %2 stopped").arg(text).arg(counts.stopped);
+    if (counts.upToDate > 0)
+        text = tr("%1, %2 up to date").arg(text).arg(counts.upToDate);
+    QStringList notes;
+    if (counts.warned > 0)
+        notes << tr("%1 with a warning").arg(counts.warned);
+    if (counts.playlistFailed > 0)
+        notes << tr("%1 not added to the playlist").arg(counts.playlistFailed);
+    if (!notes.isEmpty())
+        text += QStringLiteral(" (") + notes.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return text + QLatin1Char('.');
 }
 
 } // namespace DesktopNotifier

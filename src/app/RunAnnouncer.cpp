@@ -2,31 +2,22 @@
 
 #include "app/DesktopNotifier.h"
 #include "mainwindow/MainWndController.h"
+#include "mainwindow/RunController.h"
 
 RunAnnouncer::RunAnnouncer(MainWndController &window)
     : m_window(window)
 {
-    connect(&window, &MainWndController::runFinished, this, &RunAnnouncer::runFinished);
+    connect(window.run(), &RunController::runEnded, this, &RunAnnouncer::runEnded);
 }
 
-RunAnnouncer::Outcome RunAnnouncer::countOutcome(const QList<LSMediaPtr> &items)
+QString RunAnnouncer::title(bool stoppedByUser)
 {
-    Outcome outcome;
-    for (const LSMediaPtr &item : items) {
-        const qint32 state = item->eumCvtState();
-        if (state == LSMedia::CvtStateFinished)
-            ++outcome.finished;
-        else if (state == LSMedia::CvtStateCanceled || state == LSMedia::CvtStateFailed)
-            ++outcome.failed;
-    }
-    return outcome;
+    return stoppedByUser ? tr("Conversion stopped") : tr("Conversion finished");
 }
 
-void RunAnnouncer::runFinished()
+void RunAnnouncer::runEnded(const RunTally::Counts &counts, bool stoppedByUser)
 {
-    if (m_window.isActiveWindow())
+    if (m_window.isActiveWindow() || m_window.run()->quitsAfterRun())
         return;
-    const Outcome outcome = countOutcome(m_window.items());
-    DesktopNotifier::notify(tr("Conversion finished"),
-                            DesktopNotifier::runSummary(outcome.finished, outcome.failed));
+    DesktopNotifier::notify(title(stoppedByUser), DesktopNotifier::runSummary(counts));
 }

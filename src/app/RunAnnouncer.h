@@ -1,32 +1,28 @@
 #pragma once
 
-#include "model/LSMedia.h"
+#include "engine/RunTally.h"
 
 #include <QObject>
 
 class MainWndController;
 
 // Tells the desktop how a conversion run ended when the user is looking elsewhere: a
-// notification with the number of files that finished and that failed. It has no parent: its
-// owner (main()) keeps it beside the window and ends it before the window.
+// notification with what the run's tally counted, titled after how the run ended (finished, or
+// stopped by the user). Nothing is announced for a run the user stopped in order to quit. It has
+// no parent: its owner (main()) keeps it beside the window and ends it before the window.
 // Thread: main thread.
 class RunAnnouncer : public QObject
 {
     Q_OBJECT
 
 public:
-    struct Outcome
-    {
-        int finished = 0;
-        int failed = 0;
-    };
-
     explicit RunAnnouncer(MainWndController &window);
 
-    static Outcome countOutcome(const QList<LSMediaPtr> &items);
+    // "Conversion finished", or "Conversion stopped" for a run the user stopped.
+    static QString title(bool stoppedByUser);
 
 private:
-    void runFinished();
+    void runEnded(const RunTally::Counts &counts, bool stoppedByUser);
 
     MainWndController &m_window;
 };

@@ -3,6 +3,7 @@
 #include "engine/ConvertOperation.h"
 #include "engine/OperationQueue.h"
 #include "engine/OutputLayout.h"
+#include "engine/RunTally.h"
 #include "engine/TemporaryOutput.h"
 
 #include <QSet>
@@ -43,6 +44,7 @@ public:
 ListConversionRun::ListConversionRun(int width, QObject *parent)
     : QObject(parent)
     , m_queue(std::make_unique<OperationQueue>(width))
+    , m_tally(std::make_shared<RunTally>())
 {}
 
 ListConversionRun::~ListConversionRun()
@@ -65,6 +67,8 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSe
     m_settings = settings;
     m_isConverting = true;
     m_stopping = false;
+    m_tally = std::make_shared<RunTally>();
+    m_tally->start();
     // Every row waits from now on; the conversions themselves are queued a share at a time, so
     // a list of 100,000 rows does not hold the window up while they are made.
     for (const LSMediaPtr &media : items) {
@@ -129,7 +133,9 @@ void ListConversionRun::queueNextShare()
         const LSMediaPtr &media = m_toQueue.at(m_queued);
         if (m_leaving.contains(media.get()))
             continue;
-        m_queue->addOperation(std::make_shared<BackgroundConvertOperation>(media, m_settings));
+        auto operation = std::make_shared<BackgroundConvertOperation>(media, m_settings);
+        operation->setTally(m_tally);
+        m_queue->addOperation(operation);
     }
     if (m_queued < m_toQueue.size())
         QTimer::singleShot(0, this, &ListConversionRun::queueNextShare);
@@ -149,7 +155,11 @@ void ListConversionRun::stop()
     if (!m_isConverting)
         return;
     m_stopping = true;
-    // Rows not queued yet stay pending, as waiting ones do.
+    // Rows not queued yet stay pending, as waiting ones do, and count as stopped.
+    for (qsizetype i = m_queued; i < m_toQueue.size(); ++i) {
+        if (!m_leaving.contains(m_toQueue.at(i).get()))
+            m_tally->count(RunTally::Outcome::Stopped);
+    }
     stopQueueing();
     for (const OperationPtr &operation : m_queue->operations()) {
         if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
@@ -199,5 +209,6 @@ void ListConversionRun::refreshTableProgress()
     m_timer = nullptr;
     m_isConverting = false;
     m_stopping = false;
+    m_tally->stop();
     emit runEnded();
 }

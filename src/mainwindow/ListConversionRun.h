@@ -12,6 +12,7 @@
 
 class OperationQueue;
 class QTimer;
+class RunTally;
 
 // A conversion run over the list: one ConvertOperation per item on the operation queue, and a
 // 0.5-second tick that lets the window redraw the rows until the queue has drained. The run reads
@@ -52,6 +53,9 @@ public:
     // Ends the run early: running encoders are stopped (their items end "Canceled."), waiting
     // items go back to pending. The run then ends as usual once the encoders have exited.
     void stop();
+
+    // The count of the run in progress, or of the last one (empty before the first).
+    std::shared_ptr<RunTally> tally() const { return m_tally; }
     bool isStopping() const { return m_stopping; }
     // Cancels the conversions of `items` (rows leaving the list): a running encoder is stopped
     // and its temporary removed, a waiting one never starts.
@@ -83,6 +87,7 @@ private:
     QTimer *m_timer = nullptr;
     bool m_isConverting = false;
     bool m_stopping = false;
+    std::shared_ptr<RunTally> m_tally;
     std::thread m_sweeper; // clears stale temporaries before a run's first conversion
     quint64 m_sweeps = 0;  // sweeps started; only the latest one queues its run
 };

@@ -383,7 +383,7 @@ QPlainTextEdit *MainWndController::showEncoderOutput(int row)
     return media ? EncoderOutputWindow::show(this, *media) : nullptr;
 }
 
-void MainWndController::endOfRun(const RunProgress::Summary &summary, bool stoppedByUser)
+void MainWndController::endOfRun(const RunTally::Counts &counts, bool stoppedByUser)
 {
     if (m_run->quitsAfterRun()) {
         reloadList();
@@ -393,7 +393,7 @@ void MainWndController::endOfRun(const RunProgress::Summary &summary, bool stopp
     // A run the user stopped does not open the output folder, nor one that wrote nothing there,
     // nor one whose user said not to. The folder is the one the run wrote into.
     const ConversionSettings &settings = m_run->settings();
-    if (!stoppedByUser && summary.converted > 0 && settings.openOutputFolder)
+    if (!stoppedByUser && counts.converted > 0 && settings.openOutputFolder)
         Workspace::shared().openUrl(QUrl::fromLocalFile(settings.audioOutputFolder));
     reloadList();
     emit runFinished();

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Shared/InputCollector.h"
+#include "engine/RunTally.h"
 #include "mainwindow/BottomBar.h"
 #include "mainwindow/MainWindowActions.h"
 #include "mainwindow/MyTableView.h"
-#include "mainwindow/RunProgress.h"
 #include "model/LSMedia.h"
 #include "preferences/FolderPanel.h"
 
@@ -169,7 +169,7 @@ private:
     void reloadList();
     void showRunStatus(const QString &text);
     void showRunProgress(double fraction, bool visible);
-    void endOfRun(const RunProgress::Summary &summary, bool stoppedByUser);
+    void endOfRun(const RunTally::Counts &counts, bool stoppedByUser);
     // False, with the question shown, while the output folder does not exist: create it, choose
     // another (stored in the preferences) or cancel; the first two start the run.
     bool outputFolderReady();

@@ -50,7 +50,6 @@ void RunController::start(const QList<LSMediaPtr> &items)
         return;
     m_stopRequested = false;
     m_progress.start(items);
-    m_clock.start();
     m_run->start(items);
     sampleProgress();
 }
@@ -62,6 +61,11 @@ void RunController::stop()
     m_stopRequested = true;
     m_run->stop();
     sampleProgress();
+}
+
+RunTally::Counts RunController::counts() const
+{
+    return m_run->tally()->counts();
 }
 
 void RunController::stopThenQuit()
@@ -92,7 +96,7 @@ void RunController::sampleProgress()
 {
     if (!isConverting())
         return;
-    const RunProgress::Snapshot snapshot = m_progress.sample(m_clock.elapsed() / 1000.0);
+    const RunProgress::Snapshot snapshot = m_progress.sample(m_run->tally()->seconds());
     QString text = RunProgress::filesText(snapshot);
     const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
     if (m_run->isStopping())
@@ -105,12 +109,13 @@ void RunController::sampleProgress()
 
 void RunController::finishRun()
 {
-    const RunProgress::Summary summary = m_progress.finish(m_clock.elapsed() / 1000.0);
+    m_progress.finish();
+    const RunTally::Counts counts = m_run->tally()->counts();
     const bool stoppedByUser = m_stopRequested;
     m_stopRequested = false;
-    emit runStatusChanged(RunProgress::summaryText(summary));
+    emit runStatusChanged(RunTally::summaryText(counts));
     emit progressChanged(1.0, false);
-    emit runEnded(summary, stoppedByUser);
+    emit runEnded(counts, stoppedByUser);
     if (m_quitAfterRun) {
         m_quitAfterRun = false;
         emit quitRequested();

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "engine/RunTally.h"
 #include "mainwindow/RunProgress.h"
 #include "model/LSMedia.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -13,9 +13,9 @@ struct ConversionSettings;
 class OperationQueue;
 
 // A conversion run of the window's list, without the window: the run itself
-// (ListConversionRun), its progress and clock, and what the user asked of it (stop, stop and
-// then quit). It reports the run's line, the overall share done and the summary at its end; the
-// window only shows them.
+// (ListConversionRun), its progress, and what the user asked of it (stop, stop and then quit).
+// It reports the run's line, the overall share done and, at its end, the summary of the run's
+// tally (RunTally, which also keeps the run's clock); the window only shows them.
 //
 // Thread: main thread.
 class RunController : public QObject
@@ -44,6 +44,8 @@ public:
     void stop();
     // Stops, then asks to quit (quitRequested) once no encoder is left writing.
     void stopThenQuit();
+    // The count of the run in progress, or of the last one.
+    RunTally::Counts counts() const;
     // Rows leaving the list take their conversions with them.
     void cancelItems(const QList<LSMediaPtr> &items);
     // The rows whose conversions are queued or running.
@@ -56,8 +58,8 @@ signals:
     void runStatusChanged(const QString &text);
     // The run's share done (0..1) every tick, and not visible once it has ended.
     void progressChanged(double fraction, bool visible);
-    // The run has ended; `stoppedByUser` when the user stopped it.
-    void runEnded(const RunProgress::Summary &summary, bool stoppedByUser);
+    // The run has ended with `counts`; `stoppedByUser` when the user stopped it.
+    void runEnded(const RunTally::Counts &counts, bool stoppedByUser);
     // The run the user stopped in order to quit has ended.
     void quitRequested();
 
@@ -67,7 +69,6 @@ private:
 
     ListConversionRun *m_run = nullptr;
     RunProgress m_progress;
-    QElapsedTimer m_clock;
     bool m_stopRequested = false;
     bool m_quitAfterRun = false;
 };

@@ -110,23 +110,9 @@ void RunProgress::forget(const QList<LSMediaPtr> &items)
     m_lastDone = countDone().second;
 }
 
-RunProgress::Summary RunProgress::finish(double elapsedSeconds)
+void RunProgress::finish()
 {
-    Summary summary;
-    summary.seconds = elapsedSeconds;
-    for (const LSMediaPtr &item : m_items) {
-        const qint32 state = item->eumCvtState();
-        if (state == LSMedia::CvtStateFinished)
-            ++summary.converted;
-        else if (state == LSMedia::CvtStateUpToDate)
-            ++summary.upToDate;
-        else if (state == LSMedia::CvtStateCanceled && item->failureReason().isEmpty())
-            ++summary.stopped;
-        else if (state == LSMedia::CvtStateCanceled || state == LSMedia::CvtStateFailed)
-            ++summary.failed;
-    }
     m_items.clear();
-    return summary;
 }
 
 QString RunProgress::filesText(const Snapshot &snapshot)
@@ -141,25 +127,4 @@ QString RunProgress::timeLeftText(double seconds)
     if (seconds < 0.0 || !std::isfinite(seconds))
         return QString();
     return tr("%1 left").arg(GlobalFun::getTimeStringBySecond(std::ceil(seconds)));
-}
-
-QString RunProgress::summaryText(const Summary &summary)
-{
-    const QString duration = GlobalFun::getTimeStringBySecond(std::round(summary.seconds));
-    if (summary.upToDate > 0 && summary.stopped == 0)
-        return tr("%1 converted, %2 up to date, %3 failed in %4")
-            .arg(summary.converted)
-            .arg(summary.upToDate)
-            .arg(summary.failed)
-            .arg(duration);
-    if (summary.stopped > 0)
-        return tr("%1 converted, %2 failed, %3 stopped in %4")
-            .arg(summary.converted)
-            .arg(summary.failed)
-            .arg(summary.stopped)
-            .arg(duration);
-    return tr("%1 converted, %2 failed in %3")
-        .arg(summary.converted)
-        .arg(summary.failed)
-        .arg(duration);
 }

@@ -10,8 +10,8 @@
 
 // The progress of a whole run, from its items' states and progress: files done of the total,
 // the share of the audio converted, and the time left from the audio seconds converted per wall
-// second, smoothed over the samples so that one slow moment does not swing it. At the end it
-// keeps how many converted and failed and how long the run took.
+// second, smoothed over the samples so that one slow moment does not swing it. What the run's
+// files came to is counted by the run's RunTally, not here.
 //
 // Thread: main thread (the items' fields it reads are atomics).
 class RunProgress
@@ -26,14 +26,6 @@ public:
         double fraction = 0.0;     // 0..1, of the audio to convert
         double secondsLeft = -1.0; // negative while unknown
     };
-    struct Summary
-    {
-        int converted = 0;
-        int failed = 0;
-        int stopped = 0;  // ended early by the user, not by a fault
-        int upToDate = 0; // not converted: the output was there and up to date
-        double seconds = 0.0;
-    };
 
     // Weight of the newest rate sample.
     static constexpr double kSmoothing = 0.3;
@@ -41,10 +33,11 @@ public:
     static constexpr int kLookAhead = 1024;
 
     void start(const QList<LSMediaPtr> &items);
-    // One sample, `elapsedSeconds` after start().
+    // One sample, `elapsedSeconds` of the run's own time (paused stretches left out) after
+    // start().
     Snapshot sample(double elapsedSeconds);
-    // The run has ended after `elapsedSeconds`; the items are let go.
-    Summary finish(double elapsedSeconds);
+    // The run has ended; the items are let go.
+    void finish();
     // Rows removed during the run count no more (and are not held).
     void forget(const QList<LSMediaPtr> &items);
 
@@ -52,7 +45,6 @@ public:
     static QString filesText(const Snapshot &snapshot);
     // "3:05 left", "about a minute"...; empty while unknown.
     static QString timeLeftText(double seconds);
-    static QString summaryText(const Summary &summary);
 
 private:
     // Rows ended and audio seconds done, the ended front rows counted once.

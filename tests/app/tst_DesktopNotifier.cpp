@@ -65,16 +65,36 @@ private slots:
                                        QDBusConnection::ExportAllSlots));
         QVERIFY(service.registerService("org.freedesktop.Notifications"));
 
-        QVERIFY(DesktopNotifier::notify("Conversion finished", DesktopNotifier::runSummary(3, 1)));
+        RunTally::Counts counts;
+        counts.converted = 3;
+        counts.failed = 1;
+        QVERIFY(
+            DesktopNotifier::notify("Conversion finished", DesktopNotifier::runSummary(counts)));
         QTRY_COMPARE_WITH_TIMEOUT(notifications.summaries.size(), 1, 20000);
         QCOMPARE(notifications.summaries.first(), QString("Conversion finished"));
         QCOMPARE(notifications.bodies.first(), QString("3 files converted, 1 failed."));
     }
 
+    // Plain runs keep their short text; the rest is named only when there is some.
     void runSummaries()
     {
-        QCOMPARE(DesktopNotifier::runSummary(1, 0), QString("1 file converted."));
-        QCOMPARE(DesktopNotifier::runSummary(0, 2), QString("0 files converted, 2 failed."));
+        const auto summary = [](int converted, int failed, int stopped = 0, int upToDate = 0,
+                                int warned = 0) {
+            RunTally::Counts counts;
+            counts.converted = converted;
+            counts.failed = failed;
+            counts.stopped = stopped;
+            counts.upToDate = upToDate;
+            counts.warned = warned;
+            return DesktopNotifier::runSummary(counts);
+        };
+        QCOMPARE(summary(1, 0), QString("1 file converted."));
+        QCOMPARE(summary(0, 2), QString("0 files converted, 2 failed."));
+        QCOMPARE(summary(0, 0, 3), QString("0 files converted, 3 stopped."));
+        QCOMPARE(summary(2, 0, 0, 1, 1),
+                 QString("2 files converted, 1 up to date (1 with a warning)."));
+        QCOMPARE(summary(0, 0, 0, 1), QString("Nothing converted: the file is up to date."));
+        QCOMPARE(summary(0, 0, 0, 4), QString("Nothing converted: all 4 files are up to date."));
     }
 };
 

@@ -366,11 +366,6 @@ void TestMainWindowViews::runProgressCountsEachRowOnce()
         item->setEumCvtState(LSMedia::CvtStateUpToDate);
     items[5]->setEumCvtState(LSMedia::CvtStateFinished);
     QCOMPARE(progress.sample(4.0).done, 2996);
-    const RunProgress::Summary summary = progress.finish(4.0);
-    QCOMPARE(summary.converted, 1);
-    QCOMPARE(summary.upToDate, 2995);
-    QCOMPARE(RunProgress::summaryText(summary),
-             QStringLiteral("1 converted, 2995 up to date, 0 failed in 00:00:04"));
 }
 
 WAVELARK_WIDGET_TEST_MAIN(TestMainWindowViews)
