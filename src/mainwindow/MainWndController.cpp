@@ -302,7 +302,8 @@ void MainWndController::startConvertDown()
         return;
     if (!outputFolderReady())
         return;
-    m_run->start(m_commands->itemsToConvert());
+    const QList<LSMediaPtr> items = m_commands->itemsToConvert();
+    m_run->start(items, int(m_model->items().size() - items.size()));
     refreshButtonState();
 }
 

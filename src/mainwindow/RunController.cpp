@@ -43,12 +43,13 @@ const ConversionSettings &RunController::settings() const
     return m_run->settings();
 }
 
-void RunController::start(const QList<LSMediaPtr> &items)
+void RunController::start(const QList<LSMediaPtr> &items, int finishedLeftOut)
 {
     // A second start while converting would run the same items twice at once.
     if (isConverting())
         return;
     m_stopRequested = false;
+    m_finishedLeftOut = finishedLeftOut;
     m_progress.start(items);
     m_run->start(items);
     sampleProgress();
@@ -107,13 +108,23 @@ void RunController::sampleProgress()
     emit progressChanged(snapshot.fraction, true);
 }
 
+QString RunController::summaryText(const RunTally::Counts &counts, int finishedLeftOut)
+{
+    if (counts.ended() > 0 || finishedLeftOut == 0)
+        return RunTally::summaryText(counts);
+    // A Start that left every row out as finished converted nothing: say why.
+    if (finishedLeftOut == 1)
+        return tr("Nothing to convert: the file is finished already");
+    return tr("Nothing to convert: all %1 files are finished already").arg(finishedLeftOut);
+}
+
 void RunController::finishRun()
 {
     m_progress.finish();
     const RunTally::Counts counts = m_run->tally()->counts();
     const bool stoppedByUser = m_stopRequested;
     m_stopRequested = false;
-    emit runStatusChanged(RunTally::summaryText(counts));
+    emit runStatusChanged(summaryText(counts, m_finishedLeftOut));
     emit progressChanged(1.0, false);
     emit runEnded(counts, stoppedByUser);
     if (m_quitAfterRun) {

@@ -36,8 +36,9 @@ public:
     bool quitsAfterRun() const { return m_quitAfterRun; }
 
     // Converts `items` in order with the settings the preferences hold now; a second start
-    // during a run does nothing.
-    void start(const QList<LSMediaPtr> &items);
+    // during a run does nothing. `finishedLeftOut` rows of the list were left out as finished
+    // ("Skip finished files when starting again"); the summary says so.
+    void start(const QList<LSMediaPtr> &items, int finishedLeftOut = 0);
     // The settings of the run in progress, or of the last one.
     const ConversionSettings &settings() const;
     // Stops at once: running encoders are stopped, waiting rows go back to pending.
@@ -46,6 +47,9 @@ public:
     void stopThenQuit();
     // The count of the run in progress, or of the last one.
     RunTally::Counts counts() const;
+
+    // The summary of a run that has ended: the tally's, or why nothing was converted.
+    static QString summaryText(const RunTally::Counts &counts, int finishedLeftOut);
     // Rows leaving the list take their conversions with them.
     void cancelItems(const QList<LSMediaPtr> &items);
     // The rows whose conversions are queued or running.
@@ -69,6 +73,7 @@ private:
 
     ListConversionRun *m_run = nullptr;
     RunProgress m_progress;
+    int m_finishedLeftOut = 0;
     bool m_stopRequested = false;
     bool m_quitAfterRun = false;
 };

@@ -372,6 +372,12 @@ void TestMainWindowRun::finishedRowsAreSkippedOnlyWhenAsked()
     for (const LSMediaPtr &media : m_window->items())
         QCOMPARE(media->eumCvtState(), qint32(LSMedia::CvtStateFinished));
 
+    // With every row finished, Start converts nothing and says why.
+    runAndWait();
+    QCOMPARE(outputs().size(), 3);
+    QCOMPARE(m_window->bottomBar()->runStatus()->text(),
+             QStringLiteral("Nothing to convert: all 3 files are finished already"));
+
     // Off (the default): every row again, under numbered names.
     store.removeObjectForKey(PrefKeys::AppSkipFinished);
     runAndWait();
