@@ -72,7 +72,7 @@ void RunTally::start()
 {
     QMutexLocker locker(&m_lock);
     m_clock.start();
-    m_pausedAt.invalidate();
+    m_pausedAtMs = -1;
     m_pausedMs = 0;
     m_stoppedMs = -1;
     m_counts.paused = false;
@@ -86,7 +86,7 @@ void RunTally::pause()
             return;
         m_counts.paused = true;
         if (m_clock.isValid() && m_stoppedMs < 0)
-            m_pausedAt.start();
+            m_pausedAtMs = m_clock.elapsed();
     }
     emit changed();
 }
@@ -98,9 +98,9 @@ void RunTally::resume()
         if (!m_counts.paused)
             return;
         m_counts.paused = false;
-        if (m_pausedAt.isValid())
-            m_pausedMs += m_pausedAt.elapsed();
-        m_pausedAt.invalidate();
+        if (m_pausedAtMs >= 0)
+            m_pausedMs += m_clock.elapsed() - m_pausedAtMs;
+        m_pausedAtMs = -1;
     }
     emit changed();
 }
@@ -139,10 +139,9 @@ double RunTally::secondsLocked() const
         return m_stoppedMs / 1000.0;
     if (!m_clock.isValid())
         return 0.0;
-    qint64 paused = m_pausedMs;
-    if (m_pausedAt.isValid())
-        paused += m_pausedAt.elapsed();
-    return qMax(qint64(0), m_clock.elapsed() - paused) / 1000.0;
+    // One reading of the one clock: while paused the time stands exactly still.
+    const qint64 now = m_pausedAtMs >= 0 ? m_pausedAtMs : m_clock.elapsed();
+    return qMax(qint64(0), now - m_pausedMs) / 1000.0;
 }
 
 QString RunTally::summaryText(const Counts &counts)

@@ -85,7 +85,7 @@ private:
     mutable QMutex m_lock;
     Counts m_counts;
     QElapsedTimer m_clock;    // valid while the clock runs or is paused
-    QElapsedTimer m_pausedAt; // valid while paused
+    qint64 m_pausedAtMs = -1; // m_clock's reading when the pause began; -1 while not paused
     qint64 m_pausedMs = 0;    // paused stretches that have ended
     qint64 m_stoppedMs = -1;  // the run's time once stopped
 };

@@ -241,9 +241,12 @@ private slots:
         tally.pause();
         QElapsedTimer paused;
         paused.start();
+        const double heldAt = tally.seconds();
         QTest::qWait(300);
         const qint64 pausedMs = paused.elapsed();
         QVERIFY(tally.isPaused());
+        // Not a millisecond more while paused.
+        QCOMPARE(tally.seconds(), heldAt);
         tally.resume();
         tally.stop();
         const qint64 wallMs = wall.elapsed();
