@@ -471,10 +471,12 @@ void TestMainWindowRun::upToDateRowsAreSkippedAndNotAddedToThePlaylist()
     QCOMPARE(states(), QStringList({QStringLiteral("Up to date."), QStringLiteral("Task Finished."),
                                     QStringLiteral("Up to date.")}));
     QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
-    const QStringList entries = PlaylistFolderLibrary::readEntries(
+    // The first run's conversions end in any order, and so are they listed.
+    QStringList entries = PlaylistFolderLibrary::readEntries(
         TestEnvironment::home() + QStringLiteral("/Music/Skip Test.m3u8"));
-    QCOMPARE(entries, QStringList({out + QStringLiteral("/01 Intro.mp3"),
-                                   out + QStringLiteral("/01 Intro(1).mp3"),
+    entries.sort();
+    QCOMPARE(entries, QStringList({out + QStringLiteral("/01 Intro(1).mp3"),
+                                   out + QStringLiteral("/01 Intro.mp3"),
                                    out + QStringLiteral("/02 Outro(1).mp3")}));
     const QString summary = m_window->bottomBar()->runStatus()->text();
     QVERIFY2(summary.startsWith(QStringLiteral("1 converted, 2 up to date")), qPrintable(summary));
