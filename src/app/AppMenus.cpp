@@ -69,6 +69,7 @@ void addFileMenu(MainWndController &window)
     window.importAction()->setShortcut(QKeySequence::Open);
     menu->addAction(window.importAction());
     menu->addAction(window.startAction());
+    menu->addAction(window.pauseAction());
     menu->addAction(window.stopAction());
     menu->addSeparator();
     menu->addAction(window.revealAction());

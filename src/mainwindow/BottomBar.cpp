@@ -36,6 +36,12 @@ BottomBar::BottomBar(QWidget *parent)
     m_overallBar->hide();
     row->addWidget(m_overallBar);
 
+    m_pause = new QPushButton(tr("Pause"), this);
+    m_pause->setObjectName(QStringLiteral("pauseButton"));
+    m_pause->setEnabled(false);
+    connect(m_pause, &QPushButton::clicked, this, &BottomBar::pauseClicked);
+    row->addWidget(m_pause);
+
     m_stop = new QPushButton(tr("Stop"), this);
     m_stop->setToolTip(tr("Stop converting"));
     m_stop->setEnabled(false);

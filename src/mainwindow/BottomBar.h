@@ -8,7 +8,8 @@ class QPushButton;
 class SegmentedControl;
 
 // The bar along the window's lower edge: the list buttons (import, delete, clear, reveal), the
-// status line, the run's own line and overall bar while a run goes on, and Stop and Start. It
+// status line, the run's own line and overall bar while a run goes on, and Pause (Resume while
+// paused), Stop and Start. It
 // only lays the controls out and reports clicks; MainWindowActions sets what is enabled.
 //
 // Thread: main thread.
@@ -29,6 +30,7 @@ public:
     // The run's line ("3 of 10 files — 2:05 left"), then the summary of the run that ended.
     QLabel *runStatus() const { return m_runStatus; }
     QProgressBar *overallBar() const { return m_overallBar; }
+    QPushButton *pauseButton() const { return m_pause; }
     QPushButton *stopButton() const { return m_stop; }
     QPushButton *startButton() const { return m_start; }
 
@@ -40,6 +42,7 @@ public:
 signals:
     void segmentClicked(int segment);
     void startClicked();
+    void pauseClicked();
     void stopClicked();
 
 private:
@@ -49,6 +52,7 @@ private:
     QLabel *m_status = nullptr;
     QLabel *m_runStatus = nullptr;
     QProgressBar *m_overallBar = nullptr;
+    QPushButton *m_pause = nullptr;
     QPushButton *m_stop = nullptr;
     QPushButton *m_start = nullptr;
 };

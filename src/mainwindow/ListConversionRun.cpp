@@ -54,6 +54,8 @@ ListConversionRun::~ListConversionRun()
     if (m_timer)
         m_timer->stop();
     m_queue->cancelAllOperations();
+    // Suspended encoders would keep a stop pending for ever.
+    resume();
     m_queue.reset();
 }
 
@@ -67,6 +69,8 @@ void ListConversionRun::start(const QList<LSMediaPtr> &items, const ConversionSe
     m_settings = settings;
     m_isConverting = true;
     m_stopping = false;
+    m_paused = false;
+    m_queue->setSuspended(false);
     m_tally = std::make_shared<RunTally>();
     m_tally->start();
     // Every row waits from now on; the conversions themselves are queued a share at a time, so
@@ -135,6 +139,7 @@ void ListConversionRun::queueNextShare()
             continue;
         auto operation = std::make_shared<BackgroundConvertOperation>(media, m_settings);
         operation->setTally(m_tally);
+        operation->setPaused(m_paused);
         m_queue->addOperation(operation);
     }
     if (m_queued < m_toQueue.size())
@@ -167,6 +172,34 @@ void ListConversionRun::stop()
         else
             operation->cancel();
     }
+    // The stopped encoders are let go on so they can end; the waiting ones end unstarted.
+    resume();
+}
+
+void ListConversionRun::pause()
+{
+    if (!m_isConverting || m_stopping || m_paused)
+        return;
+    m_paused = true;
+    m_queue->setSuspended(true);
+    for (const OperationPtr &operation : m_queue->operations()) {
+        if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
+            conversion->setPaused(true);
+    }
+    m_tally->pause();
+}
+
+void ListConversionRun::resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    m_tally->resume();
+    for (const OperationPtr &operation : m_queue->operations()) {
+        if (auto conversion = std::dynamic_pointer_cast<ConvertOperation>(operation))
+            conversion->setPaused(false);
+    }
+    m_queue->setSuspended(false);
 }
 
 void ListConversionRun::cancelItems(const QList<LSMediaPtr> &items)

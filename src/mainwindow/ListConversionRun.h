@@ -51,8 +51,15 @@ public:
     const ConversionSettings &settings() const { return m_settings; }
 
     // Ends the run early: running encoders are stopped (their items end "Canceled."), waiting
-    // items go back to pending. The run then ends as usual once the encoders have exited.
+    // items go back to pending. The run then ends as usual once the encoders have exited. A
+    // paused run goes on again after the stop, so that its held encoders act on it.
     void stop();
+
+    // Holds the run: running encoders suspended, no new conversion started, the tally's clock
+    // paused. resume() goes on.
+    void pause();
+    void resume();
+    bool isPaused() const { return m_paused; }
 
     // The count of the run in progress, or of the last one (empty before the first).
     std::shared_ptr<RunTally> tally() const { return m_tally; }
@@ -87,6 +94,7 @@ private:
     QTimer *m_timer = nullptr;
     bool m_isConverting = false;
     bool m_stopping = false;
+    bool m_paused = false;
     std::shared_ptr<RunTally> m_tally;
     std::thread m_sweeper; // clears stale temporaries before a run's first conversion
     quint64 m_sweeps = 0;  // sweeps started; only the latest one queues its run

@@ -21,7 +21,9 @@ MainWindowActions::MainWindowActions(QWidget *window, BottomBar *bar)
     m_stop = new QAction(tr("Stop Converting"), window);
     m_escape = new QAction(tr("Stop Converting..."), window);
     m_escape->setShortcut(QKeySequence(Qt::Key_Escape));
-    window->addActions({m_import, m_start, m_delete, m_clear, m_reveal, m_stop, m_escape});
+    m_pause = new QAction(tr("Pause Converting"), window);
+    m_pause->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    window->addActions({m_import, m_start, m_delete, m_clear, m_reveal, m_stop, m_escape, m_pause});
 
     m_showOutput = new QAction(tr("Show Encoder Output"), window);
     m_format = new QAction(tr("Set Output Format"), window);
@@ -43,6 +45,8 @@ void MainWindowActions::update(const State &state)
     m_reveal->setEnabled(any);
     m_stop->setEnabled(canStop);
     m_escape->setEnabled(canStop);
+    m_pause->setEnabled(canStop);
+    m_pause->setText(state.paused ? tr("Resume Converting") : tr("Pause Converting"));
     m_showOutput->setEnabled(state.currentHasOutput);
     m_format->setEnabled(state.selectionHasWaiting);
 
@@ -56,4 +60,8 @@ void MainWindowActions::update(const State &state)
     m_bar->startButton()->setToolTip(state.converting ? tr("Converting...")
                                                       : tr("Click to start!"));
     m_bar->stopButton()->setEnabled(canStop);
+    QPushButton *pause = m_bar->pauseButton();
+    pause->setEnabled(canStop);
+    pause->setText(state.paused ? tr("Resume") : tr("Pause"));
+    pause->setToolTip(state.paused ? tr("Go on converting") : tr("Hold the conversions"));
 }

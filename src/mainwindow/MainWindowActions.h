@@ -23,6 +23,7 @@ public:
         qsizetype rows = 0;
         bool converting = false;
         bool stopping = false;
+        bool paused = false;
         bool currentHasOutput = false;    // the current row has encoder output to show
         bool selectionHasWaiting = false; // a selected row's settings may still change
     };
@@ -33,13 +34,15 @@ public:
     void update(const State &state);
 
     // Menu entries: delete, clear and reveal need rows; start needs rows and no run; import is
-    // always possible; stop only while a run goes on and is not already stopping.
+    // always possible; stop and pause only while a run goes on and is not already stopping.
     QAction *importAction() const { return m_import; }
     QAction *startAction() const { return m_start; }
     QAction *deleteAction() const { return m_delete; }
     QAction *clearAction() const { return m_clear; }
     QAction *revealAction() const { return m_reveal; }
     QAction *stopAction() const { return m_stop; }
+    // "Pause Converting", or "Resume Converting" while the run is paused; so is the bar's button.
+    QAction *pauseAction() const { return m_pause; }
     // Escape during a run: asks before it stops.
     QAction *escapeAction() const { return m_escape; }
     // Row commands.
@@ -54,6 +57,7 @@ private:
     QAction *m_clear = nullptr;
     QAction *m_reveal = nullptr;
     QAction *m_stop = nullptr;
+    QAction *m_pause = nullptr;
     QAction *m_escape = nullptr;
     QAction *m_showOutput = nullptr;
     QAction *m_format = nullptr;

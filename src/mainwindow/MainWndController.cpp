@@ -191,6 +191,9 @@ void MainWndController::connectRun()
     connect(m_run, &RunController::runStatusChanged, this, &MainWndController::showRunStatus);
     connect(m_run, &RunController::progressChanged, this, &MainWndController::showRunProgress);
     connect(m_run, &RunController::runEnded, this, &MainWndController::endOfRun);
+    connect(m_run, &RunController::pausedChanged, this, &MainWndController::reloadList);
+    connect(pauseAction(), &QAction::triggered, m_run, &RunController::togglePause);
+    connect(m_bar, &BottomBar::pauseClicked, m_run, &RunController::togglePause);
     connect(m_run, &RunController::quitRequested, this, [this] { m_quit(); });
 }
 
@@ -220,6 +223,7 @@ void MainWndController::refreshButtonState()
     state.rows = count;
     state.converting = isConverting();
     state.stopping = m_run && m_run->isStopping();
+    state.paused = m_run && m_run->isPaused();
     state.currentHasOutput = current && !current->strEncoderOutput().isEmpty();
     state.selectionHasWaiting = !m_commands->waitingAmong(m_commands->selectedItems()).isEmpty();
     m_actions->update(state);

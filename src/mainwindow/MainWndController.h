@@ -79,6 +79,7 @@ public:
     SegmentedControl *segmentCtl() const { return m_bar->segments(); }
     QPushButton *btnStart() const { return m_bar->startButton(); }
     QPushButton *btnStop() const { return m_bar->stopButton(); }
+    QPushButton *btnPause() const { return m_bar->pauseButton(); }
     QLabel *lblStatus() const { return m_bar->status(); }
     QProgressBar *overallBar() const { return m_bar->overallBar(); }
     RunController *run() const { return m_run; }
@@ -94,6 +95,8 @@ public:
     QAction *revealAction() const { return m_actions->revealAction(); }
     // Stops the run at once (Escape asks first); enabled while a run goes on.
     QAction *stopAction() const { return m_actions->stopAction(); }
+    // Pauses the run, or resumes a paused one; enabled while a run goes on.
+    QAction *pauseAction() const { return m_actions->pauseAction(); }
     // Row command: shows the encoder's last lines for the current row.
     QAction *showOutputAction() const { return m_actions->showOutputAction(); }
     // Application menu entries retitled at start; the application shell places them.

@@ -60,8 +60,42 @@ void RunController::stop()
     if (!isConverting())
         return;
     m_stopRequested = true;
+    const bool wasPaused = isPaused();
     m_run->stop();
+    if (wasPaused)
+        emit pausedChanged(false);
     sampleProgress();
+}
+
+void RunController::pause()
+{
+    if (!isConverting() || isStopping() || isPaused())
+        return;
+    m_run->pause();
+    emit pausedChanged(true);
+    sampleProgress();
+}
+
+void RunController::resume()
+{
+    if (!isPaused())
+        return;
+    m_run->resume();
+    emit pausedChanged(false);
+    sampleProgress();
+}
+
+void RunController::togglePause()
+{
+    if (isPaused())
+        resume();
+    else
+        pause();
+}
+
+bool RunController::isPaused() const
+{
+    return m_run && m_run->isPaused();
 }
 
 RunTally::Counts RunController::counts() const
@@ -97,11 +131,14 @@ void RunController::sampleProgress()
 {
     if (!isConverting())
         return;
+    // The tally's clock stands still while the run is paused, and so does the time left.
     const RunProgress::Snapshot snapshot = m_progress.sample(m_run->tally()->seconds());
     QString text = RunProgress::filesText(snapshot);
     const QString left = RunProgress::timeLeftText(snapshot.secondsLeft);
     if (m_run->isStopping())
         text += tr(" \u2014 stopping...");
+    else if (m_run->isPaused())
+        text += tr(" \u2014 paused");
     else if (!left.isEmpty())
         text += QStringLiteral(" \u2014 ") + left;
     emit runStatusChanged(text);

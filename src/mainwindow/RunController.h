@@ -13,9 +13,9 @@ struct ConversionSettings;
 class OperationQueue;
 
 // A conversion run of the window's list, without the window: the run itself
-// (ListConversionRun), its progress, and what the user asked of it (stop, stop and then quit).
-// It reports the run's line, the overall share done and, at its end, the summary of the run's
-// tally (RunTally, which also keeps the run's clock); the window only shows them.
+// (ListConversionRun), its progress, and what the user asked of it (pause, stop, stop and then
+// quit). It reports the run's line, the overall share done and, at its end, the summary of the
+// run's tally (RunTally, whose clock leaves paused stretches out); the window only shows them.
 //
 // Thread: main thread.
 class RunController : public QObject
@@ -43,8 +43,15 @@ public:
     const ConversionSettings &settings() const;
     // Stops at once: running encoders are stopped, waiting rows go back to pending.
     void stop();
-    // Stops, then asks to quit (quitRequested) once no encoder is left writing.
+    // Stops, then asks to quit (quitRequested) once no encoder is left writing. A paused run
+    // is stopped the same way: its encoders are let go on so that they act on the stop.
     void stopThenQuit();
+    // Holds the run: running encoders suspended, no further file started, the clock and the
+    // time left standing still. resume() goes on; togglePause() does the one that applies.
+    void pause();
+    void resume();
+    void togglePause();
+    bool isPaused() const;
     // The count of the run in progress, or of the last one.
     RunTally::Counts counts() const;
 
@@ -62,6 +69,8 @@ signals:
     void runStatusChanged(const QString &text);
     // The run's share done (0..1) every tick, and not visible once it has ended.
     void progressChanged(double fraction, bool visible);
+    // The run was paused or goes on again.
+    void pausedChanged(bool paused);
     // The run has ended with `counts`; `stoppedByUser` when the user stopped it.
     void runEnded(const RunTally::Counts &counts, bool stoppedByUser);
     // The run the user stopped in order to quit has ended.

@@ -125,7 +125,7 @@ void TestRunAnnouncer::runAndWait(MainWndController &window)
     QVERIFY(finished.wait(kRunTimeoutMs));
 }
 
-// One row of each kind: converted, failed, converted with a warning, stopped while converting,
+// One row of each kind: converted, failed, converted with a warning, stopped while paused,
 // stopped before it started, and up to date. The window (never shown, so never the active one)
 // and the notification read the same tally.
 void TestRunAnnouncer::notificationCountsWhatTheRunDid()
@@ -155,6 +155,7 @@ void TestRunAnnouncer::notificationCountsWhatTheRunDid()
     const LSMediaPtr held = window.items().at(4);
     QTRY_COMPARE_WITH_TIMEOUT(held->eumCvtState(), qint32(LSMedia::CvtStateConverting),
                               kRunTimeoutMs);
+    window.pauseAction()->trigger();
     window.stopConvertDown();
     QVERIFY(finished.wait(kRunTimeoutMs));
     QTRY_COMPARE_WITH_TIMEOUT(m_receiver.bodies.size(), 2, 20000);

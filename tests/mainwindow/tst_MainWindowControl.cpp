@@ -1,8 +1,9 @@
-// The user's control over a run in the main window, with the real encoder: stopping, quitting
-// during a run, removing a converting row; why a file failed or will fail; the run's progress in
-// the status line and the window title.
+// The user's control over a run in the main window, with the real encoder: stopping, pausing,
+// quitting during a run, removing a converting row; why a file failed or will fail; the run's
+// progress in the status line and the window title.
 #include "MainWindowTestSupport.h"
 #include "TestAudio.h"
+#include "mainwindow/RunController.h"
 
 #include "engine/OperationQueue.h"
 #include "mainwindow/BottomBar.h"
@@ -33,6 +34,24 @@ namespace {
 
 constexpr int kRunTimeoutMs = 240000;
 
+// The process states ('R', 'S', 'T' for stopped...) of this process's children: the encoders.
+QList<char> encoderStates()
+{
+    QList<char> states;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // After the command name (which ends with the last ')'): state, parent...
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == self)
+            states << fields.at(0).at(0);
+    }
+    return states;
+}
+
 } // namespace
 
 class TestMainWindowControl : public QObject
@@ -46,6 +65,8 @@ private slots:
 
     void stopEndsTheRunAndKeepsWaitingRowsPending();
     void quitDuringARunAsksThenStopsAndQuits();
+    void pauseHoldsTheRunAndResumeFinishesItWhole();
+    void stoppingOrQuittingWhilePausedLeavesNothing();
     void removingAConvertingRowStopsItsEncoder();
     void failedRowShowsItsReasonAndTheEncoderOutput();
     void filesThatCannotConvertAreNamedWhenAdded();
@@ -55,6 +76,8 @@ private slots:
 private:
     QStringList copies(const QString &sample, const QString &stem, int count);
     void loadAndWait(const QStringList &files);
+    // Starts the loaded rows and pauses once an encoder runs; false when that did not happen.
+    bool startThenPauseAnEncoder();
     QStringList outputsStartingWith(const QString &stem) const;
     QStringList temporaries() const;
 
@@ -217,6 +240,87 @@ void TestMainWindowControl::quitDuringARunAsksThenStopsAndQuits()
     m_window->quitDown();
     QCOMPARE(m_quits, 2);
     QVERIFY(!m_window->quitQuestion());
+}
+
+bool TestMainWindowControl::startThenPauseAnEncoder()
+{
+    m_window->startConvertDown();
+    if (!QTest::qWaitFor([] { return encoderStates().size() == 1; }, kRunTimeoutMs))
+        return false;
+    m_window->btnPause()->click();
+    return QTest::qWaitFor([] { return encoderStates() == QList<char>{'T'}; }, 20000);
+}
+
+// Pause holds the running encoder and starts no further file, with the clock standing still;
+// Resume lets the run end with outputs as long as an unpaused run's.
+void TestMainWindowControl::pauseHoldsTheRunAndResumeFinishesItWhole()
+{
+    QVERIFY(TestAudio::makeFlac(m_samples.filePath(QStringLiteral("medium.flac")), 240.0));
+    m_window->queue()->setMaxConcurrentOperationCount(1);
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+    loadAndWait(copies(QStringLiteral("medium.flac"), QStringLiteral("unpaused"), 1));
+    m_window->startConvertDown();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    const double unpausedLength =
+        TestAudio::probeDuration(m_output + QStringLiteral("/unpaused0.mp3"));
+    QVERIFY(unpausedLength > 230.0);
+    m_window->clearDown();
+
+    loadAndWait(copies(QStringLiteral("medium.flac"), QStringLiteral("paused"), 2));
+    QVERIFY(!m_window->btnPause()->isEnabled());
+    QVERIFY(!m_window->pauseAction()->isEnabled());
+    QVERIFY(startThenPauseAnEncoder());
+    QCOMPARE(m_window->btnPause()->text(), QStringLiteral("Resume"));
+    QCOMPARE(m_window->pauseAction()->text(), QStringLiteral("Resume Converting"));
+    QVERIFY(m_window->pauseAction()->isEnabled());
+    QLabel *runLine = m_window->bottomBar()->runStatus();
+    QTRY_VERIFY(runLine->text().endsWith(QStringLiteral("paused")));
+    const double heldAt = m_window->run()->counts().seconds;
+    QTest::qWait(1500);
+    QCOMPARE(encoderStates(), QList<char>{'T'});
+    QCOMPARE(m_window->run()->counts().seconds, heldAt);
+    QCOMPARE(m_window->items().at(1)->eumCvtState(), qint32(LSMedia::CvtStatePending));
+
+    m_window->pauseAction()->trigger();
+    QCOMPARE(m_window->btnPause()->text(), QStringLiteral("Pause"));
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    for (const QString &name : {QStringLiteral("paused0.mp3"), QStringLiteral("paused1.mp3")})
+        QCOMPARE(TestAudio::probeDuration(m_output + QLatin1Char('/') + name), unpausedLength);
+    QCOMPARE(temporaries(), QStringList());
+    QVERIFY(m_window->run()->counts().seconds >= heldAt);
+    QVERIFY(!m_window->btnPause()->isEnabled());
+}
+
+// A paused encoder still ends when the run is stopped, from the Stop button or by quitting
+// (which asks as during any run): no encoder is left, held or not, and no output is kept.
+void TestMainWindowControl::stoppingOrQuittingWhilePausedLeavesNothing()
+{
+    m_window->queue()->setMaxConcurrentOperationCount(1);
+    loadAndWait(copies(QStringLiteral("long.flac"), QStringLiteral("held"), 2));
+    QSignalSpy finished(m_window.get(), &MainWndController::runFinished);
+
+    QVERIFY(startThenPauseAnEncoder());
+    m_window->btnStop()->click();
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(encoderStates(), QList<char>());
+    QCOMPARE(outputsStartingWith(QStringLiteral("held")), QStringList());
+    QCOMPARE(temporaries(), QStringList());
+    QCOMPARE(m_window->btnPause()->text(), QStringLiteral("Pause"));
+    QVERIFY(!m_window->btnPause()->isEnabled());
+
+    QVERIFY(startThenPauseAnEncoder());
+    m_window->quitDown();
+    QMessageBox *question = m_window->quitQuestion();
+    QVERIFY(question);
+    for (QAbstractButton *button : question->buttons()) {
+        if (question->buttonRole(button) == QMessageBox::AcceptRole)
+            button->click();
+    }
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(m_quits, 1);
+    QCOMPARE(encoderStates(), QList<char>());
+    QCOMPARE(outputsStartingWith(QStringLiteral("held")), QStringList());
+    QCOMPARE(temporaries(), QStringList());
 }
 
 void TestMainWindowControl::removingAConvertingRowStopsItsEncoder()
