@@ -13,7 +13,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
 BUILD_PKGS := build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools \
-              libgl-dev libavformat-dev libavcodec-dev libavutil-dev libplist-dev ffmpeg
+              libgl-dev libavformat-dev libavcodec-dev libavutil-dev libplist-dev libtag1-dev ffmpeg
 # Only the tests need these: the program's own build must never ask for one of them.
 TEST_ONLY_PKGS := clang-format sox flac vorbis-tools desktop-file-utils appstream dbus-daemon \
                   oggz-tools file lintian exfat-fuse exfatprogs fusefat dosfstools

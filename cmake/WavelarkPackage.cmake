@@ -22,6 +22,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.morvane.com/wavelark")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS ffmpeg)
+# The libraries come from SHLIBDEPS as well; naming TagLib keeps the tag writer explicit.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, libtag1v5")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

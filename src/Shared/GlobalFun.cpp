@@ -134,6 +134,21 @@ QStringList GlobalFun::getSupportedFmts()
     return {QStringLiteral("flac"), QStringLiteral("ogg")};
 }
 
+QStringList GlobalFun::otherAudioFmts()
+{
+    static const QStringList extensions{
+        QStringLiteral("wav"),  QStringLiteral("wave"), QStringLiteral("aif"),
+        QStringLiteral("aiff"), QStringLiteral("aifc"), QStringLiteral("m4a"),
+        QStringLiteral("m4b"),  QStringLiteral("mp4"),  QStringLiteral("aac"),
+        QStringLiteral("mp3"),  QStringLiteral("mp2"),  QStringLiteral("opus"),
+        QStringLiteral("oga"),  QStringLiteral("spx"),  QStringLiteral("wv"),
+        QStringLiteral("ape"),  QStringLiteral("wma"),  QStringLiteral("asf"),
+        QStringLiteral("mka"),  QStringLiteral("caf"),  QStringLiteral("au"),
+        QStringLiteral("ac3"),  QStringLiteral("mpc"),  QStringLiteral("tta"),
+    };
+    return extensions;
+}
+
 void GlobalFun::getMajor(int *major, int *minor, int *bugFix)
 {
     const QStringList pieces = osReleaseVersion().split(QLatin1Char('.'));

@@ -30,6 +30,11 @@ public:
     static QStringList fileListAtDirenctory(const QString &folder, const QStringList &filter);
     // The input extensions the converter accepts: "flac" and "ogg".
     static QStringList getSupportedFmts();
+    // The extensions of the other audio files taken when "Also convert other audio files" is on
+    // (WAV, AIFF, M4A, MP3, Opus, WavPack, APE, WMA and their kin); inside folders these are the
+    // files looked at, while a file named by itself is taken whatever its name and judged by its
+    // content.
+    static QStringList otherAudioFmts();
 
     static void getMajor(int *major, int *minor, int *bugFix);
     static QString getSystemVersionString();

@@ -52,9 +52,11 @@ bool isUtf8(const QByteArray &bytes)
 class Collector
 {
 public:
-    Collector(const std::atomic<bool> *stop, const QStringList &extensions)
+    Collector(const std::atomic<bool> *stop, const QStringList &extensions,
+              bool anyNamedFile = false)
         : m_stop(stop)
         , m_extensions(extensions)
+        , m_anyNamedFile(anyNamedFile)
     {}
 
     void addNamed(const QString &path)
@@ -76,11 +78,13 @@ public:
             const qsizetype before = m_result.files.size();
             const bool listed = addFolder(absolute, QFile::encodeName(absolute), status);
             if (listed && m_result.files.size() == before)
-                refuse(path, tr("no FLAC or Ogg files in this folder"));
+                refuse(path, m_anyNamedFile ? tr("no audio files in this folder")
+                                            : tr("no FLAC or Ogg files in this folder"));
             return;
         }
-        if (!hasExtension(path, m_extensions)) {
+        if (!m_anyNamedFile && !hasExtension(path, m_extensions)) {
             refuse(path, tr("not a FLAC or Ogg file"));
+            m_result.refused.last().otherKind = true;
             return;
         }
         m_root = QFileInfo(absolute).path();
@@ -169,6 +173,7 @@ private:
 
     const std::atomic<bool> *m_stop;
     QStringList m_extensions;
+    bool m_anyNamedFile;
     QSet<std::pair<quint64, quint64>> m_listed;
     AcceptedInputs m_result;
     QString m_root; // the named path that the files being added come from
@@ -176,9 +181,13 @@ private:
 
 } // namespace
 
-AcceptedInputs InputCollector::collect(const QStringList &paths, const std::atomic<bool> *stop)
+AcceptedInputs InputCollector::collect(const QStringList &paths, const std::atomic<bool> *stop,
+                                       bool allAudio)
 {
-    Collector collector(stop, GlobalFun::getSupportedFmts());
+    QStringList extensions = GlobalFun::getSupportedFmts();
+    if (allAudio)
+        extensions += GlobalFun::otherAudioFmts();
+    Collector collector(stop, extensions, allAudio);
     for (const QString &path : paths) {
         if (stop && stop->load())
             break;

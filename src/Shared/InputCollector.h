@@ -14,6 +14,9 @@ struct InputRefusal
     // Could not be read (a folder or name the system refused, a name that is not UTF-8, a
     // special file), as against not being audio at all.
     bool unreadable = false;
+    // A file refused only for its kind, which "Also convert other audio files" would take: the
+    // caller says how to turn that on.
+    bool otherKind = false;
 };
 
 // What a drop, an import or a command line yields: the files to convert, in order, and what was
@@ -39,7 +42,9 @@ struct AcceptedInputs
 // regular files are accepted (a pipe, device or socket would block or feed the encoder endless
 // data), and only names that are valid UTF-8 (others cannot be named to the encoder faithfully).
 // A named file must have a supported extension; files of other kinds inside folders are passed
-// over without a word.
+// over without a word. With `allAudio` ("Also convert other audio files") a named file is taken
+// whatever its name (the probe judges its content), and folders give the files of the other
+// audio extensions too (GlobalFun::otherAudioFmts).
 //
 // Thread: any; it touches only the file system. Listing a large folder takes a while, so not the
 // GUI thread.
@@ -49,8 +54,8 @@ public:
     InputCollector() = delete;
 
     // `stop`, when given and set, ends the work early with what was found so far.
-    static AcceptedInputs collect(const QStringList &paths,
-                                  const std::atomic<bool> *stop = nullptr);
+    static AcceptedInputs collect(const QStringList &paths, const std::atomic<bool> *stop = nullptr,
+                                  bool allAudio = false);
 
     // The files below `folder` whose extension is one of `extensions` (any case), by the same
     // rules; nothing is said of what was passed over.

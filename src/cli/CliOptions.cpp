@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kMaxJobs = 256;
 constexpr int kMaxCoverSize = 10000;
+// What any of the encoders writes at all; each one's own table narrows it further.
+constexpr int kMinSampleRate = 8000;
+constexpr int kMaxSampleRate = 192000;
 
 // The value of a "--name value" or "--name=value" option at `index`; advances `index` past it.
 std::optional<QString> optionValue(const QStringList &arguments, qsizetype &index,
@@ -32,14 +35,30 @@ bool isOption(const QString &argument, const QString &name)
     return argument == name || argument.startsWith(name + QLatin1Char('='));
 }
 
-// The --format line of the usage text, with the words the output formats take: "mp3|m4a".
-QString formatOptionLine()
+// The --format lines of the usage text, with the words the output formats take.
+QString formatOptionLines()
 {
-    QStringList words;
-    for (const OutputFormat &format : OutputFormat::all())
-        words.append(format.commandLineWord());
-    return QStringLiteral("  --format %1").arg(words.join(QLatin1Char('|'))).leftJustified(21) +
-           QStringLiteral("output format\n");
+    return QStringLiteral("  --format FORMAT    output format: %1\n"
+                          "                     (m4a: AAC; alac: Apple Lossless in .m4a; ogg: "
+                          "Vorbis)\n")
+        .arg(OutputFormat::commandLineWords());
+}
+
+// The whole number of option `name` at `index`, at least `minimum`; a usage error in `error`
+// otherwise.
+std::optional<int> numberValue(const QStringList &arguments, qsizetype &index, const QString &name,
+                               int minimum, const QString &what, QString *error)
+{
+    const auto value = optionValue(arguments, index, name, error);
+    if (!value)
+        return std::nullopt;
+    bool ok = false;
+    const int number = value->toInt(&ok);
+    if (!ok || number < minimum) {
+        *error = QStringLiteral("%1 needs %2, not \"%3\"").arg(name, what, *value);
+        return std::nullopt;
+    }
+    return number;
 }
 
 } // namespace
@@ -107,6 +126,26 @@ CliOptions CliOptions::parse(const QStringList &arguments)
                                   .arg(kMaxCoverSize)
                                   .arg(*value));
             options.coverMaxSize = size;
+        } else if (argument == QLatin1String("--all-audio")) {
+            options.allAudio = true;
+        } else if (argument == QLatin1String("--reencode")) {
+            options.reencode = true;
+        } else if (isOption(argument, QStringLiteral("--bitrate"))) {
+            options.bitRate = numberValue(arguments, i, QStringLiteral("--bitrate"), 1,
+                                          QStringLiteral("a bit rate in kbit/s"), &error);
+            if (!options.bitRate)
+                return refuse(error);
+        } else if (isOption(argument, QStringLiteral("--vbr"))) {
+            options.vbrQuality =
+                numberValue(arguments, i, QStringLiteral("--vbr"), 0,
+                            QStringLiteral("a quality (0 to 9 for mp3, 0 to 10 for ogg)"), &error);
+            if (!options.vbrQuality)
+                return refuse(error);
+        } else if (isOption(argument, QStringLiteral("--sample-rate"))) {
+            options.sampleRate = numberValue(arguments, i, QStringLiteral("--sample-rate"), 1,
+                                             QStringLiteral("a sample rate in Hz"), &error);
+            if (!options.sampleRate)
+                return refuse(error);
         } else if (isOption(argument, QStringLiteral("--format"))) {
             const auto value = optionValue(arguments, i, QStringLiteral("--format"), &error);
             if (!value)
@@ -178,18 +217,94 @@ void CliOptions::applyTo(ConversionSettings &settings) const
         settings.id3v23 = true;
     if (coverMaxSize)
         settings.coverMaxSize = *coverMaxSize;
+    if (allAudio)
+        settings.convertOtherAudio = true;
+    if (reencode)
+        settings.reencodeSameFormat = true;
+    applyQualityTo(settings);
+}
+
+// A rate named on the command line is meant, whatever the stored same-quality choice says.
+void CliOptions::applyQualityTo(ConversionSettings &settings) const
+{
+    if (bitRate || sampleRate)
+        settings.sameQuality = false;
+    if (sampleRate)
+        settings.sampleRate = *sampleRate;
+    if (bitRate) {
+        settings.bitRate = *bitRate;
+        settings.mp3Vbr = false;
+    }
+    if (!vbrQuality)
+        return;
+    if (settings.format().quality() == OutputFormat::Quality::VorbisQuality) {
+        settings.vorbisQuality = *vbrQuality;
+    } else {
+        settings.mp3Vbr = true;
+        settings.mp3VbrQuality = *vbrQuality;
+    }
+}
+
+QString CliOptions::qualityProblem(const OutputFormat &format) const
+{
+    using Q = OutputFormat::Quality;
+    const QString word = format.commandLineWord();
+    const Q quality = format.quality();
+    const bool hasBitRate =
+        quality == Q::BitRate || quality == Q::BitRateOrLameVbr || quality == Q::VbrBitRate;
+    const bool hasVbrScale = quality == Q::BitRateOrLameVbr || quality == Q::VorbisQuality;
+    if (bitRate && !hasBitRate)
+        return QStringLiteral("--bitrate does not apply to %1 (%2)")
+            .arg(word, hasVbrScale ? QStringLiteral("use --vbr") : QStringLiteral("lossless"));
+    if (bitRate && (*bitRate < format.minBitRate() || *bitRate > format.maxBitRate()))
+        return QStringLiteral("--bitrate %1 is outside what %2 writes (%3 to %4 kbit/s)")
+            .arg(*bitRate)
+            .arg(word)
+            .arg(format.minBitRate())
+            .arg(format.maxBitRate());
+    if (vbrQuality && !hasVbrScale)
+        return QStringLiteral("--vbr applies to mp3 (V0 to V9) and ogg (0 to 10), not to %1")
+            .arg(word);
+    if (vbrQuality && bitRate)
+        return QStringLiteral("--bitrate and --vbr exclude each other");
+    if (vbrQuality && *vbrQuality > format.maxQuality())
+        return QStringLiteral("--vbr %1 is outside the %2 scale (0 to %3)")
+            .arg(*vbrQuality)
+            .arg(word)
+            .arg(format.maxQuality());
+    if (sampleRate) {
+        const double written = format.nearestSampleRate(*sampleRate);
+        if (written != *sampleRate || *sampleRate < kMinSampleRate || *sampleRate > kMaxSampleRate)
+            return QStringLiteral("--sample-rate %1 is not a rate %2 writes (try %3)")
+                .arg(*sampleRate)
+                .arg(word)
+                .arg(qBound(double(kMinSampleRate), written, double(kMaxSampleRate)));
+    }
+    return QString();
 }
 
 QString CliOptions::usageText()
 {
     return QStringLiteral(
                "Usage: wavelark-cli [options] FILE|FOLDER...\n"
-               "Converts FLAC and Ogg files into MP3 or AAC (m4a) with the settings of Wavelark.\n"
-               "Folders are searched for .flac and .ogg files at any depth.\n"
+               "Converts FLAC and Ogg files (with --all-audio any audio file) into MP3,\n"
+               "AAC (m4a), Opus, Ogg Vorbis, FLAC, Apple Lossless (m4a) or WAV with the\n"
+               "settings of Wavelark.\n"
+               "Folders are searched for .flac and .ogg files (with --all-audio, other audio\n"
+               "files too) at any depth.\n"
                "\n"
                "Options (each overrides the stored preference for this run only):\n") +
-           formatOptionLine() +
+           formatOptionLines() +
            QStringLiteral(
+               "  --bitrate N        bit rate in kbit/s: constant for mp3 and m4a, the target for\n"
+               "                     opus\n"
+               "  --vbr Q            variable bit rate by quality: LAME V0 (best) to V9 for mp3,\n"
+               "                     0 to 10 (best) for ogg\n"
+               "  --sample-rate N    sample rate in Hz (one the format's encoder writes)\n"
+               "  --all-audio        also convert other audio files (WAV, AIFF, M4A, MP3, Opus,\n"
+               "                     WavPack, APE, WMA...); a file already in the output format\n"
+               "                     is copied, not encoded again\n"
+               "  --reencode         encode such a file again instead of copying it\n"
                "  -j, --jobs N       files converted at the same time\n"
                "  -o, --output DIR   folder for the converted files (created if missing)\n"
                "  --playlist NAME    music library playlist that receives the converted files\n"

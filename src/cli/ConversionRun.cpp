@@ -68,8 +68,10 @@ void ConversionRun::inputsRefused(const QList<InputRefusal> &refused)
         return;
     int unreadable = 0;
     for (const InputRefusal &refusal : refused) {
-        m_display->printMessage(
-            QStringLiteral("wavelark-cli: skipped %1: %2").arg(refusal.path, refusal.reason));
+        const QString hint =
+            refusal.otherKind ? QStringLiteral(" (--all-audio converts it)") : QString();
+        m_display->printMessage(QStringLiteral("wavelark-cli: skipped %1: %2%3")
+                                    .arg(refusal.path, refusal.reason, hint));
         unreadable += refusal.unreadable ? 1 : 0;
     }
     m_tally->countUnreadable(unreadable);
@@ -82,8 +84,12 @@ void ConversionRun::inputsAccepted(const QStringList &files, const QStringList &
     if (files.isEmpty()) {
         m_done = true;
         m_loader.stop();
-        m_display->printMessage(QStringLiteral(
-            "wavelark-cli: no FLAC or Ogg file to convert\nTry 'wavelark-cli --help'."));
+        m_display->printMessage(
+            m_settings.convertOtherAudio
+                ? QStringLiteral("wavelark-cli: no audio file to convert\n"
+                                 "Try 'wavelark-cli --help'.")
+                : QStringLiteral("wavelark-cli: no FLAC or Ogg file to convert\n"
+                                 "Try 'wavelark-cli --help'."));
         emit finished(kExitNothingAccepted);
         return;
     }

@@ -1,5 +1,5 @@
-// wavelark-cli: converts FLAC and Ogg files like the window does, with the same engine and the
-// same preferences, from the command line.
+// wavelark-cli: converts FLAC and Ogg files (any audio with --all-audio) like the window does, with
+// the same engine and the same preferences, from the command line.
 
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
@@ -10,6 +10,7 @@
 #include "cli/ProgressDisplay.h"
 #include "model/ConversionSettings.h"
 #include "model/MVMediaInfo.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
@@ -73,6 +74,9 @@ int main(int argc, char *argv[])
     // The run's settings: the stored preferences with the options over them, read once.
     ConversionSettings settings = ConversionSettings::read(store);
     options.applyTo(settings);
+    const QString qualityProblem = options.qualityProblem(settings.format());
+    if (!qualityProblem.isEmpty())
+        return refuse(qualityProblem);
 
     const QString outputFolder = settings.audioOutputFolder;
     // A folder named with -o is made; the stored one may be on a disk that is not connected.

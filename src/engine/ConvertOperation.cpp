@@ -7,6 +7,8 @@
 #include "engine/OutputReservation.h"
 #include "engine/RunTally.h"
 #include "engine/ScriptBridgeHelper.h"
+#include "engine/TagCompletion.h"
+#include "engine/TemporaryOutput.h"
 #include "engine/UpToDateCheck.h"
 #include "model/MVMediaInfo.h"
 #include "model/OutputFormat.h"
@@ -153,7 +155,8 @@ void ConvertOperation::convert()
         QMutexLocker locker(&m_lock);
         encoderOverride = m_encoderOverride;
     }
-    const QString settings = UpToDateCheck::settingsKey(media, m_settings.keepCover);
+    const QString settings = UpToDateCheck::settingsKey(
+        media, m_settings.keepCover, EncoderCommandLine::copiesAudio(media, m_settings));
     // Taken before the encoder reads the input: a change while it runs shows at the next run.
     const ConversionRecord::Stamp inputStamp = ConversionRecord::Stamp::of(media.filePath());
     // Only an output the record says this input made is skipped or replaced.
@@ -215,6 +218,15 @@ void ConvertOperation::convert()
         return;
     }
 
+    // Through the descriptor, like the encoder: the temporary's name could be swapped meanwhile.
+    QString tagError;
+    if (!completeTags(command.reservation->encoderTarget(), &tagError)) {
+        command.reservation->discard();
+        tagError.replace(command.reservation->encoderTarget(), command.outputPath);
+        endFailed(tagError);
+        return;
+    }
+
     QString renameError;
     const QString output = !replacedOutput.isEmpty()
                                ? command.reservation->replace(replacedOutput, &renameError)
@@ -249,6 +261,16 @@ void ConvertOperation::tallyOnce()
         return;
     if (m_tally)
         m_tally->count(*m_mediaToConvert);
+}
+
+bool ConvertOperation::completeTags(const QString &temporaryPath, QString *error)
+{
+    const LSMedia &media = *m_mediaToConvert;
+    const OutputFormat *format = OutputFormat::withTitle(media.strFmtName());
+    if (!format || !TagCompletion::needed(*format))
+        return true;
+    return TagCompletion::complete(temporaryPath, *format, media.filePath(), m_settings.keepCover,
+                                   error);
 }
 
 void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescriptor)

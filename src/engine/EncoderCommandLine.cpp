@@ -32,7 +32,7 @@ bool coverCopiesAsIs(const QString &codec)
     return codec == QLatin1String("png") || codec == QLatin1String("mjpeg");
 }
 
-QStringList coverArguments(const LSMedia &item, int maxSize)
+QStringList coverArguments(const LSMedia &item, const OutputFormat *format, int maxSize)
 {
     QStringList args{QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-map"),
                      QStringLiteral("0:%1").arg(item.coverStreamIndex())};
@@ -49,7 +49,42 @@ QStringList coverArguments(const LSMedia &item, int maxSize)
                                                         : QStringLiteral("png"));
     }
     args << QStringLiteral("-disposition:v:0") << QStringLiteral("attached_pic");
+    // ID3 (APIC) and FLAC (PICTURE) name the picture's kind from the stream's comment; without
+    // one it would be "Other", which players do not show as the cover.
+    if (format && (format->codecName() == QLatin1String("mp3") ||
+                   format->codecName() == QLatin1String("flac")))
+        args << QStringLiteral("-metadata:s:v:0") << QStringLiteral("comment=Cover (front)");
     return args;
+}
+
+// The encoder's quality switches for `format` at the item's choice.
+QStringList qualityArguments(const LSMedia &item, const OutputFormat *format)
+{
+    const QString bitRate = QString::asprintf("%0.2fk", item.dAOBitrate());
+    if (!format)
+        return {QStringLiteral("-b:a"), bitRate};
+    const QString level =
+        QString::number(qBound(format->minQuality(), item.iAOQuality(), format->maxQuality()));
+    switch (format->quality()) {
+    case OutputFormat::Quality::BitRate:
+        return {QStringLiteral("-b:a"), bitRate};
+    case OutputFormat::Quality::BitRateOrLameVbr:
+        if (item.iAOQuality() < 0)
+            return {QStringLiteral("-b:a"), bitRate};
+        return {QStringLiteral("-q:a"), level};
+    case OutputFormat::Quality::VbrBitRate: {
+        const double kbits =
+            qBound(double(format->minBitRate()), item.dAOBitrate(), double(format->maxBitRate()));
+        return {QStringLiteral("-b:a"), QString::asprintf("%0.2fk", kbits)};
+    }
+    case OutputFormat::Quality::VorbisQuality:
+        return {QStringLiteral("-q:a"), level};
+    case OutputFormat::Quality::CompressionLevel:
+        return {QStringLiteral("-compression_level"), level};
+    case OutputFormat::Quality::Lossless:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -116,12 +151,32 @@ QString EncoderCommandLine::aspectText(const LSMedia &item)
     return QString::asprintf("%d:%d", item.pixWidth(), item.pixHeight());
 }
 
+bool EncoderCommandLine::embedsCover(const OutputFormat *format)
+{
+    // The Ogg muxer refuses a picture stream and WAV holds one stream only: their covers are
+    // written into the finished file (TagCompletion).
+    return !format || format->demuxerName() == QLatin1String("mp3") ||
+           format->demuxerName() == QLatin1String("flac") ||
+           format->extension() == QLatin1String("m4a");
+}
+
+bool EncoderCommandLine::copiesAudio(const LSMedia &item, const ConversionSettings &settings)
+{
+    const OutputFormat *format = OutputFormat::withTitle(item.strFmtName());
+    return format && item.sameFormatIndex() == format->index() && settings.convertOtherAudio &&
+           !settings.reencodeSameFormat;
+}
+
 QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &encoder,
                                           const QString &outputPath, bool keepCover,
-                                          const PlayerCompatibility &compatibility)
+                                          const PlayerCompatibility &compatibility, bool copyAudio)
 {
+    const OutputFormat *format = OutputFormat::withTitle(item.strFmtName());
     QStringList args{encoder};
-    if (item.dTrimLength() > 1.0) {
+    // A copy keeps the whole file: cutting it could only happen at packet edges, and a seek
+    // before the file's start (a start time above 0, as MP3's encoder delay gives) drops packets
+    // of a copied stream.
+    if (item.dTrimLength() > 1.0 && !copyAudio) {
         args << QStringLiteral("-ss")
              << QString::asprintf("%0.4f", item.dTrimStart() - item.startTime())
              << QStringLiteral("-t") << QString::asprintf("%0.4f", item.dTrimLength());
@@ -137,8 +192,8 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
          << (hasAudio ? QStringLiteral("0:s:a:0") : QStringLiteral("0:s:0"));
 
     if (item.eumDestFmtType() == LSMedia::DestFmtAudio) {
-        if (keepCover && hasAudio && item.coverStreamIndex() >= 0)
-            args << coverArguments(item, compatibility.coverMaxSize);
+        if (keepCover && hasAudio && item.coverStreamIndex() >= 0 && embedsCover(format))
+            args << coverArguments(item, format, compatibility.coverMaxSize);
         else
             args << QStringLiteral("-vn");
     } else {
@@ -165,6 +220,11 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
         args << QStringLiteral("-aspect") << aspect;
     }
 
+    if (copyAudio) {
+        args << QStringLiteral("-acodec") << QStringLiteral("copy") << QStringLiteral("-y")
+             << outputPath;
+        return args;
+    }
     const double rate = supportedSampleRate(item.vOACodecName(), item.dAOSamplerate());
     if (rate != item.dAOSamplerate())
         qCInfo(lcEngine).noquote()
@@ -173,9 +233,8 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
                    .arg(item.vOACodecName())
                    .arg(rate);
     args << QStringLiteral("-acodec") << item.vOACodecName() << QStringLiteral("-ar")
-         << QString::asprintf("%0.2f", rate) << QStringLiteral("-b:a")
-         << QString::asprintf("%0.2fk", item.dAOBitrate()) << QStringLiteral("-ac")
-         << QStringLiteral("2");
+         << QString::asprintf("%0.2f", rate) << qualityArguments(item, format)
+         << QStringLiteral("-ac") << QStringLiteral("2");
     if (compatibility.id3v23 && item.vOACodecName() == QLatin1String("libmp3lame"))
         args << QStringLiteral("-id3v2_version") << QStringLiteral("3");
     args << QStringLiteral("-y") << outputPath;
@@ -231,8 +290,9 @@ EncoderCommand EncoderCommandLine::build(const LSMedia &item, const ConversionSe
     PlayerCompatibility compatibility;
     compatibility.id3v23 = settings.id3v23;
     compatibility.coverMaxSize = qMax(0, settings.coverMaxSize);
-    command.arguments =
-        arguments(item, encoder, command.temporaryPath, settings.keepCover, compatibility);
+    command.copiesAudio = copiesAudio(item, settings);
+    command.arguments = arguments(item, encoder, command.temporaryPath, settings.keepCover,
+                                  compatibility, command.copiesAudio);
     if (command.reservation) {
         // The encoder writes into the file opened here, never to a name someone could replace;
         // without the extension it needs the container named.

@@ -27,6 +27,7 @@ struct EncoderCommand
     QString outputFolder;
     bool keepFolders = false;
     OutputNaming naming;
+    bool copiesAudio = false; // the input's audio is copied, not encoded
 };
 
 // Extras for older players: ID3v2.3 instead of ID3v2.4 in MP3, and the embedded cover made at
@@ -36,6 +37,8 @@ struct PlayerCompatibility
     bool id3v23 = false;
     int coverMaxSize = 0;
 };
+
+class OutputFormat;
 
 // Turns a media item into the encoder's output path and argument list.
 // Thread: any.
@@ -57,12 +60,22 @@ public:
                                      const OutputNaming &naming);
 
     // The argument list for converting `item` into `outputPath` with the encoder at `encoder`.
-    // With `keepCover`, an audio output carries the input's embedded cover as its attached
-    // picture: copied when it is PNG or JPEG, else converted to PNG (to JPEG of the size
-    // `compatibility` allows, when it limits it).
+    // With `keepCover`, an MP3, M4A or FLAC output carries the input's embedded cover as its
+    // attached picture: copied when it is PNG or JPEG, else converted to PNG (the other formats
+    // get theirs from TagCompletion), or to JPEG of the size `compatibility` allows when it limits
+    // it; `compatibility` asks for ID3v2.3 in MP3 too. The quality switches follow the item's
+    // format: a constant bit rate, LAME's VBR level, Opus's target rate, the Vorbis quality, the
+    // FLAC level. With `copyAudio` the audio is copied as it is, with no rate or channel switches.
     static QStringList arguments(const LSMedia &item, const QString &encoder,
                                  const QString &outputPath, bool keepCover = true,
-                                 const PlayerCompatibility &compatibility = {});
+                                 const PlayerCompatibility &compatibility = {},
+                                 bool copyAudio = false);
+
+    // Whether the encoder itself puts the cover into files of `format` (MP3, M4A, FLAC).
+    static bool embedsCover(const OutputFormat *format);
+    // Whether `item`'s audio is in its output format already and is to be copied: only with
+    // "Also convert other audio files" on and re-encoding not asked for.
+    static bool copiesAudio(const LSMedia &item, const ConversionSettings &settings);
 
     // The sample rate handed to `codec` (OutputFormat::supportedSampleRate).
     static double supportedSampleRate(const QString &codec, double requested);

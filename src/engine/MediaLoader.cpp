@@ -101,7 +101,8 @@ void MediaLoader::run(const QStringList &paths, const ConversionSettings &settin
 {
     FormatUtils::sharedInstance(); // the catalogue is loaded here, off the GUI thread, once
 
-    const AcceptedInputs inputs = InputCollector::collect(paths, &m_stopping);
+    const AcceptedInputs inputs =
+        InputCollector::collect(paths, &m_stopping, settings.convertOtherAudio);
     const QStringList &files = inputs.files;
     // In parts, so that a hand-over of many thousand paths that are not taken lets the receiving
     // thread turn between them.

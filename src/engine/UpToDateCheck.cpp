@@ -126,9 +126,10 @@ QString UpToDateCheck::checkedPath(const LSMedia &item, const ConversionSettings
     return planned;
 }
 
-QString UpToDateCheck::settingsKey(const LSMedia &item, bool keepCover)
+QString UpToDateCheck::settingsKey(const LSMedia &item, bool keepCover, bool copyAudio)
 {
-    QStringList arguments = EncoderCommandLine::arguments(item, QString(), QString(), keepCover);
+    QStringList arguments =
+        EncoderCommandLine::arguments(item, QString(), QString(), keepCover, {}, copyAudio);
     // The program and the paths are not settings.
     arguments.removeFirst();
     arguments.removeLast();

@@ -50,9 +50,10 @@ public:
     // below the output folder when the settings keep folders.
     static QString checkedPath(const LSMedia &item, const ConversionSettings &settings);
 
-    // What identifies the encoder settings of `item` (format, codec, rates, trim, cover): two
-    // conversions with the same key give the same output from the same input.
-    static QString settingsKey(const LSMedia &item, bool keepCover);
+    // What identifies the encoder settings of `item` (format, codec, rates, quality, trim, cover,
+    // a copy of the audio rather than an encode): two conversions with the same key give the same
+    // output from the same input.
+    static QString settingsKey(const LSMedia &item, bool keepCover, bool copyAudio = false);
 
     // Where `item`'s output may lie before numbering: the planned path first, then the paths the
     // stricter namings give (a file system that refused a name made the run take one of them).

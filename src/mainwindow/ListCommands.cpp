@@ -4,6 +4,7 @@
 #include "mainwindow/MyTableView.h"
 #include "mainwindow/ProblemBar.h"
 #include "mainwindow/RunController.h"
+#include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
 #include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
@@ -84,8 +85,9 @@ QMenu *ListCommands::outputFormatMenu(QWidget *parent)
 
 void ListCommands::setOutputFormatOfSelection(const QString &title)
 {
+    const ConversionSettings settings = ConversionSettings::current();
     for (const LSMediaPtr &media : waitingAmong(selectedItems())) {
-        MediaItemBuilder::setOutputFormat(*media, title);
+        MediaItemBuilder::setOutputFormat(*media, title, settings);
         m_formatSetByHand.insert(media.get());
     }
     emit rowsChanged();

@@ -64,11 +64,19 @@ void ListFeeder::insertLoadedItems(int batch, const QList<LSMediaPtr> &items)
     emit itemsInserted();
 }
 
-void ListFeeder::reportRefusals(const QList<InputRefusal> &refused)
+void ListFeeder::reportRefusals(const QList<InputRefusal> &refusedAsIs)
 {
+    // A file of another kind is named with how it would be taken.
+    QList<InputRefusal> refused = refusedAsIs;
+    for (InputRefusal &refusal : refused) {
+        if (refusal.otherKind)
+            refusal.reason = tr("%1; to convert it, turn on \"Also convert other audio files\" "
+                                "in the preferences")
+                                 .arg(refusal.reason);
+    }
     QList<ProblemBar::Problem> problems;
     problems.reserve(refused.size());
-    for (const InputRefusal &refusal : refused)
+    for (const InputRefusal &refusal : std::as_const(refused))
         problems.append({refusal.path, refusal.reason});
     m_problems->addProblems(problems);
 

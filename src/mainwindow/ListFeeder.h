@@ -47,7 +47,7 @@ signals:
 
 private:
     void insertLoadedItems(int batch, const QList<LSMediaPtr> &items);
-    void reportRefusals(const QList<InputRefusal> &refused);
+    void reportRefusals(const QList<InputRefusal> &refusedAsIs);
     void endBatch(int batch);
 
     MediaListModel *m_model;

@@ -1,5 +1,7 @@
 #include "mainwindow/MediaListModel.h"
 
+#include "model/OutputFormat.h"
+
 #include "Shared/GlobalFun.h"
 #include "Shared/NaturalOrder.h"
 #include "Shared/PathText.h"
@@ -292,8 +294,10 @@ QString MediaListModel::cellText(const LSMedia &media, const QString &identifier
         return PathText::lastComponent(media.filePath());
     if (identifier == QLatin1String("duration"))
         return GlobalFun::getTimeStringBySecond(media.duration());
-    if (identifier == QLatin1String("format"))
-        return media.strOutFileExt().toUpper();
+    if (identifier == QLatin1String("format")) {
+        const OutputFormat *format = OutputFormat::withTitle(media.strFmtName());
+        return format ? format->columnLabel() : media.strOutFileExt().toUpper();
+    }
     if (identifier == QLatin1String("progress"))
         return progressText(media.eumCvtState(), media.dProgress());
     return QString();

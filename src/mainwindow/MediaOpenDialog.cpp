@@ -1,6 +1,7 @@
 #include "mainwindow/MediaOpenDialog.h"
 
 #include "Shared/GlobalFun.h"
+#include "model/ConversionSettings.h"
 
 #include <QFileInfo>
 
@@ -16,8 +17,11 @@ MediaOpenDialog::MediaOpenDialog(QWidget *parent)
 
 QString MediaOpenDialog::supportedFilter()
 {
+    QStringList extensions = GlobalFun::getSupportedFmts();
+    if (ConversionSettings::current().convertOtherAudio)
+        extensions += GlobalFun::otherAudioFmts();
     QStringList patterns;
-    for (const QString &extension : GlobalFun::getSupportedFmts()) {
+    for (const QString &extension : extensions) {
         patterns << QStringLiteral("*.") + extension.toLower()
                  << QStringLiteral("*.") + extension.toUpper();
     }

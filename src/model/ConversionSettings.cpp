@@ -26,6 +26,10 @@ public:
     {
         return has(key) ? m_store.doubleForKey(key) : m_defaults.value(key).toDouble();
     }
+    int integer(QLatin1String key) const
+    {
+        return has(key) ? int(m_store.integerForKey(key)) : m_defaults.value(key).toInt();
+    }
     QString text(QLatin1String key) const
     {
         return has(key) ? m_store.stringForKey(key) : m_defaults.value(key).toString();
@@ -61,6 +65,12 @@ ConversionSettings ConversionSettings::read(const UserDefaults &store)
     settings.portableNames = reader.boolean(PrefKeys::AppPortableNames);
     settings.id3v23 = reader.boolean(PrefKeys::AppId3v23);
     settings.coverMaxSize = qMax(0, int(reader.number(PrefKeys::AppCoverMaxSize)));
+    settings.mp3Vbr = reader.boolean(PrefKeys::AppMp3Vbr);
+    settings.mp3VbrQuality = reader.integer(PrefKeys::AppMp3VbrQuality);
+    settings.vorbisQuality = reader.integer(PrefKeys::AppVorbisQuality);
+    settings.flacLevel = reader.integer(PrefKeys::AppFlacCompressionLevel);
+    settings.convertOtherAudio = reader.boolean(PrefKeys::AppConvertOtherAudio);
+    settings.reencodeSameFormat = reader.boolean(PrefKeys::AppReencodeSameFormat);
     return settings;
 }
 
@@ -77,4 +87,21 @@ const OutputFormat &ConversionSettings::format() const
 const QString &ConversionSettings::outputFolderFor(int destinationType) const
 {
     return destinationType == LSMedia::DestFmtAudio ? audioOutputFolder : videoOutputFolder;
+}
+
+int ConversionSettings::qualityFor(const OutputFormat &format) const
+{
+    auto onScale = [&format](int level) {
+        return qBound(format.minQuality(), level, format.maxQuality());
+    };
+    switch (format.quality()) {
+    case OutputFormat::Quality::BitRateOrLameVbr:
+        return mp3Vbr ? onScale(mp3VbrQuality) : -1;
+    case OutputFormat::Quality::VorbisQuality:
+        return onScale(vorbisQuality);
+    case OutputFormat::Quality::CompressionLevel:
+        return onScale(flacLevel);
+    default:
+        return -1;
+    }
 }

@@ -107,6 +107,10 @@ public:
     void setVOVCodecName(const QString &text) { writeNote(&Notes::vOVCodecName, text); }
     double dAOBitrate() const { return m_fields.dAOBitrate; }
     void setDAOBitrate(double kbits) { m_fields.dAOBitrate = kbits; }
+    // The quality on the output format's scale (LAME V level, Vorbis quality, FLAC level); -1
+    // when the format's bit rate (dAOBitrate) sets it.
+    qint32 iAOQuality() const { return m_fields.iAOQuality; }
+    void setIAOQuality(qint32 quality) { m_fields.iAOQuality = quality; }
     double dAOSamplerate() const { return m_fields.dAOSamplerate; }
     void setDAOSamplerate(double hertz) { m_fields.dAOSamplerate = hertz; }
     QString vOACodecName() const { return readText(m_fields.vOACodecName); }
@@ -206,6 +210,7 @@ private:
         qint32 iOWidth = 0;
         qint32 iOHeight = 0;
         qint32 aspectOption = AspectKeepSource;
+        qint32 iAOQuality = -1;
         QString imgFormat;
         QString strFmtName;
         QString strOutFileName;

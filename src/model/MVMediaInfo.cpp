@@ -2,6 +2,7 @@
 
 #include "Shared/Logging.h"
 #include "model/MVMediaInfoItem.h"
+#include "model/OutputFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -83,6 +84,19 @@ void resetProbeFields(MVMediaInfoItem *item)
     item->setCoverStreamIndex(-1);
     item->setCoverCodecName(QString());
     item->setTags(TrackTags());
+    item->setSameFormatIndex(-1);
+}
+
+// The output format whose codec and container `audio` has already, as its index; -1 for none.
+qint32 sameFormatIndex(const AVFormatContext *context, const AVCodecParameters *audio)
+{
+    const QString codec = QString::fromLatin1(avcodec_get_name(audio->codec_id));
+    const QString demuxer = QString::fromLatin1(context->iformat->name);
+    const QList<OutputFormat> &formats = OutputFormat::all();
+    for (qsizetype i = 0; i < formats.size(); ++i)
+        if (formats.at(i).isFormatOf(codec, demuxer))
+            return qint32(i);
+    return -1;
 }
 
 const char *pictureType(const AVStream *stream)
@@ -269,6 +283,7 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
         item->setAudioBitrate(audioBitrate);
         item->setAudioSampleRate(audio->sample_rate);
         item->setAudioChannels(channelsOf(audio));
+        item->setSameFormatIndex(sameFormatIndex(context, audio));
     }
     if (video) {
         item->setEumMediaType(MVMediaInfoItem::MediaTypeVideo);
@@ -315,4 +330,130 @@ QString MVMediaInfo::muxerForFileName(const QString &fileName)
     const QByteArray name = QFile::encodeName(fileName);
     const AVOutputFormat *format = av_guess_format(nullptr, name.constData(), nullptr);
     return format && format->name ? QString::fromLatin1(format->name) : QString();
+}
+
+namespace {
+
+// The names a tag goes by in the containers libavformat reads, the first being the one kept.
+struct TagName
+{
+    const char *name;
+    QList<const char *> aliases;
+};
+
+const QList<TagName> &carriedTags()
+{
+    static const QList<TagName> names{
+        {"title", {}},
+        {"artist", {}},
+        {"album", {}},
+        {"album_artist", {"albumartist", "album artist"}},
+        {"track", {"tracknumber"}},
+        {"disc", {"discnumber"}},
+        {"date", {"year"}},
+        {"genre", {}},
+        {"comment", {"description"}},
+        {"replaygain_track_gain", {}},
+        {"replaygain_track_peak", {}},
+        {"replaygain_album_gain", {}},
+        {"replaygain_album_peak", {}},
+    };
+    return names;
+}
+
+// The value of `name` in the file's tags or its first audio stream's (matched without case).
+QString anyTag(const AVFormatContext *context, const char *name)
+{
+    if (const AVDictionaryEntry *entry = av_dict_get(context->metadata, name, nullptr, 0))
+        return QString::fromUtf8(entry->value).trimmed();
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        if (const AVDictionaryEntry *entry = av_dict_get(stream->metadata, name, nullptr, 0))
+            return QString::fromUtf8(entry->value).trimmed();
+        break;
+    }
+    return QString();
+}
+
+QString firstTag(const AVFormatContext *context, const TagName &tag)
+{
+    QString value = anyTag(context, tag.name);
+    for (const char *alias : tag.aliases)
+        if (value.isEmpty())
+            value = anyTag(context, alias);
+    return value;
+}
+
+// "3" with a total kept apart ("TRACKTOTAL" of Vorbis comments, "totaltracks") becomes "3/12".
+QString withTotal(const AVFormatContext *context, const QString &number,
+                  const QList<const char *> &totalNames)
+{
+    if (number.isEmpty() || number.contains(QLatin1Char('/')))
+        return number;
+    for (const char *name : totalNames) {
+        const QString total = anyTag(context, name);
+        if (!total.isEmpty())
+            return number + QLatin1Char('/') + total;
+    }
+    return number;
+}
+
+QString mimeTypeOf(AVCodecID codec)
+{
+    switch (codec) {
+    case AV_CODEC_ID_PNG:
+        return QStringLiteral("image/png");
+    case AV_CODEC_ID_MJPEG:
+        return QStringLiteral("image/jpeg");
+    case AV_CODEC_ID_GIF:
+        return QStringLiteral("image/gif");
+    case AV_CODEC_ID_BMP:
+        return QStringLiteral("image/bmp");
+    case AV_CODEC_ID_WEBP:
+        return QStringLiteral("image/webp");
+    default:
+        return QStringLiteral("image/");
+    }
+}
+
+} // namespace
+
+QString EmbeddedTags::value(const QString &name) const
+{
+    for (const auto &entry : values)
+        if (entry.first == name)
+            return entry.second;
+    return QString();
+}
+
+EmbeddedTags MVMediaInfo::readEmbeddedTags(const QString &path)
+{
+    FFMpegInit();
+    EmbeddedTags tags;
+    if (!QFileInfo(path).isFile())
+        return tags;
+    InputCloser input;
+    QString reason;
+    if (!openInput(path, input, &reason)) {
+        qCDebug(lcModel) << "cannot read the tags of" << path << ":" << reason;
+        return tags;
+    }
+    const AVFormatContext *context = input.context;
+    for (const TagName &tag : carriedTags()) {
+        QString value = firstTag(context, tag);
+        if (qstrcmp(tag.name, "track") == 0)
+            value = withTotal(context, value, {"tracktotal", "totaltracks"});
+        else if (qstrcmp(tag.name, "disc") == 0)
+            value = withTotal(context, value, {"disctotal", "totaldiscs"});
+        if (!value.isEmpty())
+            tags.values.append({QString::fromLatin1(tag.name), value});
+    }
+    if (const AVStream *cover = coverStream(context)) {
+        tags.cover = QByteArray(reinterpret_cast<const char *>(cover->attached_pic.data),
+                                cover->attached_pic.size);
+        tags.coverMimeType = mimeTypeOf(cover->codecpar->codec_id);
+    }
+    return tags;
 }

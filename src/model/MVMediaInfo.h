@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class MVMediaInfoItem;
@@ -11,6 +14,18 @@ struct MediaTags
     QString artist;
     QString title;
     double duration = 0.0;
+};
+
+// The tags a conversion carries from its input into its output, under the names libavformat
+// gives them ("title", "album_artist", "track" as "3/12" with its total folded in,
+// "replaygain_track_gain"...), and the front cover's bytes.
+struct EmbeddedTags
+{
+    QList<QPair<QString, QString>> values; // in a fixed order, each name at most once
+    QByteArray cover;                      // empty when the file has none
+    QString coverMimeType;                 // "image/png", "image/jpeg"...
+
+    QString value(const QString &name) const;
 };
 
 // Prepares the media library for probing: silences its log output. Safe to call more than once
@@ -38,4 +53,7 @@ public:
     // "ipod" for .m4a); empty when it knows none. Needed where the encoder writes to a name
     // without the extension (an inherited descriptor).
     static QString muxerForFileName(const QString &fileName);
+    // The tags of EmbeddedTags and the cover of the regular file at `path`, whatever its
+    // container; empty for a file that cannot be read.
+    static EmbeddedTags readEmbeddedTags(const QString &path);
 };

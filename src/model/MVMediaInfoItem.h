@@ -56,6 +56,10 @@ public:
     // The tags output names are built from (OutputNamePattern).
     TrackTags tags() const;
     void setTags(const TrackTags &tags);
+    // The output format (its place in OutputFormat::all()) whose codec and container the file's
+    // audio has already, so that converting to it can copy the audio; -1 for none.
+    qint32 sameFormatIndex() const { return m_probe.sameFormatIndex; }
+    void setSameFormatIndex(qint32 index) { m_probe.sameFormatIndex = index; }
 
 protected:
     // Guards every text field of the record and of its subclasses.
@@ -77,6 +81,7 @@ private:
         qint32 audioSampleRate = 0;
         qint32 audioChannels = 0;
         qint32 coverStreamIndex = -1;
+        qint32 sameFormatIndex = -1;
         QString coverCodecName;
         TrackTags tags;
     };

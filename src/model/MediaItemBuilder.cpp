@@ -28,6 +28,7 @@ QString inputProblem(MVMediaInfoItem &media)
 void applyPreferences(LSMedia &media, const ConversionSettings &settings)
 {
     FormatUtils::sharedInstance()->fillMedia(&media, settings.format().catalogueTitle());
+    media.setIAOQuality(settings.qualityFor(settings.format()));
     media.setBSampeQuality(settings.sameQuality);
     if (!media.bSampeQuality()) {
         media.setDAOSamplerate(settings.sampleRate);
@@ -38,17 +39,21 @@ void applyPreferences(LSMedia &media, const ConversionSettings &settings)
 bool matchesPreferences(const LSMedia &media, const ConversionSettings &settings)
 {
     if (media.strFmtName() != settings.format().catalogueTitle() ||
-        media.bSampeQuality() != settings.sameQuality)
+        media.bSampeQuality() != settings.sameQuality ||
+        media.iAOQuality() != settings.qualityFor(settings.format()))
         return false;
     return settings.sameQuality ||
            (media.dAOSamplerate() == settings.sampleRate && media.dAOBitrate() == settings.bitRate);
 }
 
-void setOutputFormat(LSMedia &media, const QString &title)
+void setOutputFormat(LSMedia &media, const QString &title, const ConversionSettings &settings)
 {
     const double sampleRate = media.dAOSamplerate();
     const double bitRate = media.dAOBitrate();
     FormatUtils::sharedInstance()->fillMedia(&media, title);
+    // A quality scale belongs to its format: the new one takes the level the settings give it.
+    const OutputFormat *format = OutputFormat::withTitle(title);
+    media.setIAOQuality(format ? settings.qualityFor(*format) : -1);
     if (!media.bSampeQuality()) {
         media.setDAOSamplerate(sampleRate);
         media.setDAOBitrate(bitRate);

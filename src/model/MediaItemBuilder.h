@@ -27,7 +27,8 @@ void applyPreferences(LSMedia &media, const ConversionSettings &settings);
 bool matchesPreferences(const LSMedia &media, const ConversionSettings &settings);
 // Gives `media` the output format titled `title` (a catalogue title), keeping its own quality
 // choice: with same quality off, its sample and bit rates stay.
-void setOutputFormat(LSMedia &media, const QString &title);
+// The quality level of the new format is the one `settings` give it.
+void setOutputFormat(LSMedia &media, const QString &title, const ConversionSettings &settings);
 
 // Probes `media` and answers why it will not convert: an empty file, one libavformat cannot read
 // (with its reason), one without an audio stream; empty when nothing speaks against it.

@@ -34,8 +34,20 @@ inline constexpr QLatin1String AppPortableNames{"AppPortableNamesKey"};
 inline constexpr QLatin1String AppId3v23{"AppId3v23Key"};
 // The largest width and height of an embedded cover, re-encoded as JPEG; 0: as it is.
 inline constexpr QLatin1String AppCoverMaxSize{"AppCoverMaxSizeKey"};
+// LAME's variable-quality level for MP3 when AppMp3Vbr is on.
+inline constexpr QLatin1String AppMp3VbrQuality{"AppMp3VbrQualityKey"};
+// Vorbis quality 0 to 10, FLAC compression level 0 to 8.
+inline constexpr QLatin1String AppVorbisQuality{"AppVorbisQualityKey"};
+inline constexpr QLatin1String AppFlacCompressionLevel{"AppFlacCompressionLevelKey"};
 
 // Not registered: missing until stored.
+// MP3 by LAME's variable quality instead of the constant bit rate (off when missing).
+inline constexpr QLatin1String AppMp3Vbr{"AppMp3VbrKey"};
+// "Also convert other audio files": inputs beyond FLAC and Ogg (off when missing).
+inline constexpr QLatin1String AppConvertOtherAudio{"AppConvertOtherAudioKey"};
+// Encode again an input already in the output format instead of copying its audio (off when
+// missing).
+inline constexpr QLatin1String AppReencodeSameFormat{"AppReencodeSameFormatKey"};
 inline constexpr QLatin1String BSameQuality{"BSameQualityKey"};
 inline constexpr QLatin1String AppSupportVob{"AppSupportVob"};
 // Outputs mirror the folders below the folder that was dropped or named (off when missing).
@@ -73,4 +85,9 @@ inline constexpr QLatin1String StoreServerOverride{"WavelarkStoreServer"};
 namespace FormatNames {
 inline constexpr QLatin1String Mp3Audio{"MP3 Audio"};
 inline constexpr QLatin1String AacAudio{"AAC Audio (m4a)"};
+inline constexpr QLatin1String OpusAudio{"Opus Audio"};
+inline constexpr QLatin1String VorbisAudio{"Ogg Vorbis Audio"};
+inline constexpr QLatin1String FlacAudio{"FLAC Audio"};
+inline constexpr QLatin1String AlacAudio{"Apple Lossless Audio (m4a)"};
+inline constexpr QLatin1String WavAudio{"WAV Audio"};
 } // namespace FormatNames

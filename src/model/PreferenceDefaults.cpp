@@ -65,6 +65,9 @@ QVariantMap registeredDefaults()
         {PrefKeys::AppPortableNames, false},
         {PrefKeys::AppId3v23, false},
         {PrefKeys::AppCoverMaxSize, 0},
+        {PrefKeys::AppMp3VbrQuality, 2},
+        {PrefKeys::AppVorbisQuality, 6},
+        {PrefKeys::AppFlacCompressionLevel, 5},
     };
 }
 

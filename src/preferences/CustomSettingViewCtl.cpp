@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -108,6 +109,16 @@ void CustomSettingViewCtl::buildControls()
     // Its line is kept free: the pane's height is fixed, so a note must not need a new one.
     m_lblRateNote = new QLabel(this);
     m_lblRateNote->setMinimumHeight(m_lblRateNote->fontMetrics().height());
+    m_cmbQuality = new QComboBox(this);
+    m_cmbQuality->setObjectName(QStringLiteral("qualityMode"));
+    m_lblQualityHint = new QLabel(this);
+    m_lblQualityHint->setObjectName(QStringLiteral("qualityHint"));
+    m_chkOtherAudio = new QCheckBox(tr("Also convert other audio files"), this);
+    m_chkOtherAudio->setToolTip(tr("Take WAV, AIFF, M4A, MP3, Opus, WavPack, APE, WMA and any "
+                                   "other audio besides FLAC and Ogg"));
+    m_chkReencode = new QCheckBox(tr("Encode files already in the output format again"), this);
+    m_chkReencode->setToolTip(
+        tr("Off: such a file is copied as it is, with its tags and cover, not encoded again"));
     m_chkOpenOutput = new QCheckBox(tr("Open the output folder when a run ends"), this);
     m_chkOnlineServices =
         new QCheckBox(tr("Send an anonymous start-up report and look for updates"), this);
@@ -121,7 +132,7 @@ void CustomSettingViewCtl::buildControls()
         PreferenceDefaults::registeredDefaults().value(PrefKeys::AppMaxConvertNum).toString());
     m_lblPlaylistName = new QLineEdit(this);
     m_lblOutputPath = new QLineEdit(this);
-    for (int index = 0; index < 4; ++index)
+    for (int index = 0; index < 5; ++index)
         m_helpButtons.append(makeHelpButton(this));
 
     auto *browse = new QPushButton(tr("Browse..."), this);
@@ -154,7 +165,14 @@ void CustomSettingViewCtl::buildControls()
     qualityLayout->addWidget(new QLabel(tr("Bit Rate:"), this));
     qualityLayout->addWidget(m_bitRate);
     qualityLayout->addStretch(1);
-    addRow(tr("Quality:"), qualityRow, nullptr);
+    addRow(tr("Quality:"), qualityRow, m_helpButtons.at(4));
+
+    auto *modeRow = new QWidget(this);
+    auto *modeLayout = new QHBoxLayout(modeRow);
+    modeLayout->setContentsMargins(0, 0, 0, 0);
+    modeLayout->addWidget(m_cmbQuality);
+    modeLayout->addWidget(m_lblQualityHint, 1);
+    addRow(tr("Mode:"), modeRow, nullptr);
     addRow(QString(), m_lblRateNote, nullptr);
 
     auto *countRow = new QWidget(this);
@@ -163,6 +181,8 @@ void CustomSettingViewCtl::buildControls()
     countLayout->addWidget(m_pBtnMaxNum);
     countLayout->addStretch(1);
     addRow(tr("Convert at the same time:"), countRow, m_helpButtons.at(1));
+    addRow(tr("Inputs:"), m_chkOtherAudio, nullptr);
+    addRow(QString(), m_chkReencode, nullptr);
 
     addRow(tr("Playlist Name:"), m_lblPlaylistName, m_helpButtons.at(2));
 
@@ -193,6 +213,10 @@ void CustomSettingViewCtl::buildControls()
     connect(m_chkSameQuality, &QCheckBox::clicked, this,
             [this] { sameOriginDown(m_chkSameQuality); });
     connect(m_pBtnFmts, &QComboBox::currentIndexChanged, this, [this] { followFormat(); });
+    connect(m_cmbQuality, &QComboBox::currentIndexChanged, this, [this] { followQuality(); });
+    connect(m_chkOtherAudio, &QCheckBox::toggled, m_chkReencode, &QWidget::setEnabled);
+    connect(m_bitRate->comboBox(), &QComboBox::currentTextChanged, this,
+            [this] { followQuality(); });
     for (RateField *field : {m_sampleRate, m_bitRate}) {
         connect(field, &RateField::corrected, this, [this, field](const QString &note) {
             m_rateNotes.insert(field, note);
@@ -201,8 +225,8 @@ void CustomSettingViewCtl::buildControls()
     }
     void (CustomSettingViewCtl::*helps[])(QObject *) = {
         &CustomSettingViewCtl::help1, &CustomSettingViewCtl::help2, &CustomSettingViewCtl::help3,
-        &CustomSettingViewCtl::help4};
-    for (int index = 0; index < 4; ++index) {
+        &CustomSettingViewCtl::help4, &CustomSettingViewCtl::help5};
+    for (int index = 0; index < 5; ++index) {
         QPushButton *button = m_helpButtons.at(index);
         const auto help = helps[index];
         connect(button, &QPushButton::clicked, this,
@@ -237,6 +261,10 @@ void CustomSettingViewCtl::awakeFromNib()
     m_chkSameQuality->setChecked(settings.sameQuality);
     m_sampleRate->setText(rateText(settings.sampleRate));
     m_bitRate->setText(rateText(settings.bitRate));
+    loadQualityLevels(settings);
+    m_chkOtherAudio->setChecked(settings.convertOtherAudio);
+    m_chkReencode->setChecked(settings.reencodeSameFormat);
+    m_chkReencode->setEnabled(m_chkOtherAudio->isChecked());
     // A stored rate outside the format's range stays as it is until it is used or committed.
     followFormat(RateField::Correction::Later);
     m_chkOpenOutput->setChecked(settings.openOutputFolder);
@@ -280,6 +308,9 @@ bool CustomSettingViewCtl::commitEditing()
         store.setValue(PrefKeys::DoubleSamepleRate, double(*rate));
     if (const auto rate = m_bitRate->value())
         store.setValue(PrefKeys::DoubleBitRate, double(*rate));
+    saveQualityLevels(store);
+    store.setValue(PrefKeys::AppConvertOtherAudio, m_chkOtherAudio->isChecked());
+    store.setValue(PrefKeys::AppReencodeSameFormat, m_chkReencode->isChecked());
     store.setValue(PrefKeys::AppOpenOutputFolder, m_chkOpenOutput->isChecked());
     // Forced off by the environment, the switch shows off; the user's own choice stays stored.
     if (!OnlineServices::forcedOffline())
@@ -301,7 +332,9 @@ bool CustomSettingViewCtl::commitEditing()
 QVariantList CustomSettingViewCtl::conversionSettings() const
 {
     const ConversionSettings settings = ConversionSettings::current();
-    return {settings.formatName, settings.sameQuality, settings.sampleRate, settings.bitRate};
+    return {settings.formatName,    settings.sameQuality, settings.sampleRate,
+            settings.bitRate,       settings.mp3Vbr,      settings.mp3VbrQuality,
+            settings.vorbisQuality, settings.flacLevel};
 }
 
 void CustomSettingViewCtl::setExampleItem(std::function<LSMediaPtr()> item)
@@ -404,20 +437,112 @@ void CustomSettingViewCtl::showRateNotes()
     m_lblRateNote->setText(notes.join(QLatin1Char(' ')));
 }
 
-void CustomSettingViewCtl::followFormat(RateField::Correction correction)
+const OutputFormat &CustomSettingViewCtl::chosenFormat() const
 {
     const QList<OutputFormat> &formats = OutputFormat::all();
-    const OutputFormat &format =
-        formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
+    return formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
+}
+
+void CustomSettingViewCtl::loadQualityLevels(const ConversionSettings &settings)
+{
+    ConversionSettings asVbr = settings;
+    asVbr.mp3Vbr = true;
+    m_mp3VbrLevel = asVbr.qualityFor(*OutputFormat::withTitle(FormatNames::Mp3Audio));
+    m_mp3Level = settings.mp3Vbr ? m_mp3VbrLevel : -1;
+    m_vorbisLevel = settings.qualityFor(*OutputFormat::withTitle(FormatNames::VorbisAudio));
+    m_flacLevel = settings.qualityFor(*OutputFormat::withTitle(FormatNames::FlacAudio));
+}
+
+void CustomSettingViewCtl::saveQualityLevels(UserDefaults &store) const
+{
+    store.setValue(PrefKeys::AppMp3Vbr, m_mp3Level >= 0);
+    store.setValue(PrefKeys::AppMp3VbrQuality, m_mp3Level >= 0 ? m_mp3Level : m_mp3VbrLevel);
+    store.setValue(PrefKeys::AppVorbisQuality, m_vorbisLevel);
+    store.setValue(PrefKeys::AppFlacCompressionLevel, m_flacLevel);
+}
+
+void CustomSettingViewCtl::fillQualityChoices()
+{
+    const OutputFormat &format = chosenFormat();
+    const QSignalBlocker blocker(m_cmbQuality);
+    m_cmbQuality->clear();
+    int chosen = 0;
+    switch (format.quality()) {
+    case OutputFormat::Quality::BitRateOrLameVbr:
+        m_cmbQuality->addItem(tr("Constant bit rate"), -1);
+        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
+            m_cmbQuality->addItem(tr("Variable (VBR) V%1").arg(level), level);
+        chosen = m_cmbQuality->findData(m_mp3Level);
+        break;
+    case OutputFormat::Quality::VorbisQuality:
+        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
+            m_cmbQuality->addItem(tr("Quality %1").arg(level), level);
+        chosen = m_cmbQuality->findData(m_vorbisLevel);
+        break;
+    case OutputFormat::Quality::CompressionLevel:
+        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
+            m_cmbQuality->addItem(tr("Compression level %1").arg(level), level);
+        chosen = m_cmbQuality->findData(m_flacLevel);
+        break;
+    case OutputFormat::Quality::VbrBitRate:
+        m_cmbQuality->addItem(tr("Variable, around the bit rate"), -1);
+        break;
+    case OutputFormat::Quality::BitRate:
+        m_cmbQuality->addItem(tr("Constant bit rate"), -1);
+        break;
+    case OutputFormat::Quality::Lossless:
+        m_cmbQuality->addItem(tr("Lossless"), -1);
+        break;
+    }
+    m_cmbQuality->setEnabled(m_cmbQuality->count() > 1);
+    m_cmbQuality->setCurrentIndex(qMax(0, chosen));
+}
+
+void CustomSettingViewCtl::followQuality()
+{
+    const OutputFormat &format = chosenFormat();
+    const int level =
+        m_cmbQuality->currentData().isValid() ? m_cmbQuality->currentData().toInt() : -1;
+    switch (format.quality()) {
+    case OutputFormat::Quality::BitRateOrLameVbr:
+        m_mp3Level = level;
+        if (level >= 0)
+            m_mp3VbrLevel = level;
+        break;
+    case OutputFormat::Quality::VorbisQuality:
+        m_vorbisLevel = level;
+        break;
+    case OutputFormat::Quality::CompressionLevel:
+        m_flacLevel = level;
+        break;
+    default:
+        break;
+    }
+    // Read without correcting: this runs on every key typed into the box.
+    const double bitRate = RateField::rate(m_bitRate->text()).value_or(0);
+    m_lblQualityHint->setText(format.qualityText(level, bitRate));
+    sameOriginDown(nullptr);
+}
+
+void CustomSettingViewCtl::followFormat(RateField::Correction correction)
+{
+    const OutputFormat &format = chosenFormat();
+    fillQualityChoices();
     m_sampleRate->setRange(format.minSampleRate(), format.maxSampleRate(), correction);
-    m_bitRate->setRange(format.minBitRate(), format.maxBitRate(), correction);
+    // A format without a bit rate leaves the box (disabled) at the range it had.
+    if (format.maxBitRate() > 0)
+        m_bitRate->setRange(format.minBitRate(), format.maxBitRate(), correction);
+    followQuality();
 }
 
 void CustomSettingViewCtl::sameOriginDown(QObject *)
 {
     const bool ownRates = !m_chkSameQuality->isChecked();
     m_sampleRate->setEnabled(ownRates);
-    m_bitRate->setEnabled(ownRates);
+    // Only a mode that is chosen by bit rate takes one.
+    const bool byBitRate =
+        chosenFormat().maxBitRate() > 0 && m_cmbQuality->currentData().toInt() < 0;
+    m_bitRate->setEnabled(ownRates && byBitRate);
 }
 
 void CustomSettingViewCtl::browseDown(QObject *)
@@ -462,6 +587,15 @@ QString CustomSettingViewCtl::helpText(int index)
     case 3:
         return tr("Choose the output folder to store the files converted. Default "
                   "folder is the \"Music\" folder of the current user.");
+    case 4:
+        return tr("\"Same Quality\" converts each file with its format's own settings (MP3 at "
+                  "320 kbit/s, AAC at 256 kbit/s, 44100 Hz; Opus at 48000 Hz) instead of the "
+                  "sample rate and bit rate chosen here. The mode says how the quality is "
+                  "chosen: a constant bit rate; MP3's variable bit rate by LAME level, V0 best "
+                  "and largest, V2 about 190 kbit/s and hard to tell from the original; Opus "
+                  "varies around its bit rate (128 kbit/s is plenty for music); Vorbis quality "
+                  "0 to 10 (6 is about 192 kbit/s); FLAC, Apple Lossless and WAV keep every "
+                  "bit, and a higher FLAC level only makes a smaller file more slowly.");
     default:
         return QString();
     }
@@ -490,6 +624,11 @@ void CustomSettingViewCtl::help3(QObject *sender)
 void CustomSettingViewCtl::help4(QObject *sender)
 {
     showHelp(3, sender);
+}
+
+void CustomSettingViewCtl::help5(QObject *sender)
+{
+    showHelp(4, sender);
 }
 
 void CustomSettingViewCtl::showHelp(int index, QObject *sender)

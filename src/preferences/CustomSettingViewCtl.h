@@ -20,9 +20,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class OutputNamingRows;
+class OutputFormat;
+class RateField;
+class UserDefaults;
+struct ConversionSettings;
 
 // The conversion settings pane: output format for new files, music library sync, same quality
-// with the sample and bit rates used when it is off (within the chosen format's range), how many
+// with the sample and bit rates used when it is off (within the chosen format's range), the
+// format's quality mode (MP3 constant or VBR V0-V9, Vorbis quality, FLAC level) with what the
+// choice means ("V2, about 190 kbit/s"), whether other audio files are taken as inputs and
+// whether one already in the output format is encoded again instead of copied, how many
 // files convert at once, playlist name, audio output folder, whether outputs keep the folders
 // they were dropped in, whether files already converted are skipped and whether the folder opens
 // after a run, and the privacy switch of the start-up report and the update lookups
@@ -60,7 +67,8 @@ public:
     // The open "apply to waiting files" question; null when none is open.
     QMessageBox *applyQuestion() const { return m_applyQuestion; }
 
-    // The help texts of the four help buttons, in order.
+    // The help texts of the help buttons, in order: format, concurrency, playlist, output
+    // folder, and quality (what "Same Quality" and the modes mean).
     static QString helpText(int index);
 
     QComboBox *pBtnFmts() const { return m_pBtnFmts; }
@@ -74,6 +82,12 @@ public:
     RateField *sampleRateField() const { return m_sampleRate; }
     RateField *bitRateField() const { return m_bitRate; }
     QLabel *lblRateNote() const { return m_lblRateNote; }
+    // The chosen format's quality choices (the first MP3 one is the constant bit rate), and
+    // what the chosen one means.
+    QComboBox *cmbQuality() const { return m_cmbQuality; }
+    QLabel *lblQualityHint() const { return m_lblQualityHint; }
+    QCheckBox *chkOtherAudio() const { return m_chkOtherAudio; }
+    QCheckBox *chkReencode() const { return m_chkReencode; }
     QCheckBox *chkOpenOutput() const { return m_chkOpenOutput; }
     QCheckBox *chkOnlineServices() const { return m_chkOnlineServices; }
     QCheckBox *chkSkipConverted() const { return m_chkSkipConverted; }
@@ -93,6 +107,7 @@ public slots:
     void help2(QObject *sender = nullptr);
     void help3(QObject *sender = nullptr);
     void help4(QObject *sender = nullptr);
+    void help5(QObject *sender = nullptr);
     void sameOriginDown(QObject *sender = nullptr);
 
 private:
@@ -105,6 +120,13 @@ private:
     void followFormat(RateField::Correction correction = RateField::Correction::Now);
     void showRateNotes();
     QWidget *questionOwner() const;
+    // Fills the quality choices for the chosen format from the levels held for each format.
+    void fillQualityChoices();
+    // Keeps the chosen quality for its format and shows what it means.
+    void followQuality();
+    void loadQualityLevels(const ConversionSettings &settings);
+    void saveQualityLevels(UserDefaults &store) const;
+    const OutputFormat &chosenFormat() const;
 
     QComboBox *m_pBtnFmts = nullptr;
     QCheckBox *m_chkSynciTunes = nullptr;
@@ -116,6 +138,15 @@ private:
     RateField *m_bitRate = nullptr;
     QLabel *m_lblRateNote = nullptr;
     QHash<RateField *, QString> m_rateNotes; // the latest note of each rate box
+    QComboBox *m_cmbQuality = nullptr;
+    QLabel *m_lblQualityHint = nullptr;
+    QCheckBox *m_chkOtherAudio = nullptr;
+    QCheckBox *m_chkReencode = nullptr;
+    // The quality level held for each format while the pane is open (-1: MP3 at constant rate).
+    int m_mp3Level = -1;
+    int m_vorbisLevel = 6;
+    int m_flacLevel = 5;
+    int m_mp3VbrLevel = 2; // the VBR level MP3 returns to from the constant rate
     QCheckBox *m_chkOpenOutput = nullptr;
     QCheckBox *m_chkOnlineServices = nullptr;
     QCheckBox *m_chkSkipConverted = nullptr;

@@ -34,13 +34,14 @@ public:
     void setRange(int minimum, int maximum, Correction correction = Correction::Now);
     // The rate, brought into the range first; nothing when the box holds no rate.
     std::optional<int> value();
+    // The rate a text names: a positive number, rounded; none for anything else.
+    static std::optional<int> rate(const QString &text);
 
 signals:
     // `note` tells the user which entry became which value; empty once the entry is fine.
     void corrected(const QString &note);
 
 private:
-    static std::optional<int> rate(const QString &text);
     void correct();
 
     QComboBox *m_box = nullptr;

@@ -83,6 +83,42 @@ private slots:
         QCOMPARE(inputs.folders, QStringList({path("music"), path("empty")}));
     }
 
+    // "Also convert other audio files": a named file is taken whatever its name (its content is
+    // judged later by the probe), folders give the other audio extensions too; while it is off a
+    // named file of another kind is refused as such, so callers can say how to take it.
+    void otherAudioFilesWhenAsked()
+    {
+        QVERIFY(QDir().mkpath(path("mixed")));
+        touch(path("mixed/a.flac"));
+        touch(path("mixed/b.MP3"));
+        touch(path("mixed/c.wv"));
+        touch(path("mixed/folder.jpg"));
+        touch(path("song.m4a"));
+        touch(path("noextension"));
+
+        const AcceptedInputs off = InputCollector::collect({path("song.m4a"), path("mixed")});
+        QCOMPARE(off.files, QStringList{path("mixed/a.flac")});
+        QCOMPARE(off.refused.size(), 1);
+        QVERIFY(off.refused.first().otherKind);
+
+        const AcceptedInputs on = InputCollector::collect(
+            {path("song.m4a"), path("noextension"), path("mixed")}, nullptr, true);
+        QStringList files = on.files.mid(2);
+        files.sort();
+        QCOMPARE(on.files.mid(0, 2), (QStringList{path("song.m4a"), path("noextension")}));
+        QCOMPARE(files,
+                 (QStringList{path("mixed/a.flac"), path("mixed/b.MP3"), path("mixed/c.wv")}));
+        QVERIFY(on.refused.isEmpty());
+
+        // A folder without audio says so in the words of the wider choice.
+        QVERIFY(QDir().mkpath(path("pictures")));
+        touch(path("pictures/x.jpg"));
+        const AcceptedInputs none = InputCollector::collect({path("pictures")}, nullptr, true);
+        QCOMPARE(reasonsOf(none),
+                 QStringList{path("pictures") + ": no audio files in this folder"});
+        QVERIFY(!none.refused.first().otherKind);
+    }
+
     void linksToFilesAndFoldersAreFollowed()
     {
         QVERIFY(QFile::link(path("music/a.flac"), path("link-to-a.flac")));

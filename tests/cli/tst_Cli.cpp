@@ -125,7 +125,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("nothing") << QStringList() << "no FILE or FOLDER";
-        QTest::newRow("format") << QStringList({"--format", "wav", "x.flac"}) << "unknown format";
+        QTest::newRow("format") << QStringList({"--format", "aiff", "x.flac"}) << "unknown format";
         QTest::newRow("jobs zero") << QStringList({"--jobs", "0", "x.flac"}) << "--jobs";
         QTest::newRow("jobs text") << QStringList({"--jobs=many", "x.flac"}) << "--jobs";
         QTest::newRow("missing value") << QStringList({"x.flac", "--output"}) << "needs a value";

@@ -100,6 +100,33 @@ void addTags(Tags &tags, const QJsonObject &source)
 
 } // namespace
 
+Probe probe(const QString &path)
+{
+    const QJsonObject probe = ffprobe(path);
+    Probe result;
+    bool audioSeen = false;
+    for (const QJsonValue &value : probe.value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QJsonObject disposition = stream.value(QStringLiteral("disposition")).toObject();
+        if (disposition.value(QStringLiteral("attached_pic")).toInt() == 1 &&
+            result.cover.codec.isEmpty())
+            result.cover = {stream.value(QStringLiteral("codec_name")).toString(),
+                            QSize(stream.value(QStringLiteral("width")).toInt(),
+                                  stream.value(QStringLiteral("height")).toInt())};
+        if (stream.value(QStringLiteral("codec_type")).toString() == QLatin1String("audio") &&
+            !audioSeen) {
+            addTags(result.tags, stream.value(QStringLiteral("tags")).toObject());
+            audioSeen = true;
+        }
+    }
+    const QJsonObject format = probe.value(QStringLiteral("format")).toObject();
+    addTags(result.tags, format.value(QStringLiteral("tags")).toObject());
+    bool ok = false;
+    const double seconds = format.value(QStringLiteral("duration")).toString().toDouble(&ok);
+    result.duration = ok ? seconds : -1.0;
+    return result;
+}
+
 Tags readTags(const QString &path)
 {
     const QJsonObject probe = ffprobe(path);

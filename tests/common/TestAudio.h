@@ -37,6 +37,16 @@ Cover probeCover(const QString &path);
 // Sample rate and channel count of the first audio stream (0 when none).
 QPair<int, int> probeAudioFormat(const QString &path);
 
+// Tags, cover and duration of a file from one ffprobe run (as readTags, probeCover and
+// probeDuration give them one by one).
+struct Probe
+{
+    Tags tags;
+    Cover cover;
+    double duration = -1.0;
+};
+Probe probe(const QString &path);
+
 // Runs a program and returns its exit status (-1 when it could not start); output in `output`.
 int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
         int timeoutMs = 120000);

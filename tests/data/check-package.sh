@@ -66,7 +66,7 @@ fi
 [ "$(dpkg-deb -f "$deb" Package)" = wavelark ] || problem "the package is not named wavelark"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || problem "the package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in ffmpeg libc6 libqt6core6 libqt6widgets6 libavformat59 libplist3; do
+for needed in ffmpeg libc6 libqt6core6 libqt6widgets6 libavformat59 libplist3 libtag1v5; do
     [[ ", $depends," == *", $needed"[\ ,]* ]] || problem "Depends lacks $needed: $depends"
 done
 

@@ -2,6 +2,9 @@
 #include "engine/EncoderCommandLine.h"
 #include "engine/OutputLayout.h"
 #include "engine/OutputReservation.h"
+#include "model/ConversionSettings.h"
+#include "model/FormatUtils.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/TrackTags.h"
 #include "model/UserDefaults.h"
@@ -152,6 +155,96 @@ private slots:
         item->setEumDestFmtType(0);
         QVERIFY(!EncoderCommandLine::arguments(*item, kEncoder, kOutput, keepCover)
                      .contains(QStringLiteral("attached_pic")));
+    }
+
+    // Each format's encoder and quality switches, after "-acodec"; the sample rate is one the
+    // encoder writes (Opus only 48 kHz and below), an Opus rate stays in the encoder's range.
+    void eachFormatGetsItsQualitySwitches_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<double>("bitRate");
+        QTest::addColumn<QStringList>("tail");
+        const QString mp3(FormatNames::Mp3Audio);
+        QTest::newRow("MP3 constant")
+            << mp3 << -1 << 320.0
+            << QStringList{"libmp3lame", "-ar", "44100.00", "-b:a", "320.00k"};
+        QTest::newRow("MP3 V2") << mp3 << 2 << 320.0
+                                << QStringList{"libmp3lame", "-ar", "44100.00", "-q:a", "2"};
+        QTest::newRow("AAC") << QString(FormatNames::AacAudio) << -1 << 256.0
+                             << QStringList{"aac", "-ar", "44100.00", "-b:a", "256.00k"};
+        QTest::newRow("Opus above its range")
+            << QString(FormatNames::OpusAudio) << -1 << 600.0
+            << QStringList{"libopus", "-ar", "48000.00", "-b:a", "510.00k"};
+        QTest::newRow("Vorbis 6") << QString(FormatNames::VorbisAudio) << 6 << 320.0
+                                  << QStringList{"libvorbis", "-ar", "44100.00", "-q:a", "6"};
+        QTest::newRow("FLAC level beyond the scale")
+            << QString(FormatNames::FlacAudio) << 12 << 320.0
+            << QStringList{"flac", "-ar", "44100.00", "-compression_level", "8"};
+        QTest::newRow("Apple Lossless") << QString(FormatNames::AlacAudio) << -1 << 320.0
+                                        << QStringList{"alac", "-ar", "44100.00"};
+        QTest::newRow("WAV") << QString(FormatNames::WavAudio) << -1 << 320.0
+                             << QStringList{"pcm_s16le", "-ar", "44100.00"};
+    }
+    void eachFormatGetsItsQualitySwitches()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, quality);
+        QFETCH(double, bitRate);
+        QFETCH(QStringList, tail);
+        LSMediaPtr item = audioItem();
+        FormatUtils::sharedInstance()->fillMedia(item.get(), title);
+        item->setDAOSamplerate(44100);
+        item->setDAOBitrate(bitRate);
+        item->setIAOQuality(quality);
+        const QStringList args = EncoderCommandLine::arguments(*item, kEncoder, kOutput);
+        const qsizetype from = args.indexOf(QStringLiteral("-acodec")) + 1;
+        QCOMPARE(args.mid(from), (tail + QStringList{"-ac", "2", "-y", kOutput}));
+    }
+
+    // The encoder carries the cover into MP3, M4A and FLAC, as the front cover where the kind is
+    // named; Opus, Vorbis and WAV get theirs afterwards (TagCompletion). A copied stream keeps
+    // the whole file: no trim, no rate switches.
+    void coverPlacesAndCopies()
+    {
+        LSMediaPtr item = audioItem();
+        item->setAudioChannels(2);
+        item->setCoverStreamIndex(1);
+        item->setCoverCodecName(QStringLiteral("png"));
+        auto argumentsFor = [&item](QLatin1String title, bool copy = false) {
+            FormatUtils::sharedInstance()->fillMedia(item.get(), title);
+            return EncoderCommandLine::arguments(*item, kEncoder, kOutput, true, {}, copy);
+        };
+        QVERIFY(argumentsFor(FormatNames::Mp3Audio).contains("comment=Cover (front)"));
+        QVERIFY(argumentsFor(FormatNames::FlacAudio).contains("comment=Cover (front)"));
+        QVERIFY(argumentsFor(FormatNames::AacAudio).contains("attached_pic"));
+        for (QLatin1String title :
+             {FormatNames::OpusAudio, FormatNames::VorbisAudio, FormatNames::WavAudio}) {
+            const QStringList args = argumentsFor(title);
+            QVERIFY2(args.contains("-vn") && !args.contains("attached_pic"), title.data());
+        }
+        const QStringList copy = argumentsFor(FormatNames::Mp3Audio, true);
+        QVERIFY(!copy.contains("-ss") && !copy.contains("-b:a") && !copy.contains("-ar"));
+        QCOMPARE(copy.mid(copy.indexOf("-acodec")),
+                 (QStringList{"-acodec", "copy", "-y", kOutput}));
+    }
+
+    // An input is copied only when it is in the output format already, other audio is accepted
+    // and encoding again is not asked for.
+    void copyRule()
+    {
+        LSMediaPtr item = audioItem();
+        FormatUtils::sharedInstance()->fillMedia(item.get(), FormatNames::Mp3Audio);
+        item->setSameFormatIndex(OutputFormat::withTitle(FormatNames::Mp3Audio)->index());
+        ConversionSettings settings;
+        QVERIFY(!EncoderCommandLine::copiesAudio(*item, settings));
+        settings.convertOtherAudio = true;
+        QVERIFY(EncoderCommandLine::copiesAudio(*item, settings));
+        settings.reencodeSameFormat = true;
+        QVERIFY(!EncoderCommandLine::copiesAudio(*item, settings));
+        settings.reencodeSameFormat = false;
+        FormatUtils::sharedInstance()->fillMedia(item.get(), FormatNames::OpusAudio);
+        QVERIFY(!EncoderCommandLine::copiesAudio(*item, settings));
     }
 
     void trimSwitches_data()

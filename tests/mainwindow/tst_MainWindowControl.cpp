@@ -409,7 +409,10 @@ void TestMainWindowControl::filesThatCannotConvertAreNamedWhenAdded()
     QVERIFY2(reasons.value(QStringLiteral("missing.flac"))
                  .contains(QStringLiteral("no such file"), Qt::CaseInsensitive),
              qPrintable(reasons.value(QStringLiteral("missing.flac"))));
-    QCOMPARE(reasons.value(QStringLiteral("notes.txt")), QStringLiteral("not a FLAC or Ogg file"));
+    // A file of another kind says how it would be taken.
+    QCOMPARE(reasons.value(QStringLiteral("notes.txt")),
+             QStringLiteral("not a FLAC or Ogg file; to convert it, turn on \"Also convert other "
+                            "audio files\" in the preferences"));
     QCOMPARE(reasons.value(QStringLiteral("empty.ogg")), QStringLiteral("the file is empty"));
     QVERIFY(
         reasons.value(QStringLiteral("random.flac")).startsWith(QStringLiteral("not readable")));

@@ -109,7 +109,11 @@ private slots:
         QVERIFY(store.boolForKey(PrefKeys::AppKeepCoverArt));
         QVERIFY(store.boolForKey(PrefKeys::AppOnlineServices));
         QVERIFY(store.boolForKey(PrefKeys::AppOpenOutputFolder));
-        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 20);
+        // The quality levels of MP3's VBR, Vorbis and FLAC.
+        QCOMPARE(store.integerForKey(PrefKeys::AppMp3VbrQuality), 2);
+        QCOMPARE(store.integerForKey(PrefKeys::AppVorbisQuality), 6);
+        QCOMPARE(store.integerForKey(PrefKeys::AppFlacCompressionLevel), 5);
+        QCOMPARE(PreferenceDefaults::registeredDefaults().size(), 23);
     }
 
     // The preferences hold the permanent user id: owner only, whatever the umask, also for a
@@ -286,7 +290,57 @@ private slots:
         }
         QCOMPARE(mp3->nearestSampleRate(88200), 48000.0);
         QCOMPARE(aac->nearestSampleRate(44000), 44100.0);
-        QCOMPARE(OutputFormat::supportedSampleRate(QStringLiteral("flac"), 12345), 12345.0);
+        QCOMPARE(OutputFormat::supportedSampleRate(QStringLiteral("pcm_f32le"), 12345), 12345.0);
+    }
+
+    // Names stored by every version keep choosing what they chose; the new titles choose theirs,
+    // the Apple Lossless one included although it ends like the AAC one.
+    void storedFormatNamesOfEveryVersion()
+    {
+        auto extensionOf = [](const char *name) {
+            return OutputFormat::forStoredName(QString::fromUtf8(name)).commandLineWord();
+        };
+        QCOMPARE(extensionOf("MP3 Audio"), QStringLiteral("mp3"));
+        QCOMPARE(extensionOf("AAC Audio (m4a)"), QStringLiteral("m4a"));
+        QCOMPARE(extensionOf("AAC"), QStringLiteral("m4a"));
+        QCOMPARE(extensionOf("something older"), QStringLiteral("mp3"));
+        QCOMPARE(extensionOf("Opus Audio"), QStringLiteral("opus"));
+        QCOMPARE(extensionOf("Ogg Vorbis Audio"), QStringLiteral("ogg"));
+        QCOMPARE(extensionOf("FLAC Audio"), QStringLiteral("flac"));
+        QCOMPARE(extensionOf("Apple Lossless Audio (m4a)"), QStringLiteral("alac"));
+        QCOMPARE(extensionOf("WAV Audio"), QStringLiteral("wav"));
+        QCOMPARE(OutputFormat::all().at(0).catalogueTitle(), QStringLiteral("MP3 Audio"));
+        QCOMPARE(OutputFormat::all().at(1).catalogueTitle(), QStringLiteral("AAC Audio (m4a)"));
+    }
+
+    // The quality level of each format: MP3 at its bit rate unless VBR is asked for, the table's
+    // defaults while nothing is stored, stored levels kept within their scales.
+    void qualityLevelsPerFormat()
+    {
+        QTemporaryDir dir;
+        UserDefaults store(dir.path() + QStringLiteral("/store.conf"));
+        const OutputFormat &mp3 = *OutputFormat::withTitle(FormatNames::Mp3Audio);
+        const OutputFormat &vorbis = *OutputFormat::withTitle(FormatNames::VorbisAudio);
+        const OutputFormat &flac = *OutputFormat::withTitle(FormatNames::FlacAudio);
+        const OutputFormat &opus = *OutputFormat::withTitle(FormatNames::OpusAudio);
+        ConversionSettings settings = ConversionSettings::read(store);
+        QCOMPARE(settings.qualityFor(mp3), -1);
+        QCOMPARE(settings.qualityFor(vorbis), 6);
+        QCOMPARE(settings.qualityFor(flac), 5);
+        QCOMPARE(settings.qualityFor(opus), -1);
+        QVERIFY(!settings.convertOtherAudio);
+        QVERIFY(!settings.reencodeSameFormat);
+
+        store.setValue(PrefKeys::AppMp3Vbr, true);
+        store.setValue(PrefKeys::AppMp3VbrQuality, 12);
+        store.setValue(PrefKeys::AppVorbisQuality, -3);
+        store.setValue(PrefKeys::AppFlacCompressionLevel, 8);
+        settings = ConversionSettings::read(store);
+        QCOMPARE(settings.qualityFor(mp3), 9);
+        QCOMPARE(settings.qualityFor(vorbis), 0);
+        QCOMPARE(settings.qualityFor(flac), 8);
+        QCOMPARE(mp3.qualityText(2, 0), QStringLiteral("V2, about 190 kbit/s"));
+        QCOMPARE(mp3.qualityText(-1, 320), QStringLiteral("320 kbit/s, constant"));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "engine/QueueWidthPreference.h"
 #include "mainwindow/MainWndController.h"
 #include "model/OnlineServices.h"
+#include "model/OutputFormat.h"
 #include "model/PrefKeys.h"
 #include "model/PreferenceDefaults.h"
 #include "model/UserDefaults.h"
@@ -57,6 +58,12 @@ const QStringList kPaneKeys = {
     QString(PrefKeys::AppPortableNames),
     QString(PrefKeys::AppId3v23),
     QString(PrefKeys::AppCoverMaxSize),
+    QString(PrefKeys::AppMp3Vbr),
+    QString(PrefKeys::AppMp3VbrQuality),
+    QString(PrefKeys::AppVorbisQuality),
+    QString(PrefKeys::AppFlacCompressionLevel),
+    QString(PrefKeys::AppConvertOtherAudio),
+    QString(PrefKeys::AppReencodeSameFormat),
 };
 
 // Blocks a queue slot until released, so the queue's running width can be watched.
@@ -516,12 +523,63 @@ private slots:
         QCOMPARE(m_workspace.selected, QStringList{folder});
     }
 
+    // The mode box offers each format's own quality choices, keeps the level chosen per format
+    // while the pane is open, says what the choice means, and the commit stores every level.
+    void qualityModesFollowTheFormat()
+    {
+        CustomSettingViewCtl pane;
+        QCOMPARE(pane.cmbQuality()->count(), 11); // constant, V0 to V9
+        QCOMPARE(pane.cmbQuality()->currentData().toInt(), -1);
+        QCOMPARE(pane.lblQualityHint()->text(), QStringLiteral("320 kbit/s, constant"));
+        QVERIFY(pane.cmbBitRate()->isEnabled());
+
+        pane.cmbQuality()->setCurrentIndex(pane.cmbQuality()->findData(2));
+        QCOMPARE(pane.lblQualityHint()->text(), QStringLiteral("V2, about 190 kbit/s"));
+        QVERIFY(!pane.cmbBitRate()->isEnabled()); // VBR takes no bit rate
+
+        const int vorbis = OutputFormat::withTitle(FormatNames::VorbisAudio)->index();
+        pane.pBtnFmts()->setCurrentIndex(vorbis);
+        QCOMPARE(pane.cmbQuality()->count(), 11); // quality 0 to 10
+        QCOMPARE(pane.cmbQuality()->currentData().toInt(), 6);
+        pane.cmbQuality()->setCurrentIndex(pane.cmbQuality()->findData(8));
+        QCOMPARE(pane.lblQualityHint()->text(), QStringLiteral("quality 8, about 256 kbit/s"));
+
+        pane.pBtnFmts()->setCurrentIndex(OutputFormat::withTitle(FormatNames::FlacAudio)->index());
+        QCOMPARE(pane.cmbQuality()->count(), 9); // levels 0 to 8
+        QCOMPARE(pane.cmbQuality()->currentData().toInt(), 5);
+        pane.pBtnFmts()->setCurrentIndex(0);
+        QCOMPARE(pane.cmbQuality()->currentData().toInt(), 2); // MP3 kept its V2
+        pane.pBtnFmts()->setCurrentIndex(vorbis);
+
+        QVERIFY(!pane.chkOtherAudio()->isChecked());
+        QVERIFY(!pane.chkReencode()->isEnabled());
+        pane.chkOtherAudio()->setChecked(true);
+        QVERIFY(pane.chkReencode()->isEnabled());
+        QVERIFY(pane.commitEditing());
+
+        UserDefaults onDisk(store().filePath());
+        QCOMPARE(onDisk.stringForKey(PrefKeys::PreferedFormatName),
+                 QString(FormatNames::VorbisAudio));
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppMp3Vbr), true);
+        QCOMPARE(onDisk.integerForKey(PrefKeys::AppMp3VbrQuality), 2);
+        QCOMPARE(onDisk.integerForKey(PrefKeys::AppVorbisQuality), 8);
+        QCOMPARE(onDisk.integerForKey(PrefKeys::AppFlacCompressionLevel), 5);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppConvertOtherAudio), true);
+        QCOMPARE(onDisk.boolForKey(PrefKeys::AppReencodeSameFormat), false);
+
+        CustomSettingViewCtl again;
+        QCOMPARE(again.pBtnFmts()->currentIndex(), vorbis);
+        QCOMPARE(again.cmbQuality()->currentData().toInt(), 8);
+        QVERIFY(again.chkOtherAudio()->isChecked());
+        QVERIFY(CustomSettingViewCtl::helpText(4).contains(QLatin1String("\"Same Quality\"")));
+    }
+
     void helpShowsItsTextNextToTheButton()
     {
         CustomSettingViewCtl pane;
         pane.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pane));
-        for (int index = 0; index < 4; ++index) {
+        for (int index = 0; index < 5; ++index) {
             QPushButton *button = pane.helpButton(index);
             button->click();
             QTRY_VERIFY_WITH_TIMEOUT(pane.popover()->isVisible(), 10000);

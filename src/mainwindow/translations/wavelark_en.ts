@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>Choose the prefered format for iTunes,MP3 or M4A is supported! And if you do not want to sync to iTunes, just deselect the &quot;Sync iTunes&quot; checkbox!</source>
-        <translation>Choose the format of the converted files: MP3, or AAC in an M4A file. With &quot;Add to Playlist&quot; checked, each converted file is also added to the playlist named below, in your Music folder; uncheck it to convert only.</translation>
+        <translation>Choose the format of the converted files: MP3 (the default), AAC or Apple Lossless in an M4A file, Opus, Ogg Vorbis, FLAC or WAV. With &quot;Add to Playlist&quot; checked, each converted file is also added to the playlist named below, in your Music folder; uncheck it to convert only.</translation>
     </message>
     <message>
         <source>The Playlist Name in iTunes after converting songs and transfer them to iTunes.</source>
