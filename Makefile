@@ -77,6 +77,7 @@ bench: test-deps test-build
 	QT_QPA_PLATFORM=offscreen $(TEST_BUILD_DIR)/bin/library_bench
 	$(TEST_BUILD_DIR)/bin/mirror_bench
 	QT_QPA_PLATFORM=offscreen $(TEST_BUILD_DIR)/bin/handover_bench
+	$(TEST_BUILD_DIR)/bin/formats_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
