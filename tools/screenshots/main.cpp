@@ -253,6 +253,15 @@ const Scene kScenes[] = {
              settings.namingRows()->cmbCoverSize()->setCurrentIndex(2);
          });
      }},
+    {"settings-vbr", "MP3 at LAME's variable bit rate V2, with what that means", nothingToPrepare,
+     [](MainWndController &, QPixmap &shot) {
+         grabSettings(shot, -1, [](CustomSettingViewCtl &settings) {
+             settings.pBtnFmts()->setCurrentIndex(0);
+             settings.cmbQuality()->setCurrentIndex(settings.cmbQuality()->findData(2));
+         });
+     }},
+    {"quality-help", "the help of the quality row: same quality and the modes", nothingToPrepare,
+     [](MainWndController &, QPixmap &shot) { grabSettings(shot, 4); }},
 };
 
 bool shoot(const Scene &scene, const QString &folder)
