@@ -187,9 +187,16 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
     // first (an Ogg Skeleton stream comes before it), but naming "the first audio stream" fails
     // on a source without one, so that form is used only when the probe found audio.
     const bool hasAudio = item.audioChannels() > 0;
-    args << QStringLiteral("-map_metadata") << QStringLiteral("0")
-         << QStringLiteral("-map_metadata")
-         << (hasAudio ? QStringLiteral("0:s:a:0") : QStringLiteral("0:s:0"));
+    if (format && format->extension() == QLatin1String("wav")) {
+        // A WAV output gets its tags from TagCompletion, in an ID3v2 chunk after the audio. The
+        // encoder would put an INFO list before the audio, and taking it out again moves the
+        // whole file.
+        args << QStringLiteral("-map_metadata") << QStringLiteral("-1");
+    } else {
+        args << QStringLiteral("-map_metadata") << QStringLiteral("0")
+             << QStringLiteral("-map_metadata")
+             << (hasAudio ? QStringLiteral("0:s:a:0") : QStringLiteral("0:s:0"));
+    }
 
     if (item.eumDestFmtType() == LSMedia::DestFmtAudio) {
         if (keepCover && hasAudio && item.coverStreamIndex() >= 0 && embedsCover(format))
