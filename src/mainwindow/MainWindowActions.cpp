@@ -11,6 +11,11 @@ MainWindowActions::MainWindowActions(QWidget *window, BottomBar *bar)
     : QObject(window)
     , m_bar(bar)
 {
+    m_about = new QAction(window);
+    m_hide = new QAction(window);
+    connect(m_hide, &QAction::triggered, window, &QWidget::showMinimized);
+    m_quit = new QAction(window);
+    m_help = new QAction(window);
     m_import = new QAction(tr("Import..."), window);
     m_import->setShortcut(QKeySequence::Open);
     m_start = new QAction(tr("Start Converting"), window);
@@ -64,4 +69,12 @@ void MainWindowActions::update(const State &state)
     pause->setEnabled(canStop);
     pause->setText(state.paused ? tr("Resume") : tr("Pause"));
     pause->setToolTip(state.paused ? tr("Go on converting") : tr("Hold the conversions"));
+}
+
+void MainWindowActions::retitle(const QString &product)
+{
+    m_about->setText(tr("About %1").arg(product));
+    m_hide->setText(tr("Hide %1").arg(product));
+    m_quit->setText(tr("Quit %1").arg(product));
+    m_help->setText(tr("%1 Help").arg(product));
 }

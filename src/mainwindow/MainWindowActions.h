@@ -48,6 +48,12 @@ public:
     // Row commands.
     QAction *showOutputAction() const { return m_showOutput; }
     QAction *formatAction() const { return m_format; }
+    // Application menu entries, titled after the product by retitle(); Hide minimises the window.
+    QAction *aboutAction() const { return m_about; }
+    QAction *hideAction() const { return m_hide; }
+    QAction *quitAction() const { return m_quit; }
+    QAction *helpAction() const { return m_help; }
+    void retitle(const QString &product);
 
 private:
     BottomBar *m_bar = nullptr;
@@ -61,4 +67,8 @@ private:
     QAction *m_escape = nullptr;
     QAction *m_showOutput = nullptr;
     QAction *m_format = nullptr;
+    QAction *m_about = nullptr;
+    QAction *m_hide = nullptr;
+    QAction *m_quit = nullptr;
+    QAction *m_help = nullptr;
 };

@@ -112,12 +112,6 @@ void MainWndController::buildWindow()
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegateForColumn(MediaListModel::ProgressColumn,
                                           new ProgressItemDelegate(m_tableView));
-    m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tableView->setShowGrid(false);
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setWordWrap(false);
     MediaListModel::arrangeColumns(m_tableView);
     column->addWidget(m_tableView, 1);
 
@@ -134,18 +128,12 @@ void MainWndController::buildWindow()
     m_actions = new MainWindowActions(this, m_bar);
     connectActions();
     buildRowCommands();
-
-    m_aboutMenu = new QAction(this);
-    m_hideMenu = new QAction(this);
-    m_quitMenu = new QAction(this);
-    m_helpMenu = new QAction(this);
-    connect(m_hideMenu, &QAction::triggered, this, &QWidget::showMinimized);
-    connect(m_quitMenu, &QAction::triggered, this, &MainWndController::quitDown);
 }
 
 void MainWndController::connectActions()
 {
     connect(importAction(), &QAction::triggered, this, &MainWndController::importDown);
+    connect(quitMenu(), &QAction::triggered, this, &MainWndController::quitDown);
     connect(startAction(), &QAction::triggered, this, &MainWndController::startConvertDown);
     connect(deleteAction(), &QAction::triggered, this, &MainWndController::deleteDown);
     connect(clearAction(), &QAction::triggered, this, &MainWndController::clearDown);
@@ -201,10 +189,7 @@ void MainWndController::refreshByTargetType()
 {
     const QString product = QLatin1String(AppInfo::kProductName);
     setWindowTitle(product);
-    m_aboutMenu->setText(tr("About %1").arg(product));
-    m_hideMenu->setText(tr("Hide %1").arg(product));
-    m_quitMenu->setText(tr("Quit %1").arg(product));
-    m_helpMenu->setText(tr("%1 Help").arg(product));
+    m_actions->retitle(product);
 }
 
 void MainWndController::reloadList()

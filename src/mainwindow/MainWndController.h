@@ -100,10 +100,10 @@ public:
     // Row command: shows the encoder's last lines for the current row.
     QAction *showOutputAction() const { return m_actions->showOutputAction(); }
     // Application menu entries retitled at start; the application shell places them.
-    QAction *aboutMenu() const { return m_aboutMenu; }
-    QAction *hideMenu() const { return m_hideMenu; }
-    QAction *quitMenu() const { return m_quitMenu; }
-    QAction *helpMenu() const { return m_helpMenu; }
+    QAction *aboutMenu() const { return m_actions->aboutAction(); }
+    QAction *hideMenu() const { return m_actions->hideAction(); }
+    QAction *quitMenu() const { return m_actions->quitAction(); }
+    QAction *helpMenu() const { return m_actions->helpAction(); }
 
     // Batches still being loaded.
     int pendingLoads() const;
@@ -194,9 +194,5 @@ private:
     ListCommands *m_commands = nullptr;
     RunController *m_run = nullptr;
     FolderPanel::Chooser m_chooseFolder = FolderPanel::chooseFolders;
-    QAction *m_aboutMenu = nullptr;
-    QAction *m_hideMenu = nullptr;
-    QAction *m_quitMenu = nullptr;
-    QAction *m_helpMenu = nullptr;
     qint64 m_currentIndex = 0;
 };

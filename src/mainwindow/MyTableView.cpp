@@ -28,6 +28,13 @@ MyTableView::MyTableView(QWidget *parent)
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setDropIndicatorShown(true);
+    // A list of whole rows, read-only, several of which may be chosen.
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setAlternatingRowColors(true);
+    setWordWrap(false);
 }
 
 MyTableView::~MyTableView() = default;
