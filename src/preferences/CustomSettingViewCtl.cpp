@@ -1,7 +1,6 @@
 #include "preferences/CustomSettingViewCtl.h"
 
 #include "Shared/LenientNumber.h"
-#include "Shared/Logging.h"
 #include "Shared/Workspace.h"
 #include "model/ConversionSettings.h"
 #include "model/MediaItemBuilder.h"
@@ -13,6 +12,7 @@
 #include "model/UserDefaults.h"
 #include "preferences/OutputNamingRows.h"
 #include "preferences/PrefsImages.h"
+#include "preferences/QualityModeChoice.h"
 #include "preferences/RateField.h"
 
 #include <QApplication>
@@ -29,7 +29,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -109,10 +108,7 @@ void CustomSettingViewCtl::buildControls()
     // Its line is kept free: the pane's height is fixed, so a note must not need a new one.
     m_lblRateNote = new QLabel(this);
     m_lblRateNote->setMinimumHeight(m_lblRateNote->fontMetrics().height());
-    m_cmbQuality = new QComboBox(this);
-    m_cmbQuality->setObjectName(QStringLiteral("qualityMode"));
-    m_lblQualityHint = new QLabel(this);
-    m_lblQualityHint->setObjectName(QStringLiteral("qualityHint"));
+    m_quality = new QualityModeChoice(this);
     m_chkOtherAudio = new QCheckBox(tr("Also convert other audio files"), this);
     m_chkOtherAudio->setToolTip(tr("Take WAV, AIFF, M4A, MP3, Opus, WavPack, APE, WMA and any "
                                    "other audio besides FLAC and Ogg"));
@@ -170,8 +166,8 @@ void CustomSettingViewCtl::buildControls()
     auto *modeRow = new QWidget(this);
     auto *modeLayout = new QHBoxLayout(modeRow);
     modeLayout->setContentsMargins(0, 0, 0, 0);
-    modeLayout->addWidget(m_cmbQuality);
-    modeLayout->addWidget(m_lblQualityHint, 1);
+    modeLayout->addWidget(m_quality->menu());
+    modeLayout->addWidget(m_quality->hint(), 1);
     addRow(tr("Mode:"), modeRow, nullptr);
     addRow(QString(), m_lblRateNote, nullptr);
 
@@ -213,7 +209,7 @@ void CustomSettingViewCtl::buildControls()
     connect(m_chkSameQuality, &QCheckBox::clicked, this,
             [this] { sameOriginDown(m_chkSameQuality); });
     connect(m_pBtnFmts, &QComboBox::currentIndexChanged, this, [this] { followFormat(); });
-    connect(m_cmbQuality, &QComboBox::currentIndexChanged, this, [this] { followQuality(); });
+    connect(m_quality, &QualityModeChoice::modeChosen, this, [this] { followQuality(); });
     connect(m_chkOtherAudio, &QCheckBox::toggled, m_chkReencode, &QWidget::setEnabled);
     connect(m_bitRate->comboBox(), &QComboBox::currentTextChanged, this,
             [this] { followQuality(); });
@@ -261,7 +257,7 @@ void CustomSettingViewCtl::awakeFromNib()
     m_chkSameQuality->setChecked(settings.sameQuality);
     m_sampleRate->setText(rateText(settings.sampleRate));
     m_bitRate->setText(rateText(settings.bitRate));
-    loadQualityLevels(settings);
+    m_quality->load(settings);
     m_chkOtherAudio->setChecked(settings.convertOtherAudio);
     m_chkReencode->setChecked(settings.reencodeSameFormat);
     m_chkReencode->setEnabled(m_chkOtherAudio->isChecked());
@@ -308,7 +304,7 @@ bool CustomSettingViewCtl::commitEditing()
         store.setValue(PrefKeys::DoubleSamepleRate, double(*rate));
     if (const auto rate = m_bitRate->value())
         store.setValue(PrefKeys::DoubleBitRate, double(*rate));
-    saveQualityLevels(store);
+    m_quality->save(store);
     store.setValue(PrefKeys::AppConvertOtherAudio, m_chkOtherAudio->isChecked());
     store.setValue(PrefKeys::AppReencodeSameFormat, m_chkReencode->isChecked());
     store.setValue(PrefKeys::AppOpenOutputFolder, m_chkOpenOutput->isChecked());
@@ -421,6 +417,16 @@ QComboBox *CustomSettingViewCtl::cmbSampleRate() const
     return m_sampleRate->comboBox();
 }
 
+QComboBox *CustomSettingViewCtl::cmbQuality() const
+{
+    return m_quality->menu();
+}
+
+QLabel *CustomSettingViewCtl::lblQualityHint() const
+{
+    return m_quality->hint();
+}
+
 QComboBox *CustomSettingViewCtl::cmbBitRate() const
 {
     return m_bitRate->comboBox();
@@ -443,91 +449,17 @@ const OutputFormat &CustomSettingViewCtl::chosenFormat() const
     return formats.at(qBound(0, m_pBtnFmts->currentIndex(), int(formats.size()) - 1));
 }
 
-void CustomSettingViewCtl::loadQualityLevels(const ConversionSettings &settings)
-{
-    ConversionSettings asVbr = settings;
-    asVbr.mp3Vbr = true;
-    m_mp3VbrLevel = asVbr.qualityFor(*OutputFormat::withTitle(FormatNames::Mp3Audio));
-    m_mp3Level = settings.mp3Vbr ? m_mp3VbrLevel : -1;
-    m_vorbisLevel = settings.qualityFor(*OutputFormat::withTitle(FormatNames::VorbisAudio));
-    m_flacLevel = settings.qualityFor(*OutputFormat::withTitle(FormatNames::FlacAudio));
-}
-
-void CustomSettingViewCtl::saveQualityLevels(UserDefaults &store) const
-{
-    store.setValue(PrefKeys::AppMp3Vbr, m_mp3Level >= 0);
-    store.setValue(PrefKeys::AppMp3VbrQuality, m_mp3Level >= 0 ? m_mp3Level : m_mp3VbrLevel);
-    store.setValue(PrefKeys::AppVorbisQuality, m_vorbisLevel);
-    store.setValue(PrefKeys::AppFlacCompressionLevel, m_flacLevel);
-}
-
-void CustomSettingViewCtl::fillQualityChoices()
-{
-    const OutputFormat &format = chosenFormat();
-    const QSignalBlocker blocker(m_cmbQuality);
-    m_cmbQuality->clear();
-    int chosen = 0;
-    switch (format.quality()) {
-    case OutputFormat::Quality::BitRateOrLameVbr:
-        m_cmbQuality->addItem(tr("Constant bit rate"), -1);
-        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
-            m_cmbQuality->addItem(tr("Variable (VBR) V%1").arg(level), level);
-        chosen = m_cmbQuality->findData(m_mp3Level);
-        break;
-    case OutputFormat::Quality::VorbisQuality:
-        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
-            m_cmbQuality->addItem(tr("Quality %1").arg(level), level);
-        chosen = m_cmbQuality->findData(m_vorbisLevel);
-        break;
-    case OutputFormat::Quality::CompressionLevel:
-        for (int level = format.minQuality(); level <= format.maxQuality(); ++level)
-            m_cmbQuality->addItem(tr("Compression level %1").arg(level), level);
-        chosen = m_cmbQuality->findData(m_flacLevel);
-        break;
-    case OutputFormat::Quality::VbrBitRate:
-        m_cmbQuality->addItem(tr("Variable, around the bit rate"), -1);
-        break;
-    case OutputFormat::Quality::BitRate:
-        m_cmbQuality->addItem(tr("Constant bit rate"), -1);
-        break;
-    case OutputFormat::Quality::Lossless:
-        m_cmbQuality->addItem(tr("Lossless"), -1);
-        break;
-    }
-    m_cmbQuality->setEnabled(m_cmbQuality->count() > 1);
-    m_cmbQuality->setCurrentIndex(qMax(0, chosen));
-}
-
 void CustomSettingViewCtl::followQuality()
 {
-    const OutputFormat &format = chosenFormat();
-    const int level =
-        m_cmbQuality->currentData().isValid() ? m_cmbQuality->currentData().toInt() : -1;
-    switch (format.quality()) {
-    case OutputFormat::Quality::BitRateOrLameVbr:
-        m_mp3Level = level;
-        if (level >= 0)
-            m_mp3VbrLevel = level;
-        break;
-    case OutputFormat::Quality::VorbisQuality:
-        m_vorbisLevel = level;
-        break;
-    case OutputFormat::Quality::CompressionLevel:
-        m_flacLevel = level;
-        break;
-    default:
-        break;
-    }
     // Read without correcting: this runs on every key typed into the box.
-    const double bitRate = RateField::rate(m_bitRate->text()).value_or(0);
-    m_lblQualityHint->setText(format.qualityText(level, bitRate));
+    m_quality->follow(chosenFormat(), RateField::rate(m_bitRate->text()).value_or(0));
     sameOriginDown(nullptr);
 }
 
 void CustomSettingViewCtl::followFormat(RateField::Correction correction)
 {
     const OutputFormat &format = chosenFormat();
-    fillQualityChoices();
+    m_quality->offerModesOf(format);
     m_sampleRate->setRange(format.minSampleRate(), format.maxSampleRate(), correction);
     // A format without a bit rate leaves the box (disabled) at the range it had.
     if (format.maxBitRate() > 0)
@@ -540,8 +472,7 @@ void CustomSettingViewCtl::sameOriginDown(QObject *)
     const bool ownRates = !m_chkSameQuality->isChecked();
     m_sampleRate->setEnabled(ownRates);
     // Only a mode that is chosen by bit rate takes one.
-    const bool byBitRate =
-        chosenFormat().maxBitRate() > 0 && m_cmbQuality->currentData().toInt() < 0;
+    const bool byBitRate = chosenFormat().maxBitRate() > 0 && m_quality->chosenLevel() < 0;
     m_bitRate->setEnabled(ownRates && byBitRate);
 }
 

@@ -21,6 +21,7 @@ class QLineEdit;
 class QPushButton;
 class OutputNamingRows;
 class OutputFormat;
+class QualityModeChoice;
 class RateField;
 class UserDefaults;
 struct ConversionSettings;
@@ -84,8 +85,8 @@ public:
     QLabel *lblRateNote() const { return m_lblRateNote; }
     // The chosen format's quality choices (the first MP3 one is the constant bit rate), and
     // what the chosen one means.
-    QComboBox *cmbQuality() const { return m_cmbQuality; }
-    QLabel *lblQualityHint() const { return m_lblQualityHint; }
+    QComboBox *cmbQuality() const;
+    QLabel *lblQualityHint() const;
     QCheckBox *chkOtherAudio() const { return m_chkOtherAudio; }
     QCheckBox *chkReencode() const { return m_chkReencode; }
     QCheckBox *chkOpenOutput() const { return m_chkOpenOutput; }
@@ -121,11 +122,8 @@ private:
     void showRateNotes();
     QWidget *questionOwner() const;
     // Fills the quality choices for the chosen format from the levels held for each format.
-    void fillQualityChoices();
     // Keeps the chosen quality for its format and shows what it means.
     void followQuality();
-    void loadQualityLevels(const ConversionSettings &settings);
-    void saveQualityLevels(UserDefaults &store) const;
     const OutputFormat &chosenFormat() const;
 
     QComboBox *m_pBtnFmts = nullptr;
@@ -138,15 +136,10 @@ private:
     RateField *m_bitRate = nullptr;
     QLabel *m_lblRateNote = nullptr;
     QHash<RateField *, QString> m_rateNotes; // the latest note of each rate box
-    QComboBox *m_cmbQuality = nullptr;
-    QLabel *m_lblQualityHint = nullptr;
+    QualityModeChoice *m_quality = nullptr;
     QCheckBox *m_chkOtherAudio = nullptr;
     QCheckBox *m_chkReencode = nullptr;
     // The quality level held for each format while the pane is open (-1: MP3 at constant rate).
-    int m_mp3Level = -1;
-    int m_vorbisLevel = 6;
-    int m_flacLevel = 5;
-    int m_mp3VbrLevel = 2; // the VBR level MP3 returns to from the constant rate
     QCheckBox *m_chkOpenOutput = nullptr;
     QCheckBox *m_chkOnlineServices = nullptr;
     QCheckBox *m_chkSkipConverted = nullptr;
