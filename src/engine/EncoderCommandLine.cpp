@@ -189,9 +189,11 @@ QStringList EncoderCommandLine::arguments(const LSMedia &item, const QString &en
     const bool hasAudio = item.audioChannels() > 0;
     if (format && format->extension() == QLatin1String("wav")) {
         // A WAV output gets its tags from TagCompletion, in an ID3v2 chunk after the audio. The
-        // encoder would put an INFO list before the audio, and taking it out again moves the
-        // whole file.
-        args << QStringLiteral("-map_metadata") << QStringLiteral("-1");
+        // encoder would put an INFO list before the audio (with its own name even when no tag
+        // is mapped, unless it writes bit-exact): taking it out again moves the whole file, and
+        // left in, it hides the ID3 chunk from libavformat's readers.
+        args << QStringLiteral("-map_metadata") << QStringLiteral("-1") << QStringLiteral("-fflags")
+             << QStringLiteral("+bitexact");
     } else {
         args << QStringLiteral("-map_metadata") << QStringLiteral("0")
              << QStringLiteral("-map_metadata")

@@ -225,8 +225,8 @@ private slots:
         }
         // WAV takes no tags from the encoder: its INFO list would sit before the audio.
         const QStringList wav = argumentsFor(FormatNames::WavAudio);
-        QCOMPARE(wav.mid(wav.indexOf("-map_metadata"), 3),
-                 (QStringList{"-map_metadata", "-1", "-vn"}));
+        QCOMPARE(wav.mid(wav.indexOf("-map_metadata"), 5),
+                 (QStringList{"-map_metadata", "-1", "-fflags", "+bitexact", "-vn"}));
         const QStringList copy = argumentsFor(FormatNames::Mp3Audio, true);
         QVERIFY(!copy.contains("-ss") && !copy.contains("-b:a") && !copy.contains("-ar"));
         QCOMPARE(copy.mid(copy.indexOf("-acodec")),
