@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "Shared/GlobalFun.h"
 #include "Shared/Logging.h"
+#include "engine/CoverShrink.h"
 #include "engine/EncoderCommandLine.h"
 #include "engine/OutputReservation.h"
 #include "engine/RunTally.h"
@@ -220,7 +221,8 @@ void ConvertOperation::convert()
 
     // Through the descriptor, like the encoder: the temporary's name could be swapped meanwhile.
     QString tagError;
-    if (!completeTags(command.reservation->encoderTarget(), &tagError)) {
+    if (!completeTags(command.reservation->encoderTarget(), command.arguments.value(0),
+                      &tagError)) {
         command.reservation->discard();
         tagError.replace(command.reservation->encoderTarget(), command.outputPath);
         endFailed(tagError);
@@ -263,14 +265,29 @@ void ConvertOperation::tallyOnce()
         m_tally->count(*m_mediaToConvert);
 }
 
-bool ConvertOperation::completeTags(const QString &temporaryPath, QString *error)
+bool ConvertOperation::completeTags(const QString &temporaryPath, const QString &encoder,
+                                    QString *error)
 {
     const LSMedia &media = *m_mediaToConvert;
     const OutputFormat *format = OutputFormat::withTitle(media.strFmtName());
     if (!format || !TagCompletion::needed(*format))
         return true;
-    return TagCompletion::complete(temporaryPath, *format, media.filePath(), m_settings.keepCover,
-                                   error);
+    EmbeddedTags tags = MVMediaInfo::readEmbeddedTags(media.filePath());
+    if (m_settings.keepCover && m_settings.coverMaxSize > 0 && !tags.cover.isEmpty()) {
+        // The covers written here keep to the chosen size as the encoder's own do.
+        const QByteArray smaller =
+            CoverShrink::toJpeg(tags.cover, m_settings.coverMaxSize, encoder);
+        if (smaller.isEmpty()) {
+            qCWarning(lcEngine).noquote()
+                << QStringLiteral("could not make the cover of %1 smaller; it is left out")
+                       .arg(media.filePath());
+            tags.cover.clear();
+        } else {
+            tags.cover = smaller;
+            tags.coverMimeType = QStringLiteral("image/jpeg");
+        }
+    }
+    return TagCompletion::complete(temporaryPath, *format, tags, m_settings.keepCover, error);
 }
 
 void ConvertOperation::runEncoder(const QStringList &arguments, int outputDescriptor)

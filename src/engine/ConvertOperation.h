@@ -93,7 +93,7 @@ private:
     void setState(qint32 state);
     // Writes what the encoder could not into the finished temporary (TagCompletion); false with
     // the reason when the file could not be written.
-    bool completeTags(const QString &temporaryPath, QString *error);
+    bool completeTags(const QString &temporaryPath, const QString &encoder, QString *error);
     // Runs the encoder until it has exited; it inherits `outputDescriptor`, the file it writes.
     void runEncoder(const QStringList &arguments, int outputDescriptor);
     void endFailed(const QString &reason);

@@ -1,6 +1,7 @@
 #include "engine/EncoderCommandLine.h"
 
 #include "Shared/Logging.h"
+#include "engine/CoverShrink.h"
 #include "engine/OutputLayout.h"
 #include "engine/OutputReservation.h"
 #include "engine/TemporaryOutput.h"
@@ -40,9 +41,7 @@ QStringList coverArguments(const LSMedia &item, const OutputFormat *format, int 
         // Only ever made smaller, keeping its shape; JPEG is what every player reads.
         args << QStringLiteral("-c:v") << QStringLiteral("mjpeg") << QStringLiteral("-q:v")
              << QStringLiteral("3") << QStringLiteral("-filter:v")
-             << QStringLiteral("scale='min(%1,iw)':'min(%1,ih)':force_original_aspect_ratio="
-                               "decrease")
-                    .arg(maxSize);
+             << CoverShrink::scaleFilter(maxSize);
     } else {
         args << QStringLiteral("-c:v")
              << (coverCopiesAsIs(item.coverCodecName()) ? QStringLiteral("copy")

@@ -377,6 +377,30 @@ private slots:
         QCOMPARE(small.codec, QStringLiteral("mjpeg"));
         QCOMPARE(small.size, QSize(500, 375));
     }
+
+    // Covers written after the encoder (Ogg's picture comment, WAV's ID3 chunk) keep to the
+    // chosen size too.
+    void coversWrittenAfterTheEncoderAreMadeSmallToo()
+    {
+        const QString input = path(QStringLiteral("covered-late.flac"));
+        const QString picture = path(QStringLiteral("big-late.png"));
+        QVERIFY(TestAudio::makeFlac(input, 1.0));
+        QVERIFY(TestAudio::makePicture(picture, QSize(1200, 900)));
+        QVERIFY(TestAudio::addFlacCover(input, picture));
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        for (const QString &format : {QStringLiteral("opus"), QStringLiteral("wav")}) {
+            const Result result =
+                run({QStringLiteral("--no-sync"), QStringLiteral("-o"), out.path(),
+                     QStringLiteral("--format"), format, QStringLiteral("--cover-size"),
+                     QStringLiteral("500"), input});
+            QVERIFY2(result.exitCode == 0, qPrintable(result.out + result.err));
+            const TestAudio::Cover cover =
+                TestAudio::probeCover(out.filePath(QStringLiteral("covered-late.") + format));
+            QCOMPARE(cover.codec, QStringLiteral("mjpeg"));
+            QCOMPARE(cover.size, QSize(500, 375));
+        }
+    }
 };
 
 WAVELARK_TEST_MAIN(TestDeviceOutput)
