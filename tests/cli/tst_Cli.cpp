@@ -1,3 +1,4 @@
+#include "CliProcess.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 #include "TinyHttpServer.h"
@@ -26,33 +27,16 @@ class TestCli : public QObject
 {
     Q_OBJECT
 
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Result = CliProcess::Result;
 
     QTemporaryDir m_dir;
     QString m_in; // a.flac, b.ogg, deeper/c.FLAC, notes.txt
 
-    static QString cli() { return QCoreApplication::applicationDirPath() + "/wavelark-cli"; }
+    static QString cli() { return CliProcess::program(); }
     static QString music() { return TestEnvironment::home() + "/Music"; }
     QString path(const QString &relative) const { return m_dir.path() + "/" + relative; }
 
-    static Result run(const QStringList &arguments)
-    {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(cli(), arguments);
-        Result result;
-        if (!process.waitForStarted(60000) || !process.waitForFinished(600000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
-    }
+    static Result run(const QStringList &arguments) { return CliProcess::run(arguments); }
 
     static QStringList linesStartingWith(const QString &text, const QString &prefix)
     {

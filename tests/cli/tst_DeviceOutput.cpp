@@ -1,3 +1,4 @@
+#include "CliProcess.h"
 #include "Shared/FileSystemKind.h"
 #include "Shared/PortableFileName.h"
 #include "TestAudio.h"
@@ -22,12 +23,7 @@ class TestDeviceOutput : public QObject
 {
     Q_OBJECT
 
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Result = CliProcess::Result;
 
     QTemporaryDir m_dir;
     QStringList m_asciiInputs; // refused characters, a DOS device name, 250 bytes
@@ -36,22 +32,10 @@ class TestDeviceOutput : public QObject
     QString m_mountPoint;
     QString m_loopDevice;
 
-    static QString cli() { return QCoreApplication::applicationDirPath() + "/wavelark-cli"; }
+    static QString cli() { return CliProcess::program(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    static Result run(const QStringList &arguments)
-    {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(cli(), arguments);
-        Result result;
-        if (!process.waitForStarted(60000) || !process.waitForFinished(600000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
-    }
+    static Result run(const QStringList &arguments) { return CliProcess::run(arguments); }
 
     static int tool(const QString &program, const QStringList &arguments, QByteArray *out = nullptr)
     {

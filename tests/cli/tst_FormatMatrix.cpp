@@ -1,3 +1,4 @@
+#include "CliProcess.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
 
@@ -24,12 +25,7 @@ class TestFormatMatrix : public QObject
 {
     Q_OBJECT
 
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Result = CliProcess::Result;
 
     struct InputKind
     {
@@ -44,21 +40,12 @@ class TestFormatMatrix : public QObject
     QTemporaryDir m_dir;
     QList<InputKind> m_inputs;
 
-    static QString cli() { return QCoreApplication::applicationDirPath() + "/wavelark-cli"; }
+    static QString cli() { return CliProcess::program(); }
     QString path(const QString &relative) const { return m_dir.path() + "/" + relative; }
 
     static Result run(const QStringList &arguments)
     {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(cli(), QStringList{"--no-sync"} + arguments);
-        Result result;
-        if (!process.waitForStarted(60000) || !process.waitForFinished(600000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        return CliProcess::run(QStringList{"--no-sync"} + arguments);
     }
 
     static bool ffmpeg(const QStringList &arguments)
