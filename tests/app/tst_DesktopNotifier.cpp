@@ -1,3 +1,4 @@
+#include "NotificationService.h"
 #include "TestEnvironment.h"
 #include "app/DesktopNotifier.h"
 
@@ -5,27 +6,6 @@
 #include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QtTest>
-
-// Stands in for the desktop's notification service on a private session bus.
-class NotificationService : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    QStringList summaries;
-    QStringList bodies;
-
-public slots:
-    uint Notify(const QString &appName, uint replacesId, const QString &icon,
-                const QString &summary, const QString &body, const QStringList &actions,
-                const QVariantMap &hints, int timeout)
-    {
-        summaries.append(summary);
-        bodies.append(body);
-        return uint(summaries.size());
-    }
-};
 
 class TestDesktopNotifier : public QObject
 {

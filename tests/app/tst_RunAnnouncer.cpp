@@ -1,5 +1,6 @@
 // What the desktop is told at the end of a window run, read from a notification service on a
 // private session bus: the run's own tally, with the real encoder.
+#include "NotificationService.h"
 #include "RecordingWorkspace.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
@@ -28,27 +29,6 @@ namespace {
 constexpr int kRunTimeoutMs = 240000;
 }
 
-// Stands in for the desktop's notification service.
-class NotificationReceiver : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    QStringList summaries;
-    QStringList bodies;
-
-public slots:
-    uint Notify(const QString &appName, uint replacesId, const QString &icon,
-                const QString &summary, const QString &body, const QStringList &actions,
-                const QVariantMap &hints, int timeout)
-    {
-        summaries.append(summary);
-        bodies.append(body);
-        return uint(summaries.size());
-    }
-};
-
 class TestRunAnnouncer : public QObject
 {
     Q_OBJECT
@@ -65,7 +45,7 @@ private:
     QProcess m_bus;
     QTemporaryDir m_files;
     RecordingWorkspace m_workspace;
-    NotificationReceiver m_receiver;
+    NotificationService m_receiver;
 };
 
 void TestRunAnnouncer::initTestCase()
