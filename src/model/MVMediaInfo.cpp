@@ -174,6 +174,7 @@ bool openInput(const QString &path, InputCloser &input, QString *error)
     return true;
 }
 
+// The value of `key` in the file's tags or its first audio stream's (matched without case).
 QString tagOf(const AVFormatContext *context, const char *key)
 {
     if (const AVDictionaryEntry *entry = av_dict_get(context->metadata, key, nullptr, 0))
@@ -361,28 +362,12 @@ const QList<TagName> &carriedTags()
     return names;
 }
 
-// The value of `name` in the file's tags or its first audio stream's (matched without case).
-QString anyTag(const AVFormatContext *context, const char *name)
-{
-    if (const AVDictionaryEntry *entry = av_dict_get(context->metadata, name, nullptr, 0))
-        return QString::fromUtf8(entry->value).trimmed();
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        const AVStream *stream = context->streams[i];
-        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-            continue;
-        if (const AVDictionaryEntry *entry = av_dict_get(stream->metadata, name, nullptr, 0))
-            return QString::fromUtf8(entry->value).trimmed();
-        break;
-    }
-    return QString();
-}
-
 QString firstTag(const AVFormatContext *context, const TagName &tag)
 {
-    QString value = anyTag(context, tag.name);
+    QString value = tagOf(context, tag.name);
     for (const char *alias : tag.aliases)
         if (value.isEmpty())
-            value = anyTag(context, alias);
+            value = tagOf(context, alias);
     return value;
 }
 
@@ -393,7 +378,7 @@ QString withTotal(const AVFormatContext *context, const QString &number,
     if (number.isEmpty() || number.contains(QLatin1Char('/')))
         return number;
     for (const char *name : totalNames) {
-        const QString total = anyTag(context, name);
+        const QString total = tagOf(context, name);
         if (!total.isEmpty())
             return number + QLatin1Char('/') + total;
     }
