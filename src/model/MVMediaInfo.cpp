@@ -174,6 +174,21 @@ bool openInput(const QString &path, InputCloser &input, QString *error)
     return true;
 }
 
+// Opens `path` to read its tags: false (with a debug line) when it is no regular file or no media
+// libavformat reads.
+bool openForTags(const QString &path, InputCloser &input)
+{
+    FFMpegInit();
+    if (!QFileInfo(path).isFile())
+        return false;
+    QString reason;
+    if (!openInput(path, input, &reason)) {
+        qCDebug(lcModel) << "cannot read the tags of" << path << ":" << reason;
+        return false;
+    }
+    return true;
+}
+
 // The value of `key` in the file's tags or its first audio stream's (matched without case).
 QString tagOf(const AVFormatContext *context, const char *key)
 {
@@ -309,16 +324,10 @@ bool MVMediaInfo::dumpMediaInfo(MVMediaInfoItem *item, QString *error)
 
 MediaTags MVMediaInfo::readTags(const QString &path)
 {
-    FFMpegInit();
     MediaTags tags;
-    if (!QFileInfo(path).isFile())
-        return tags;
     InputCloser input;
-    QString reason;
-    if (!openInput(path, input, &reason)) {
-        qCDebug(lcModel) << "cannot read the tags of" << path << ":" << reason;
+    if (!openForTags(path, input))
         return tags;
-    }
     tags.artist = tagOf(input.context, "artist");
     tags.title = tagOf(input.context, "title");
     tags.duration = input.context->duration > 0 ? secondsOf(input.context->duration)
@@ -415,16 +424,10 @@ QString EmbeddedTags::value(const QString &name) const
 
 EmbeddedTags MVMediaInfo::readEmbeddedTags(const QString &path)
 {
-    FFMpegInit();
     EmbeddedTags tags;
-    if (!QFileInfo(path).isFile())
-        return tags;
     InputCloser input;
-    QString reason;
-    if (!openInput(path, input, &reason)) {
-        qCDebug(lcModel) << "cannot read the tags of" << path << ":" << reason;
+    if (!openForTags(path, input))
         return tags;
-    }
     const AVFormatContext *context = input.context;
     for (const TagName &tag : carriedTags()) {
         QString value = firstTag(context, tag);
