@@ -1,6 +1,7 @@
 // The user's control over a run in the main window, with the real encoder: stopping, pausing,
 // quitting during a run, removing a converting row; why a file failed or will fail; the run's
 // progress in the status line and the window title.
+#include "ChildProcesses.h"
 #include "MainWindowTestSupport.h"
 #include "TestAudio.h"
 #include "mainwindow/RunController.h"
@@ -38,17 +39,8 @@ constexpr int kRunTimeoutMs = 240000;
 QList<char> encoderStates()
 {
     QList<char> states;
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        // After the command name (which ends with the last ')'): state, parent...
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1) == self)
-            states << fields.at(0).at(0);
-    }
+    for (const QList<QByteArray> &fields : ChildProcesses::statFields())
+        states << fields.at(0).at(0);
     return states;
 }
 

@@ -1,5 +1,6 @@
 // Conversion runs from the main window with the real encoder: row texts, controls, the end of
 // the run, and rows removed while their conversions run.
+#include "ChildProcesses.h"
 #include "MainWindowTestSupport.h"
 #include "TestAudio.h"
 #include "TestEnvironment.h"
@@ -40,15 +41,8 @@ constexpr int kRunTimeoutMs = 240000;
 QList<int> childNiceValues()
 {
     QList<int> values;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        // Fields after the command name (which ends with the last ')'): state, ppid, ... nice.
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 16 && fields.at(1) == self.toLatin1())
+    for (const QList<QByteArray> &fields : ChildProcesses::statFields()) {
+        if (fields.size() > 16)
             values << fields.at(16).toInt();
     }
     return values;
